@@ -1,0 +1,40 @@
+#include "runtime/thread.h"
+
+#include "runtime/handover.h"
+
+namespace orvix {
+
+TThread::~TThread() { Terminate(); }
+
+void TThread::Start() { thread_ = std::thread([this] { Main(); }); }
+
+void TThread::Main() {
+  try {
+    Execute();
+  } catch (...) {
+    // A body owns its errors; one that escapes ends the thread and nothing more.
+  }
+  finished_.store(true);
+  SignalMainThread();
+}
+
+void TThread::WaitFor() {
+  if (!thread_.joinable()) return;
+  if (thread_.get_id() == std::this_thread::get_id()) return;
+  if (IsMainThread()) {
+    for (;;) {
+      uint64_t seen = MainThreadSignalCount();
+      RunPendingHandOvers();
+      if (finished_.load()) break;
+      WaitMainThreadSignal(seen, -1);
+    }
+  }
+  thread_.join();
+}
+
+void TThread::Terminate() {
+  RequestStop();
+  WaitFor();
+}
+
+}  // namespace orvix

@@ -1,0 +1,43 @@
+// The runtime's thread class: a body on a thread of its own, a stop request, and a wait that
+// keeps the main thread's hand-overs running.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+namespace orvix {
+
+class TThread {
+ public:
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+  // Asks the body to stop and waits for it. A derived class whose body uses its own members
+  // must call Terminate() first in its own destructor: those members die before this runs.
+  virtual ~TThread();
+
+  void RequestStop() { stop_requested_.store(true); }
+  bool StopRequested() const { return stop_requested_.load(); }
+  bool Finished() const { return finished_.load(); }
+
+  // Blocks until the body has returned. On the main thread it keeps running queued hand-overs,
+  // so a body blocked in RunOnMainThread can finish.
+  void WaitFor();
+  // RequestStop, then WaitFor.
+  void Terminate();
+
+ protected:
+  TThread() = default;
+  // Starts the body. A derived class calls it as the last step of its constructor, so the body
+  // never runs on a half-built object.
+  void Start();
+  virtual void Execute() = 0;
+
+ private:
+  void Main();
+
+  std::thread thread_;
+  std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> finished_{false};
+};
+
+}  // namespace orvix

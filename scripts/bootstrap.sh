@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+# Safe to run again and again; a newcomer's clean Debian 12 and CI start here.
+#   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests)
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+          qt6-base-dev qt6-qpa-plugins libgl-dev)
+for group in "$@"; do
+  case "$group" in
+    wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+    sanitizers) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "bootstrap: installing ${missing[*]}"
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "bootstrap: need root or sudo to install ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

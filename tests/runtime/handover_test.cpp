@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "runtime/handover.h"
+#include "runtime/plain_loop.h"
+#include "runtime/thread.h"
+
+namespace orvix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A thread whose body is a lambda, started once the object is complete.
+class LambdaThread final : public TThread {
+ public:
+  explicit LambdaThread(std::function<void(LambdaThread&)> body) : body_(std::move(body)) {
+    Start();
+  }
+  ~LambdaThread() override { Terminate(); }
+
+ protected:
+  void Execute() override { body_(*this); }
+
+ private:
+  std::function<void(LambdaThread&)> body_;
+};
+
+TEST(HandOver, RunsOnTheMainThreadAndReturns) {
+  PlainMessageLoop loop;
+  const auto main_id = std::this_thread::get_id();
+  std::atomic<bool> ran_on_main{false}, returned{false};
+  LambdaThread t([&](LambdaThread&) {
+    RunOnMainThread([&] { ran_on_main = std::this_thread::get_id() == main_id; });
+    loop.Post([&] { returned = true; });  // wakes the loop too
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return returned.load(); }, 5s));
+  EXPECT_TRUE(ran_on_main);
+}
+
+TEST(HandOver, OnTheMainThreadRunsAtOnce) {
+  PlainMessageLoop loop;
+  bool ran = false;
+  RunOnMainThread([&] { ran = true; });
+  EXPECT_TRUE(ran);
+}
+
+TEST(HandOver, ExceptionCrossesBackToTheCallingThread) {
+  PlainMessageLoop loop;
+  std::atomic<bool> caught{false}, done{false};
+  std::string message;
+  LambdaThread t([&](LambdaThread&) {
+    try {
+      RunOnMainThread([] { throw std::runtime_error("from main"); });
+    } catch (const std::runtime_error& e) {
+      message = e.what();
+      caught = true;
+    }
+    loop.Post([&] { done = true; });
+  });
+  EXPECT_TRUE(loop.RunUntil([&] { return done.load(); }, 5s));
+  EXPECT_TRUE(caught);
+  EXPECT_EQ(message, "from main");
+}
+
+TEST(HandOver, MainThreadWaitRunsTheHandOverOfTheThreadItWaitsFor) {
+  PlainMessageLoop loop;
+  std::atomic<bool> entered{false};
+  bool handed_over = false;
+  LambdaThread t([&](LambdaThread&) {
+    entered = true;
+    RunOnMainThread([&] { handed_over = true; });
+  });
+  while (!entered) std::this_thread::sleep_for(1ms);
+  // Without the loop running, only WaitFor can run the hand-over the body is blocked in.
+  t.WaitFor();
+  EXPECT_TRUE(handed_over);
+  EXPECT_TRUE(t.Finished());
+}
+
+TEST(HandOver, ManyThreadsHandingOverAtOnceAllComplete) {
+  PlainMessageLoop loop;
+  constexpr int kThreads = 16, kCalls = 200;
+  int counter = 0;  // main thread only: no lock needed if the hand-over holds
+  std::atomic<int> finished{0};
+  std::vector<std::unique_ptr<LambdaThread>> threads;
+  for (int i = 0; i < kThreads; ++i)
+    threads.push_back(std::make_unique<LambdaThread>([&](LambdaThread&) {
+      for (int c = 0; c < kCalls; ++c) RunOnMainThread([&] { ++counter; });
+      loop.Post([&] { ++finished; });
+    }));
+  EXPECT_TRUE(loop.RunUntil([&] { return finished.load() == kThreads; }, 30s));
+  threads.clear();
+  EXPECT_EQ(counter, kThreads * kCalls);
+}
+
+TEST(Thread, BodyStartsOnlyAfterTheConstructorAndStopsOnRequest) {
+  PlainMessageLoop loop;
+  std::atomic<int> loops{0};
+  auto t = std::make_unique<LambdaThread>([&](LambdaThread& self) {
+    while (!self.StopRequested()) {
+      ++loops;
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  while (loops == 0) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(t->Finished());
+  t->RequestStop();
+  t->WaitFor();
+  EXPECT_TRUE(t->Finished());
+  t.reset();  // a second wait in the destructor is harmless
+}
+
+TEST(Thread, DestructionRequestsStopAndWaits) {
+  PlainMessageLoop loop;
+  std::atomic<bool> ended{false};
+  {
+    LambdaThread t([&](LambdaThread& self) {
+      while (!self.StopRequested()) std::this_thread::sleep_for(1ms);
+      RunOnMainThread([] {});  // must not deadlock inside the destructor's wait
+      ended = true;
+    });
+  }
+  EXPECT_TRUE(ended);
+}
+
+TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
+  PlainMessageLoop loop;
+  LambdaThread t([](LambdaThread&) { throw std::runtime_error("body"); });
+  t.WaitFor();
+  EXPECT_TRUE(t.Finished());
+}
+
+}  // namespace
+}  // namespace orvix
