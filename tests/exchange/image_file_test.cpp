@@ -1,0 +1,73 @@
+#include "exchange/image_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace orvix {
+namespace {
+namespace fs = std::filesystem;
+
+class ImageFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("orvix-image-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, size_t size) {
+    fs::path p = dir_ / name;
+    std::ofstream out(p, std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7));
+    return p.string();
+  }
+  std::string ErrorOf(const std::string& path) {
+    try {
+      LoadImageFile(path);
+    } catch (const EImageFile& e) {
+      return e.what();
+    }
+    return "";
+  }
+  fs::path dir_;
+};
+
+TEST_F(ImageFileTest, ReadsTheWholeFileByteForByte) {
+  auto image = LoadImageFile(Write("a.bin", 65536));
+  ASSERT_EQ(image.size(), 65536u);
+  for (size_t i = 0; i < image.size(); ++i) ASSERT_EQ(image[i], static_cast<uint8_t>(i * 7));
+  EXPECT_TRUE(LoadImageFile(Write("empty.bin", 0)).empty());
+  EXPECT_EQ(LoadImageFile(Write("one.bin", 1)).size(), 1u);
+}
+
+TEST_F(ImageFileTest, RefusesAFileTooLargeToAddressNamingItAndItsSize) {
+  std::string path = Write("big.bin", 65537);
+  EXPECT_EQ(ErrorOf(path), "Файл \"" + path +
+                               "\" слишком велик: 65537 байт, устройство принимает не более "
+                               "65536 байт");
+}
+
+TEST_F(ImageFileTest, UnusablePathsNameTheFileAndTheCause) {
+  std::string missing = (dir_ / "missing.bin").string();
+  EXPECT_EQ(ErrorOf(missing), "Cannot open file \"" + missing + "\". No such file or directory");
+  EXPECT_EQ(ErrorOf(dir_.string()), "Cannot open file \"" + dir_.string() + "\". Is a directory");
+  std::string fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ErrorOf(fifo), "Cannot open file \"" + fifo + "\". Not a regular file");
+}
+
+TEST_F(ImageFileTest, RelativeNamesAreShownInFull) {
+  fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  std::string error = ErrorOf("nothing-here.bin");
+  fs::current_path(old);
+  EXPECT_EQ(error, "Cannot open file \"" + (dir_ / "nothing-here.bin").string() +
+                       "\". No such file or directory");
+}
+
+}  // namespace
+}  // namespace orvix
