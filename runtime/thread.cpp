@@ -18,6 +18,19 @@ void TThread::Main() {
   SignalMainThread();
 }
 
+void TThread::RequestStop() {
+  {
+    std::lock_guard lock(sleep_mutex_);
+    stop_requested_.store(true);
+  }
+  sleep_cv_.notify_all();
+}
+
+void TThread::SleepFor(std::chrono::milliseconds duration) {
+  std::unique_lock lock(sleep_mutex_);
+  sleep_cv_.wait_for(lock, duration, [this] { return stop_requested_.load(); });
+}
+
 void TThread::WaitFor() {
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) return;

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace orvix {
@@ -15,7 +18,7 @@ class TThread {
   // must call Terminate() first in its own destructor: those members die before this runs.
   virtual ~TThread();
 
-  void RequestStop() { stop_requested_.store(true); }
+  void RequestStop();
   bool StopRequested() const { return stop_requested_.load(); }
   bool Finished() const { return finished_.load(); }
 
@@ -31,6 +34,8 @@ class TThread {
   // never runs on a half-built object.
   void Start();
   virtual void Execute() = 0;
+  // Sleeps in the body; a stop request cuts the sleep short.
+  void SleepFor(std::chrono::milliseconds duration);
 
  private:
   void Main();
@@ -38,6 +43,8 @@ class TThread {
   std::thread thread_;
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> finished_{false};
+  std::mutex sleep_mutex_;
+  std::condition_variable sleep_cv_;
 };
 
 }  // namespace orvix

@@ -137,3 +137,26 @@ TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
 
 }  // namespace
 }  // namespace orvix
+
+namespace orvix {
+namespace {
+
+class SleepingThread final : public TThread {
+ public:
+  SleepingThread() { Start(); }
+  ~SleepingThread() override { Terminate(); }
+
+ protected:
+  void Execute() override { SleepFor(std::chrono::hours(1)); }
+};
+
+TEST(Thread, StopRequestCutsASleepShort) {
+  PlainMessageLoop loop;
+  SleepingThread t;
+  t.RequestStop();
+  t.WaitFor();  // would take an hour if the sleep ignored the request
+  EXPECT_TRUE(t.Finished());
+}
+
+}  // namespace
+}  // namespace orvix
