@@ -1,0 +1,49 @@
+#include "cli/console_front_end.h"
+
+#include <algorithm>
+
+namespace orvix {
+
+void ConsoleFrontEnd::PrintLine(const std::string& text) {
+  if (bar_shown_) {
+    std::fputc('\n', stderr);
+    bar_shown_ = false;
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+void ConsoleFrontEnd::Say(const std::string& text) {
+  if (!quiet_) PrintLine(text);
+}
+
+void ConsoleFrontEnd::SetStatusText(const std::string& text) { Say(text); }
+
+void ConsoleFrontEnd::SetMainStatusPanel(int panel, const std::string& text) {
+  if (panel == 0)
+    Say(text);
+  else if (panel == 2)
+    final_text_ = text;
+}
+
+void ConsoleFrontEnd::SetProgress(int position) {
+  position = std::clamp(position, 0, 100);
+  // Only a rising position is news: a resend repeats one, a give-up or stop drops it to 0.
+  if (quiet_ || position <= last_position_) return;
+  last_position_ = position;
+  if (terminal_) {
+    const int filled = position / 2;
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
+                 std::string(50 - filled, ' ').c_str(), position);
+    bar_shown_ = true;
+  } else {
+    std::fprintf(stderr, "%d%%\n", position);
+  }
+  std::fflush(stderr);
+}
+
+void ConsoleFrontEnd::Close(TModalResult result) {
+  if (result_ == mrNone) result_ = result;
+}
+
+}  // namespace orvix

@@ -1,0 +1,45 @@
+// The flasher's front end: the window's texts, written to stderr.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "exchange/exchange.h"
+#include "runtime/message_loop.h"
+
+namespace orvix {
+
+class ConsoleFrontEnd final : public ExchangeFrontEnd {
+ public:
+  ConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
+      : quiet_(quiet), terminal_(terminal), log_frames_(log_frames) {}
+
+  void SetStatusText(const std::string& text) override;
+  void SetProgress(int position) override;
+  void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
+  void SetMainStatusPanel(int panel, const std::string& text) override;
+  void ShowMessage(const std::string& text) override { final_text_ = text; }
+  void Close(TModalResult result) override;
+  bool LogFrames() override { return log_frames_; }
+
+  // Errors and the final text; they end any progress bar line first.
+  void PrintLine(const std::string& text);
+
+  bool Closed() const { return result_ != mrNone; }
+  TModalResult Result() const { return result_; }
+  const std::string& FinalText() const { return final_text_; }
+  void SetFinalText(const std::string& text) { final_text_ = text; }
+
+ private:
+  void Say(const std::string& text);
+
+  bool quiet_;
+  bool terminal_;
+  bool log_frames_;
+  bool bar_shown_ = false;
+  int last_position_ = -1;
+  std::string final_text_;
+  TModalResult result_ = mrNone;
+};
+
+}  // namespace orvix

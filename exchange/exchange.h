@@ -1,0 +1,125 @@
+// One programming run: find the device, write the range in acknowledged 128-byte blocks,
+// confirm the 16-bit sum. Runs wholly on the main thread; its front end (the exchange window or
+// the command line) shows what it reports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "exchange/frame_log.h"
+#include "link/frame.h"
+#include "runtime/message_loop.h"
+
+namespace orvix {
+
+class TComPing;
+class TCustomSerialPort;
+class TRSPack;
+
+inline constexpr char kTextNegotiation[] = "Посылка пакетов согласования";
+inline constexpr char kTextProgramming[] = "Программирование";
+inline constexpr char kTextChecksumError[] = "Error CS!";
+inline constexpr char kTextNoAnswer[] = "Нет ответа от устройства";
+inline constexpr char kTextNoChecksumConfirmation[] = "Нет подтверждения контрольной суммы";
+inline constexpr char kTextFinished[] = "Программирование завершено";
+inline constexpr char kTextAborted[] = "Прграммирование прервано";
+
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
+
+// What the engine needs of the window that shows it.
+class ExchangeFrontEnd {
+ public:
+  virtual ~ExchangeFrontEnd() = default;
+  virtual void SetStatusText(const std::string& text) = 0;  // the window's one-line status
+  virtual void SetProgress(int position) = 0;               // 0..100, may lie outside
+  virtual void ProcessMessages() = 0;                       // run everything pending
+  // The main window's status-bar panel: 0 the port's name, 2 the status text.
+  virtual void SetMainStatusPanel(int panel, const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;  // returns once the user closed it
+  virtual void Close(TModalResult result) = 0;
+  virtual bool LogFrames() = 0;  // read for every frame
+};
+
+struct ExchangeSettings {
+  uint8_t DeviceNumber = 0;
+  uint16_t StartAddress = 0;
+  uint16_t StopAddress = 0;
+  const uint8_t* ImageData = nullptr;  // byte i holds device address i; stays the caller's
+  int ImageSize = 0;
+  std::string LogFileName;  // used only while the front end's LogFrames() holds
+  // When not empty, discovery pings only these ports instead of listing the machine's.
+  std::vector<std::string> Ports;
+};
+
+// The position the progress bar shows: 100 / total x done, half to even; 0 for a total of 0.
+int ProgressPosition(int total, int done);
+
+class TExchange {
+ public:
+  static constexpr int kBlockSize = 128;
+  static constexpr uint8_t kFill = 0xFF;
+  static constexpr int kReplyTimeOut = 5000;
+  static constexpr int32_t RetryLimit = 2;
+
+  TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings);
+  // The teardown: frame log, packet channel, then discovery (every port closed, every thread
+  // ended).
+  ~TExchange();
+  TExchange(const TExchange&) = delete;
+  TExchange& operator=(const TExchange&) = delete;
+
+  void StartNegotiation();
+  void AbortExchange();
+
+  // Operations driven by the channel, discovery and the reply timer; public for the front ends'
+  // tests.
+  void DeviceFound(TCustomSerialPort* port);
+  void PacketReceived(const uint8_t* frame, int length);
+  void FrameSent(const uint8_t* frame, int length);
+  void TimerSendTimeoutTimer();
+
+  uint8_t DeviceNumber() const { return settings_.DeviceNumber; }
+  uint16_t StartAddress() const { return settings_.StartAddress; }
+  uint16_t StopAddress() const { return settings_.StopAddress; }
+  uint8_t Phase() const { return Phase_; }
+  int32_t Offset() const { return Offset_; }
+  bool LastBlock() const { return LastBlock_; }
+  uint16_t RetryCount() const { return RetryCount_; }
+  bool Running() const { return Running_; }
+  TRSPack* Pack() const { return Pack_.get(); }
+  const TFrameLog& FrameLog() const { return *FrameLog_; }
+  const std::vector<std::pair<std::string, std::unique_ptr<TComPing>>>& PortList() const {
+    return PortList_;
+  }
+  TTimer& TimerSendTimeout() { return TimerSendTimeout_; }
+
+  // The 16-bit sum of the image over the range; addresses past the image's end add nothing.
+  static uint16_t RangeSum(const uint8_t* image, int image_size, uint16_t start, uint16_t stop);
+
+ private:
+  void StartDiscovery();
+  void StopDiscovery();
+  void SendBlock();
+  void SendChecksum();
+  void HandleReply(const RSPacket& packet);
+  void ShowProgress(int total, int done);
+  void ShowStatus(const std::string& text) { front_end_.SetMainStatusPanel(2, text); }
+  void LogFrame(bool sent, const uint8_t* frame, int length);
+
+  ExchangeFrontEnd& front_end_;
+  ExchangeSettings settings_;
+  uint8_t Phase_ = 0;
+  int32_t Offset_ = 0;
+  bool LastBlock_ = false;
+  uint16_t RetryCount_ = 0;
+  bool Running_ = false;
+  std::unique_ptr<TFrameLog> FrameLog_;
+  std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> PortList_;
+  std::unique_ptr<TRSPack> Pack_;
+  TTimer TimerSendTimeout_;
+};
+
+}  // namespace orvix

@@ -1,0 +1,55 @@
+// Device discovery on one serial port: a thread that opens the port and pings it until a device
+// answers, the answer being seen on the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/frame_assembler.h"
+#include "runtime/message_loop.h"
+#include "runtime/thread.h"
+
+namespace orvix {
+
+class TCustomSerialPort;
+class TSerialPort;
+
+class TComPing final : public TThread {
+ public:
+  static constexpr int kTimeOut = 200;     // ms for a begun frame to complete
+  static constexpr int kPingPeriod = 50;   // ms of sleep between pings
+
+  // Makes and configures the port (not opened) and starts the thread.
+  TComPing(const std::string& port_name, uint8_t device);
+  // Ends the thread before the port is released, so the body never writes to a freed port.
+  ~TComPing() override;
+
+  TSerialPort* SerialPort() const { return serial_port_.get(); }
+  bool Pinging() const { return pinging_.load(); }
+  // Why the body ended early (the port could not be opened or written); read it once Finished().
+  const std::string& FailureText() const { return failure_text_; }
+
+  // Raised on the main thread with the open port for each answer.
+  std::function<void(TCustomSerialPort* port)> OnDeviceFound;
+
+ protected:
+  void Execute() override;  // PingLoop
+
+ private:
+  void PortRxChar(TCustomSerialPort* sender, int count);
+  void CheckAnswer(const uint8_t* frame, int count);
+  void DoDeviceFound();
+  void TimerTimeout();
+
+  std::unique_ptr<TSerialPort> serial_port_;
+  TTimer timer_;
+  FrameAssembler assembler_;
+  uint8_t device_;
+  std::atomic<bool> pinging_{false};
+  std::string failure_text_;
+};
+
+}  // namespace orvix
