@@ -240,10 +240,14 @@ void DeviceSimulator::OnFrame(const uint8_t* frame, int count) {
     return;
   }
   switch (packet.Command) {
-    case cmdPing: return OnPing(packet);
-    case cmdWriteBlock: return OnBlock(packet);
-    case cmdChecksum: return OnChecksum(frame, packet);
-    default: Update([&] { ++ignored_frames_; });
+    case cmdPing:
+      return OnPing(packet);
+    case cmdWriteBlock:
+      return OnBlock(packet);
+    case cmdChecksum:
+      return OnChecksum(frame, packet);
+    default:
+      Update([&] { ++ignored_frames_; });
   }
 }
 
@@ -333,8 +337,8 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
 
 void DeviceSimulator::Queue(std::vector<uint8_t> bytes, Clock::time_point not_before,
                             std::function<void()> written) {
-  tx_.Push(std::move(bytes), not_before, options_.split_bytes,
-           milliseconds(options_.split_gap_ms), std::move(written));
+  tx_.Push(std::move(bytes), not_before, options_.split_bytes, milliseconds(options_.split_gap_ms),
+           std::move(written));
   if (!output_pending_) Update([&] { output_pending_ = true; });
 }
 
@@ -486,7 +490,12 @@ bool DeviceSimulator::WaitRunComplete(std::chrono::milliseconds timeout, int run
 }
 
 bool DeviceSimulator::WaitDrained(std::chrono::milliseconds timeout) const {
+  // Bytes written to the master reach the slave's queue later, from a kernel worker that a busy
+  // machine may run tens of milliseconds late; so an empty queue counts only once it has stayed
+  // empty for a good while.
+  constexpr auto kQuiet = milliseconds(250);
   const auto deadline = Clock::now() + timeout;
+  auto busy_at = Clock::now();
   for (;;) {
     bool pending = false;
     {
@@ -495,9 +504,11 @@ bool DeviceSimulator::WaitDrained(std::chrono::milliseconds timeout) const {
       pending = output_pending_;
     }
     int unread = 0;
-    if (!pending && slave_fd_ >= 0 && ioctl(slave_fd_, FIONREAD, &unread) != 0) unread = 0;
-    if (!pending && unread == 0) return true;
-    if (Clock::now() >= deadline) return false;
+    if (slave_fd_ >= 0 && ioctl(slave_fd_, FIONREAD, &unread) != 0) unread = 0;
+    const auto now = Clock::now();
+    if (pending || unread > 0) busy_at = now;
+    if (now - busy_at >= kQuiet) return true;
+    if (now >= deadline) return false;
     std::this_thread::sleep_for(milliseconds(2));
   }
 }

@@ -100,8 +100,9 @@ class DeviceSimulator {
   // may call the accessors. Returns its last value.
   bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
   bool WaitRunComplete(std::chrono::milliseconds timeout, int runs = 1) const;
-  // Waits until the host has read everything the device wrote, or nothing more can go out.
-  // Closing a pseudo-terminal loses what its slave has not read yet.
+  // Waits until the host has read everything the device wrote (the slave's queue has stayed
+  // empty for a quarter second), or nothing more can go out. Closing a pseudo-terminal loses
+  // what its slave has not read yet, so a program calls this before it ends the service.
   bool WaitDrained(std::chrono::milliseconds timeout) const;
 
  private:

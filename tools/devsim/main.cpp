@@ -31,7 +31,7 @@ struct Settings {
   std::string line;
   std::string save;
   bool serve = false;
-  double timeout_s = 0;
+  int timeout_s = 0;
   bool help = false;
 };
 
@@ -156,8 +156,7 @@ const std::vector<Flag>& Flags() {
        "pace the line at RATE baud, 10 bits a byte, both ways: a reply starts only once the "
        "frame's bytes would have crossed the line, and goes out at that rate",
        [](Settings& s, const std::string& v) { s.sim.baud = Number(v, "--baud", 50, 4000000); }},
-      {"--help", nullptr, "show this text",
-       [](Settings& s, const std::string&) { s.help = true; }},
+      {"--help", nullptr, "show this text", [](Settings& s, const std::string&) { s.help = true; }},
   };
   return flags;
 }
@@ -170,7 +169,8 @@ void PrintHelp() {
       "stores written blocks in a 64 KiB memory, answers the checksum frame and checks it. At\n"
       "the end it prints the memory range written and whether the checksum matched.\n\n");
   for (const Flag& flag : Flags()) {
-    std::string head = std::string(flag.name) + (flag.argument ? std::string(" ") + flag.argument : "");
+    std::string head =
+        std::string(flag.name) + (flag.argument ? std::string(" ") + flag.argument : "");
     std::printf("  %-24s %s\n", head.c_str(), flag.help);
   }
   std::printf(
@@ -251,7 +251,9 @@ int Save(const DeviceSimulator& sim, const std::string& path) {
 
 DeviceSimulator* g_sim = nullptr;
 
-void OnSignal(int) { g_sim->Interrupt(); }
+void OnSignal(int) {
+  g_sim->Interrupt();
+}
 
 void HandleSignals(void (*handler)(int)) {
   struct sigaction action {};
@@ -262,18 +264,19 @@ void HandleSignals(void (*handler)(int)) {
 }
 
 // Prints each completed run; returns the runs seen and whether the time ran out.
-std::pair<std::vector<RunResult>, bool> Serve(const DeviceSimulator& sim, const Settings& settings) {
+std::pair<std::vector<RunResult>, bool> Serve(const DeviceSimulator& sim,
+                                              const Settings& settings) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = settings.timeout_s > 0
-                            ? Clock::now() + std::chrono::seconds(static_cast<int>(settings.timeout_s))
+                            ? Clock::now() + std::chrono::seconds(settings.timeout_s)
                             : Clock::time_point::max();
   std::vector<RunResult> runs;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::min(deadline - Clock::now(), Clock::duration(std::chrono::hours(1))));
     if (left.count() <= 0) return {runs, true};
-    sim.WaitUntil([&] { return sim.RunsCompleted() > static_cast<int>(runs.size()) || sim.Ended(); },
-                  left);
+    sim.WaitUntil(
+        [&] { return sim.RunsCompleted() > static_cast<int>(runs.size()) || sim.Ended(); }, left);
     const std::vector<RunResult> now = sim.Runs();
     for (size_t i = runs.size(); i < now.size(); ++i) {
       std::printf("run %zu: %s\n", i + 1,
@@ -314,7 +317,7 @@ int Run(const Settings& settings) {
   if (!runs.empty()) {
     status = runs.back().checksum.matched ? kMatched : kMismatch;
   } else {
-    if (timed_out) std::printf("no run completed within %g s\n", settings.timeout_s);
+    if (timed_out) std::printf("no run completed within %d s\n", settings.timeout_s);
     if (sim->HungUp()) {
       std::printf("hung up as asked, after %d block frames\n", sim->FrameCount(cmdWriteBlock));
     }
