@@ -2,6 +2,7 @@
 // tests, benchmarks and the demo. See Help() for the options.
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -42,21 +43,6 @@ struct Flag {
   std::function<void(Settings&, const std::string&)> apply;
 };
 
-int Number(const std::string& text, const std::string& what, int low, int high) {
-  size_t used = 0;
-  long value = 0;
-  try {
-    value = std::stol(text, &used, 10);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != text.size() || value < low || value > high) {
-    throw std::invalid_argument(what + ": '" + text + "' is not a number from " +
-                                std::to_string(low) + " to " + std::to_string(high));
-  }
-  return static_cast<int>(value);
-}
-
 // "SEL=VALUE" or "SEL"; the value is fallback when absent.
 ReplyFault Rule(const std::string& text, const std::string& flag, int fallback, int low, int high,
                 bool value_required = false) {
@@ -65,7 +51,8 @@ ReplyFault Rule(const std::string& text, const std::string& flag, int fallback, 
     throw std::invalid_argument(flag + ": '" + text + "' lacks its '=VALUE'");
   }
   ReplyFault rule{ParseFrameSelector(text.substr(0, equals)), fallback};
-  if (equals != std::string::npos) rule.value = Number(text.substr(equals + 1), flag, low, high);
+  if (equals != std::string::npos)
+    rule.value = ParseNumber(text.substr(equals + 1), flag, low, high);
   return rule;
 }
 
@@ -81,7 +68,7 @@ const std::vector<Flag>& Flags() {
        "answer only frames for device N, as a device on a shared line would (default: answer "
        "every number, replying with the number the host sent)",
        [](Settings& s, const std::string& v) {
-         s.sim.device = static_cast<uint8_t>(Number(v, "--device", 0, 255));
+         s.sim.device = static_cast<uint8_t>(ParseNumber(v, "--device", 0, 255));
        }},
       {"--once", nullptr, "exit after the first completed run (the default)",
        [](Settings& s, const std::string&) { s.serve = false; }},
@@ -91,7 +78,7 @@ const std::vector<Flag>& Flags() {
        [](Settings& s, const std::string&) { s.serve = true; }},
       {"--timeout", "SEC", "give up after SEC seconds",
        [](Settings& s, const std::string& v) {
-         s.timeout_s = Number(v, "--timeout", 1, 24 * 3600);
+         s.timeout_s = ParseNumber(v, "--timeout", 1, 24 * 3600);
        }},
       {"--save", "FILE",
        "at the end, write the memory to FILE: the range the checksum covered when it matched, "
@@ -100,7 +87,7 @@ const std::vector<Flag>& Flags() {
       {"--frame-timeout", "MS",
        "drop a partial frame from the host after MS milliseconds (default 500)",
        [](Settings& s, const std::string& v) {
-         s.sim.frame_timeout_ms = Number(v, "--frame-timeout", 1, 3600000);
+         s.sim.frame_timeout_ms = ParseNumber(v, "--frame-timeout", 1, 3600000);
        }},
       {"--drop", "SEL", "send no reply to the selected frames",
        [](Settings& s, const std::string& v) { s.sim.drop.push_back(ParseFrameSelector(v)); }},
@@ -127,7 +114,8 @@ const std::vector<Flag>& Flags() {
       {"--delay", "[SEL=]MS", "send the replies to the selected frames (default: all) MS ms late",
        [](Settings& s, const std::string& v) {
          if (v.find('=') == std::string::npos) {
-           s.sim.delay.push_back({ParseFrameSelector("any"), Number(v, "--delay", 0, 3600000)});
+           s.sim.delay.push_back(
+               {ParseFrameSelector("any"), ParseNumber(v, "--delay", 0, 3600000)});
          } else {
            s.sim.delay.push_back(Rule(v, "--delay", 0, 0, 3600000));
          }
@@ -136,9 +124,10 @@ const std::vector<Flag>& Flags() {
        "write every reply in pieces of BYTES bytes with MS ms between them (default 10)",
        [](Settings& s, const std::string& v) {
          const size_t slash = v.find('/');
-         s.sim.split_bytes = Number(v.substr(0, slash), "--split", 1, 257);
-         s.sim.split_gap_ms =
-             slash == std::string::npos ? 10 : Number(v.substr(slash + 1), "--split", 0, 3600000);
+         s.sim.split_bytes = ParseNumber(v.substr(0, slash), "--split", 1, 257);
+         s.sim.split_gap_ms = slash == std::string::npos
+                                  ? 10
+                                  : ParseNumber(v.substr(slash + 1), "--split", 0, 3600000);
        }},
       {"--echo", nullptr,
        "send every received byte straight back, as a looped-back line does; with --silent the "
@@ -150,15 +139,35 @@ const std::vector<Flag>& Flags() {
       {"--hang-up-after", "N",
        "close the line when the block frame after the Nth arrives (0: at the first block)",
        [](Settings& s, const std::string& v) {
-         s.sim.hang_up_after_blocks = Number(v, "--hang-up-after", 0, 1 << 20);
+         s.sim.hang_up_after_blocks = ParseNumber(v, "--hang-up-after", 0, 1 << 20);
        }},
       {"--baud", "RATE",
        "pace the line at RATE baud, 10 bits a byte, both ways: a reply starts only once the "
        "frame's bytes would have crossed the line, and goes out at that rate",
-       [](Settings& s, const std::string& v) { s.sim.baud = Number(v, "--baud", 50, 4000000); }},
+       [](Settings& s, const std::string& v) {
+         s.sim.baud = ParseNumber(v, "--baud", 50, 4000000);
+       }},
       {"--help", nullptr, "show this text", [](Settings& s, const std::string&) { s.help = true; }},
   };
   return flags;
+}
+
+// Prints text from column `indent` on, broken between words before column `width`.
+void PrintWrapped(const std::string& text, int indent, int width) {
+  int column = indent - 1;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    const int word = static_cast<int>(end - at);
+    if (column + 1 + word > width && column > indent - 1) {
+      std::printf("\n%*s", indent - 1, "");
+      column = indent - 1;
+    }
+    std::printf(" %.*s", word, text.c_str() + at);
+    column += 1 + word;
+    at = end + 1;
+  }
+  std::printf("\n");
 }
 
 void PrintHelp() {
@@ -171,7 +180,8 @@ void PrintHelp() {
   for (const Flag& flag : Flags()) {
     std::string head =
         std::string(flag.name) + (flag.argument ? std::string(" ") + flag.argument : "");
-    std::printf("  %-24s %s\n", head.c_str(), flag.help);
+    std::printf("  %-24s", head.c_str());
+    PrintWrapped(flag.help, 27, 92);
   }
   std::printf(
       "\nSEL picks received frames: KIND:N (the Nth frame of that kind), KIND:N+ (the Nth and\n"

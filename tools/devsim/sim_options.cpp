@@ -14,31 +14,34 @@ bool FrameSelector::Matches(uint8_t frame_command, int count_of_kind, int count_
 
 namespace {
 
-int ParseNumber(const std::string& text, const std::string& whole, int low, int high) {
-  size_t used = 0;
-  int value = 0;
-  try {
-    value = std::stoi(text, &used, 10);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != text.size() || value < low || value > high) {
-    throw std::invalid_argument("bad frame selector '" + whole + "': '" + text +
-                                "' is not a number from " + std::to_string(low) + " to " +
-                                std::to_string(high));
-  }
-  return value;
-}
-
 uint8_t ParseKind(const std::string& kind, const std::string& whole) {
   if (kind == "any") return 0;
   if (kind == "ping") return cmdPing;
   if (kind == "block") return cmdWriteBlock;
   if (kind == "checksum") return cmdChecksum;
-  return static_cast<uint8_t>(ParseNumber(kind, whole, 1, 255));
+  if (kind.empty() || kind.find_first_not_of("0123456789") != std::string::npos) {
+    throw std::invalid_argument("frame selector '" + whole + "': unknown kind '" + kind +
+                                "' (ping, block, checksum, any, or a command number)");
+  }
+  return static_cast<uint8_t>(ParseNumber(kind, "frame selector '" + whole + "'", 1, 255));
 }
 
 }  // namespace
+
+int ParseNumber(const std::string& text, const std::string& what, int low, int high) {
+  size_t used = 0;
+  long value = 0;
+  try {
+    value = std::stol(text, &used, 10);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || value < low || value > high) {
+    throw std::invalid_argument(what + ": '" + text + "' is not a number from " +
+                                std::to_string(low) + " to " + std::to_string(high));
+  }
+  return static_cast<int>(value);
+}
 
 FrameSelector ParseFrameSelector(const std::string& text) {
   FrameSelector selector;
@@ -53,7 +56,7 @@ FrameSelector ParseFrameSelector(const std::string& text) {
     selector.from_nth_on = true;
     place.pop_back();
   }
-  selector.nth = ParseNumber(place, text, 1, 1 << 30);
+  selector.nth = ParseNumber(place, "frame selector '" + text + "'", 1, 1 << 30);
   return selector;
 }
 

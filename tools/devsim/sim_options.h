@@ -48,6 +48,10 @@ struct SimOptions {
   int baud = 0;
 };
 
+// A whole decimal number from low to high; throws std::invalid_argument naming `what` and the
+// text otherwise.
+int ParseNumber(const std::string& text, const std::string& what, int low, int high);
+
 // "block:3" (the third block frame), "checksum:1+" (every checksum frame), "ping", "any:2".
 // A kind alone picks every frame of that kind. Kinds: ping, block, checksum, any, or a command
 // number 1 to 255. Throws std::invalid_argument naming the text.
