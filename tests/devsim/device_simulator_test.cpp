@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/devsim/far_end.h"
+#include "tools/devsim/sim_fixture.h"
 
 namespace orvix::devsim {
 namespace {
@@ -296,6 +297,24 @@ TEST(DevSimTiming, ADelayedReplyComesNoSoonerThanAsked) {
   host.Send(Ping(3));
   EXPECT_EQ(host.Read(7), Answer(3, cmdPing));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+}
+
+// ---- The helper other tests use.
+
+TEST(DevSimPorts, NamesTheDevicesInOrvixPortsAndPutsTheVariableBack) {
+  setenv("ORVIX_PORTS", "COM1=/dev/ttyS0", 1);
+  {
+    SimulatedPorts ports;
+    DeviceSimulator& device = ports.Add("COM3", {});
+    ports.Map("COM5", "/dev/no-such-port");
+    EXPECT_EQ(std::string(getenv("ORVIX_PORTS")),
+              "COM3=" + device.PortPath() + ";COM5=/dev/no-such-port");
+    FarEnd host(device.PortPath());
+    host.Send(Ping(1));
+    EXPECT_EQ(host.Read(7), Answer(1, cmdPing));
+  }
+  EXPECT_EQ(std::string(getenv("ORVIX_PORTS")), "COM1=/dev/ttyS0");
+  unsetenv("ORVIX_PORTS");
 }
 
 // ---- Choosing frames for faults.
