@@ -243,14 +243,14 @@ int Save(const DeviceSimulator& sim, const std::string& path) {
   }
   const std::vector<uint8_t> memory = sim.Memory();
   const size_t size = range->highest - range->lowest + 1u;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  const bool ok = file && std::fwrite(memory.data() + range->lowest, 1, size, file) == size;
-  const int error = errno;
-  if (file && std::fclose(file) != 0 && ok) {
-    std::fprintf(stderr, "orvix-devsim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return kSaveFailed;
+  int error = 0;
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    if (std::fwrite(memory.data() + range->lowest, 1, size, file) != size) error = errno;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+  } else {
+    error = errno;
   }
-  if (!ok) {
+  if (error != 0) {
     std::fprintf(stderr, "orvix-devsim: cannot write %s: %s\n", path.c_str(), std::strerror(error));
     return kSaveFailed;
   }
