@@ -1,0 +1,134 @@
+// orvix-devsim as a process, the way scripts and process-level tests use it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/devsim/far_end.h"
+
+namespace orvix::devsim {
+namespace {
+
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args) {
+    args.insert(args.begin(), ORVIX_DEVSIM_PROGRAM);
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      std::vector<char*> argv;
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    output_ = fdopen(out[0], "r");
+  }
+  ~Program() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+
+  std::string Line() {
+    char line[512];
+    if (!output_ || !std::fgets(line, sizeof line, output_)) return {};
+    std::string text = line;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  }
+
+  void Signal(int signal) { kill(pid_, signal); }
+
+  // The rest of the output, and the exit status (-1 when it did not exit normally).
+  int Wait() {
+    std::string rest;
+    for (std::string line = Line(); !line.empty(); line = Line()) rest += line + "\n";
+    rest_ = rest;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    if (output_) std::fclose(output_);
+    output_ = nullptr;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const std::string& Rest() const { return rest_; }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* output_ = nullptr;
+  std::string rest_;
+};
+
+std::string PathOf(const std::string& map_entry) {
+  return map_entry.substr(map_entry.find('=') + 1);
+}
+
+TEST(DevSimProgram, ServesOneRunReportsItAndSavesTheImage) {
+  const std::string saved = testing::TempDir() + "devsim_saved.bin";
+  std::remove(saved.c_str());
+  Program program({"--name", "COM4", "--timeout", "30", "--save", saved});
+  const std::string entry = program.Line();
+  ASSERT_EQ(entry.rfind("COM4=/dev/pts/", 0), 0u) << entry;
+
+  Bytes image(300);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i ^ 0x5C);
+  FarEnd host(PathOf(entry));
+  for (uint16_t address : {0x0000, 0x0080, 0x0100}) {
+    host.Send(Block(2, address, image));
+    EXPECT_EQ(host.Read(7), Answer(2, cmdWriteBlock, address));
+  }
+  host.Send(Checksum(2, Sum(image)));
+  EXPECT_EQ(host.Read(7), Answer(2, cmdChecksum));
+
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_NE(program.Rest().find("wrote 0000-017F in 3 block frames"), std::string::npos)
+      << program.Rest();
+  EXPECT_NE(program.Rest().find("matched (0000-012B)"), std::string::npos) << program.Rest();
+  std::ifstream file(saved, std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), {}), image);
+}
+
+TEST(DevSimProgram, AChecksumThatDoesNotMatchExitsWithOne) {
+  Program program({"--timeout", "30"});
+  FarEnd host(PathOf(program.Line()));
+  const Bytes image(128, 0x11);
+  host.Send(Block(0, 0, image));
+  host.Read(7);
+  host.Send(Checksum(0, 0x1234));
+  host.Read(7);
+  EXPECT_EQ(program.Wait(), 1);
+  EXPECT_NE(program.Rest().find("did not match (memory sums to 0880)"), std::string::npos)
+      << program.Rest();
+}
+
+TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
+  Program program({"--timeout", "30"});
+  FarEnd host(PathOf(program.Line()));
+  host.Send(Block(0, 0, Bytes(128, 0x01)));
+  host.Read(7);
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.Wait(), 2);
+  EXPECT_NE(program.Rest().find("no complete run: wrote 0000-007F in 1 block frames"),
+            std::string::npos)
+      << program.Rest();
+}
+
+TEST(DevSimProgram, BadUsageNamesTheProblem) {
+  Program program({"--drop", "blok:1"});
+  EXPECT_EQ(program.Wait(), 64);
+}
+
+}  // namespace
+}  // namespace orvix::devsim

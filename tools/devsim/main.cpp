@@ -1,0 +1,365 @@
+// orvix-devsim: plays the programmer's device on a pseudo-terminal (or a given terminal) for
+// tests, benchmarks and the demo. See Help() for the options.
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/devsim/device_simulator.h"
+
+namespace orvix::devsim {
+namespace {
+
+enum ExitCode {
+  kMatched = 0,
+  kMismatch = 1,
+  kNoRun = 2,
+  kSaveFailed = 3,
+  kUsage = 64,
+};
+
+struct Settings {
+  SimOptions sim;
+  std::string name = "COM9";
+  std::string line;
+  std::string save;
+  bool serve = false;
+  int timeout_s = 0;
+  bool help = false;
+};
+
+struct Flag {
+  const char* name;
+  const char* argument;  // none: the flag takes no argument
+  const char* help;
+  std::function<void(Settings&, const std::string&)> apply;
+};
+
+// "SEL=VALUE" or "SEL"; the value is fallback when absent.
+ReplyFault Rule(const std::string& text, const std::string& flag, int fallback, int low, int high,
+                bool value_required = false) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos && value_required) {
+    throw std::invalid_argument(flag + ": '" + text + "' lacks its '=VALUE'");
+  }
+  ReplyFault rule{ParseFrameSelector(text.substr(0, equals)), fallback};
+  if (equals != std::string::npos)
+    rule.value = ParseNumber(text.substr(equals + 1), flag, low, high);
+  return rule;
+}
+
+const std::vector<Flag>& Flags() {
+  static const std::vector<Flag> flags = {
+      {"--name", "NAME", "port name in the first line's map entry (default COM9)",
+       [](Settings& s, const std::string& v) { s.name = v; }},
+      {"--line", "PATH",
+       "play the device on this terminal instead of a new pseudo-terminal; the first line is then "
+       "'serving PATH'",
+       [](Settings& s, const std::string& v) { s.line = v; }},
+      {"--device", "N",
+       "answer only frames for device N, as a device on a shared line would (default: answer "
+       "every number, replying with the number the host sent)",
+       [](Settings& s, const std::string& v) {
+         s.sim.device = static_cast<uint8_t>(ParseNumber(v, "--device", 0, 255));
+       }},
+      {"--once", nullptr, "exit after the first completed run (the default)",
+       [](Settings& s, const std::string&) { s.serve = false; }},
+      {"--serve", nullptr,
+       "keep serving after each completed run, printing its result line, until SIGINT, SIGTERM "
+       "or --timeout",
+       [](Settings& s, const std::string&) { s.serve = true; }},
+      {"--timeout", "SEC", "give up after SEC seconds",
+       [](Settings& s, const std::string& v) {
+         s.timeout_s = ParseNumber(v, "--timeout", 1, 24 * 3600);
+       }},
+      {"--save", "FILE",
+       "at the end, write the memory to FILE: the range the checksum covered when it matched, "
+       "else the whole range written",
+       [](Settings& s, const std::string& v) { s.save = v; }},
+      {"--frame-timeout", "MS",
+       "drop a partial frame from the host after MS milliseconds (default 500)",
+       [](Settings& s, const std::string& v) {
+         s.sim.frame_timeout_ms = ParseNumber(v, "--frame-timeout", 1, 3600000);
+       }},
+      {"--drop", "SEL", "send no reply to the selected frames",
+       [](Settings& s, const std::string& v) { s.sim.drop.push_back(ParseFrameSelector(v)); }},
+      {"--corrupt", "SEL", "reply to the selected frames with a wrong checksum byte",
+       [](Settings& s, const std::string& v) {
+         s.sim.corrupt_checksum.push_back(ParseFrameSelector(v));
+       }},
+      {"--other-device", "SEL[=N]",
+       "reply to the selected frames with device number N (default: the host's number + 1)",
+       [](Settings& s, const std::string& v) {
+         s.sim.other_device.push_back(Rule(v, "--other-device", -1, 0, 255));
+       }},
+      {"--reply-command", "SEL=CMD",
+       "reply to the selected frames with command CMD (e.g. 1 or 3 to a block frame)",
+       [](Settings& s, const std::string& v) {
+         s.sim.reply_command.push_back(Rule(v, "--reply-command", 0, 0, 255, true));
+       }},
+      {"--garbage", "SEL[=COUNT]",
+       "instead of replying to the selected frames, send COUNT noise bytes (default 1) with stray "
+       "0xD1 bytes, the last one 0xD1, so the host starts a frame that never completes",
+       [](Settings& s, const std::string& v) {
+         s.sim.garbage.push_back(Rule(v, "--garbage", 1, 1, 4096));
+       }},
+      {"--delay", "[SEL=]MS", "send the replies to the selected frames (default: all) MS ms late",
+       [](Settings& s, const std::string& v) {
+         if (v.find('=') == std::string::npos) {
+           s.sim.delay.push_back(
+               {ParseFrameSelector("any"), ParseNumber(v, "--delay", 0, 3600000)});
+         } else {
+           s.sim.delay.push_back(Rule(v, "--delay", 0, 0, 3600000));
+         }
+       }},
+      {"--split", "BYTES[/MS]",
+       "write every reply in pieces of BYTES bytes with MS ms between them (default 10)",
+       [](Settings& s, const std::string& v) {
+         const size_t slash = v.find('/');
+         s.sim.split_bytes = ParseNumber(v.substr(0, slash), "--split", 1, 257);
+         s.sim.split_gap_ms = slash == std::string::npos
+                                  ? 10
+                                  : ParseNumber(v.substr(slash + 1), "--split", 0, 3600000);
+       }},
+      {"--echo", nullptr,
+       "send every received byte straight back, as a looped-back line does; with --silent the "
+       "line is a plain loop with no device",
+       [](Settings& s, const std::string&) { s.sim.echo = true; }},
+      {"--silent", nullptr,
+       "the device hears and stores but never writes; frames are still counted",
+       [](Settings& s, const std::string&) { s.sim.silent = true; }},
+      {"--hang-up-after", "N",
+       "close the line when the block frame after the Nth arrives (0: at the first block)",
+       [](Settings& s, const std::string& v) {
+         s.sim.hang_up_after_blocks = ParseNumber(v, "--hang-up-after", 0, 1 << 20);
+       }},
+      {"--baud", "RATE",
+       "pace the line at RATE baud, 10 bits a byte, both ways: a reply starts only once the "
+       "frame's bytes would have crossed the line, and goes out at that rate",
+       [](Settings& s, const std::string& v) {
+         s.sim.baud = ParseNumber(v, "--baud", 50, 4000000);
+       }},
+      {"--help", nullptr, "show this text", [](Settings& s, const std::string&) { s.help = true; }},
+  };
+  return flags;
+}
+
+// Prints text from column `indent` on, broken between words before column `width`.
+void PrintWrapped(const std::string& text, int indent, int width) {
+  int column = indent - 1;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    const int word = static_cast<int>(end - at);
+    if (column + 1 + word > width && column > indent - 1) {
+      std::printf("\n%*s", indent - 1, "");
+      column = indent - 1;
+    }
+    std::printf(" %.*s", word, text.c_str() + at);
+    column += 1 + word;
+    at = end + 1;
+  }
+  std::printf("\n");
+}
+
+void PrintHelp() {
+  std::printf(
+      "Usage: orvix-devsim [options]\n"
+      "Plays the programmer's device on a new pseudo-terminal. The first line printed is the\n"
+      "port map entry to use, e.g. COM9=/dev/pts/4 (for ORVIX_PORTS). The device answers pings,\n"
+      "stores written blocks in a 64 KiB memory, answers the checksum frame and checks it. At\n"
+      "the end it prints the memory range written and whether the checksum matched.\n\n");
+  for (const Flag& flag : Flags()) {
+    std::string head =
+        std::string(flag.name) + (flag.argument ? std::string(" ") + flag.argument : "");
+    std::printf("  %-24s", head.c_str());
+    PrintWrapped(flag.help, 27, 92);
+  }
+  std::printf(
+      "\nSEL picks received frames: KIND:N (the Nth frame of that kind), KIND:N+ (the Nth and\n"
+      "every later one) or KIND (all of them). KIND is ping, block, checksum, any, or a command\n"
+      "number. Fault options may be repeated; the first rule that matches a frame applies.\n"
+      "Examples: --drop block:3  --drop checksum  --corrupt block:2+  --reply-command block=3\n\n"
+      "Exit status: 0 a run completed and its checksum matched; 1 it did not match; 2 no run\n"
+      "completed (time-out, signal, hang-up, line failure); 3 --save failed; 64 bad usage.\n"
+      "With --serve the status is that of the last completed run.\n");
+}
+
+Settings Parse(int argc, char** argv) {
+  Settings settings;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const Flag* flag = nullptr;
+    for (const Flag& f : Flags()) {
+      if (arg == f.name) flag = &f;
+    }
+    if (!flag) throw std::invalid_argument("unknown option '" + arg + "'");
+    std::string value;
+    if (flag->argument) {
+      if (i + 1 >= argc) throw std::invalid_argument(arg + " needs " + flag->argument);
+      value = argv[++i];
+    }
+    flag->apply(settings, value);
+  }
+  return settings;
+}
+
+std::string Hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%.4X", value);
+  return text;
+}
+
+std::string Describe(const std::optional<WrittenRange>& written, int block_frames,
+                     const std::optional<ChecksumReport>& checksum) {
+  std::string text = written ? "wrote " + Hex4(written->lowest) + "-" + Hex4(written->highest) +
+                                   " in " + std::to_string(block_frames) + " block frames"
+                             : "nothing written";
+  if (!checksum) return text + "; no checksum received";
+  text += "; checksum " + Hex4(checksum->received);
+  if (checksum->matched) {
+    return text + " matched (" + Hex4(written->lowest) + "-" + Hex4(checksum->covered_end) + ")";
+  }
+  return text + " did not match (memory sums to " + Hex4(checksum->memory_sum) + ")";
+}
+
+int Save(const DeviceSimulator& sim, const std::string& path) {
+  std::vector<RunResult> runs = sim.Runs();
+  std::optional<WrittenRange> range = runs.empty() ? sim.Written() : runs.back().written;
+  if (!runs.empty() && runs.back().checksum.matched) {
+    range->highest = runs.back().checksum.covered_end;
+  }
+  if (!range) {
+    std::fprintf(stderr, "orvix-devsim: nothing was written, %s not saved\n", path.c_str());
+    return kSaveFailed;
+  }
+  const std::vector<uint8_t> memory = sim.Memory();
+  const size_t size = range->highest - range->lowest + 1u;
+  int error = 0;
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    if (std::fwrite(memory.data() + range->lowest, 1, size, file) != size) error = errno;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+  } else {
+    error = errno;
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "orvix-devsim: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+    return kSaveFailed;
+  }
+  std::printf("saved %s-%s to %s\n", Hex4(range->lowest).c_str(), Hex4(range->highest).c_str(),
+              path.c_str());
+  return kMatched;
+}
+
+DeviceSimulator* g_sim = nullptr;
+
+void OnSignal(int) {
+  g_sim->Interrupt();
+}
+
+void HandleSignals(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// Prints each completed run; returns the runs seen and whether the time ran out.
+std::pair<std::vector<RunResult>, bool> Serve(const DeviceSimulator& sim,
+                                              const Settings& settings) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = settings.timeout_s > 0
+                            ? Clock::now() + std::chrono::seconds(settings.timeout_s)
+                            : Clock::time_point::max();
+  std::vector<RunResult> runs;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::min(deadline - Clock::now(), Clock::duration(std::chrono::hours(1))));
+    if (left.count() <= 0) return {runs, true};
+    sim.WaitUntil(
+        [&] { return sim.RunsCompleted() > static_cast<int>(runs.size()) || sim.Ended(); }, left);
+    const std::vector<RunResult> now = sim.Runs();
+    for (size_t i = runs.size(); i < now.size(); ++i) {
+      std::printf("run %zu: %s\n", i + 1,
+                  Describe(now[i].written, now[i].block_frames, now[i].checksum).c_str());
+      std::fflush(stdout);
+    }
+    runs = now;
+    if (!runs.empty() && !settings.serve) return {runs, false};
+    if (sim.Ended()) return {runs, false};
+  }
+}
+
+int Run(const Settings& settings) {
+  std::unique_ptr<DeviceSimulator> sim;
+  try {
+    sim = settings.line.empty() ? std::make_unique<DeviceSimulator>(settings.sim)
+                                : std::make_unique<DeviceSimulator>(settings.line, settings.sim);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "orvix-devsim: %s\n", error.what());
+    return kNoRun;
+  }
+  g_sim = sim.get();
+  HandleSignals(OnSignal);
+  if (settings.line.empty()) {
+    std::printf("%s=%s\n", settings.name.c_str(), sim->PortPath().c_str());
+  } else {
+    std::printf("serving %s\n", sim->PortPath().c_str());
+  }
+  std::fflush(stdout);
+
+  const auto [runs, timed_out] = Serve(*sim, settings);
+  // The host may still be reading the last reply; closing the line now would lose it.
+  if (!runs.empty()) sim->WaitDrained(std::chrono::seconds(1));
+  sim->Stop();
+  HandleSignals(SIG_DFL);
+
+  int status = kNoRun;
+  if (!runs.empty()) {
+    status = runs.back().checksum.matched ? kMatched : kMismatch;
+  } else {
+    if (timed_out) std::printf("no run completed within %d s\n", settings.timeout_s);
+    if (sim->HungUp()) {
+      std::printf("hung up as asked, after %d block frames\n", sim->FrameCount(cmdWriteBlock));
+    }
+    if (const std::string error = sim->LineError(); !error.empty()) {
+      std::fprintf(stderr, "orvix-devsim: %s\n", error.c_str());
+    }
+    const std::map<uint16_t, int> blocks = sim->BlockCounts();
+    int block_frames = 0;
+    for (const auto& [address, count] : blocks) block_frames += count;
+    std::printf("no complete run: %s\n",
+                Describe(sim->Written(), block_frames, sim->LastChecksum()).c_str());
+  }
+  if (!settings.save.empty() && Save(*sim, settings.save) != kMatched) status = kSaveFailed;
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+}  // namespace orvix::devsim
+
+int main(int argc, char** argv) {
+  using namespace orvix::devsim;
+  Settings settings;
+  try {
+    settings = Parse(argc, argv);
+  } catch (const std::invalid_argument& error) {
+    std::fprintf(stderr, "orvix-devsim: %s (see --help)\n", error.what());
+    return kUsage;
+  }
+  if (settings.help) {
+    PrintHelp();
+    return 0;
+  }
+  return Run(settings);
+}

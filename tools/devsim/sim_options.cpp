@@ -1,0 +1,63 @@
+#include "tools/devsim/sim_options.h"
+
+#include <stdexcept>
+
+#include "link/frame.h"
+
+namespace orvix::devsim {
+
+bool FrameSelector::Matches(uint8_t frame_command, int count_of_kind, int count_of_all) const {
+  if (command != 0 && command != frame_command) return false;
+  const int place = command == 0 ? count_of_all : count_of_kind;
+  return from_nth_on ? place >= nth : place == nth;
+}
+
+namespace {
+
+uint8_t ParseKind(const std::string& kind, const std::string& whole) {
+  if (kind == "any") return 0;
+  if (kind == "ping") return cmdPing;
+  if (kind == "block") return cmdWriteBlock;
+  if (kind == "checksum") return cmdChecksum;
+  if (kind.empty() || kind.find_first_not_of("0123456789") != std::string::npos) {
+    throw std::invalid_argument("frame selector '" + whole + "': unknown kind '" + kind +
+                                "' (ping, block, checksum, any, or a command number)");
+  }
+  return static_cast<uint8_t>(ParseNumber(kind, "frame selector '" + whole + "'", 1, 255));
+}
+
+}  // namespace
+
+int ParseNumber(const std::string& text, const std::string& what, int low, int high) {
+  size_t used = 0;
+  long value = 0;
+  try {
+    value = std::stol(text, &used, 10);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || value < low || value > high) {
+    throw std::invalid_argument(what + ": '" + text + "' is not a number from " +
+                                std::to_string(low) + " to " + std::to_string(high));
+  }
+  return static_cast<int>(value);
+}
+
+FrameSelector ParseFrameSelector(const std::string& text) {
+  FrameSelector selector;
+  const size_t colon = text.find(':');
+  selector.command = ParseKind(text.substr(0, colon), text);
+  if (colon == std::string::npos) {
+    selector.from_nth_on = true;
+    return selector;
+  }
+  std::string place = text.substr(colon + 1);
+  if (!place.empty() && place.back() == '+') {
+    selector.from_nth_on = true;
+    place.pop_back();
+  }
+  selector.nth = ParseNumber(place, "frame selector '" + text + "'", 1, 1 << 30);
+  return selector;
+}
+
+}  // namespace orvix::devsim

@@ -1,0 +1,100 @@
+#include "tools/devsim/terminal.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace orvix::devsim {
+
+namespace {
+
+[[noreturn]] void Fail(int error, const std::string& what) {
+  throw std::system_error(error, std::generic_category(), what);
+}
+
+speed_t SpeedConstant(int baud) {
+  switch (baud) {
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return B57600;
+  }
+}
+
+// Without this the slave's line discipline echoes, translates CR/LF and swallows XON/XOFF, and
+// the programmer would see mangled frames until it sets the port up itself.
+void MakeRaw(int fd, const std::string& path, int baud) {
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) Fail(errno, "cannot read the settings of " + path);
+  cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~CRTSCTS;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  cfsetispeed(&tio, SpeedConstant(baud));
+  cfsetospeed(&tio, SpeedConstant(baud));
+  if (tcsetattr(fd, TCSANOW, &tio) != 0) Fail(errno, "cannot set raw mode on " + path);
+}
+
+}  // namespace
+
+PseudoTerminal OpenPseudoTerminal() {
+  PseudoTerminal pty;
+  pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (pty.master < 0) Fail(errno, "cannot open a pseudo-terminal");
+  try {
+    char name[128];
+    if (grantpt(pty.master) != 0) Fail(errno, "grantpt on a new pseudo-terminal failed");
+    if (unlockpt(pty.master) != 0) Fail(errno, "unlockpt on a new pseudo-terminal failed");
+    if (const int error = ptsname_r(pty.master, name, sizeof name); error != 0) {
+      Fail(error, "cannot name the slave of a new pseudo-terminal");
+    }
+    pty.slave_path = name;
+    // Held open for the simulator's lifetime: with no slave open the master reports a hang-up
+    // on every poll, and the programmer may close and reopen the port between runs.
+    pty.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slave < 0) Fail(errno, "cannot open " + pty.slave_path);
+    MakeRaw(pty.slave, pty.slave_path, 57600);
+    const int flags = fcntl(pty.master, F_GETFL);
+    if (flags < 0 || fcntl(pty.master, F_SETFL, flags | O_NONBLOCK) != 0) {
+      Fail(errno, "cannot make the master of " + pty.slave_path + " non-blocking");
+    }
+  } catch (...) {
+    if (pty.slave >= 0) close(pty.slave);
+    close(pty.master);
+    throw;
+  }
+  return pty;
+}
+
+int OpenLine(const std::string& path, int baud) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) Fail(errno, "cannot open " + path);
+  try {
+    if (isatty(fd)) MakeRaw(fd, path, baud);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  return fd;
+}
+
+}  // namespace orvix::devsim
