@@ -297,14 +297,9 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
   }
   EXPECT_EQ(w_.sbStatusBar->height(), 19);
   EXPECT_EQ(w_.bbStart->height(), 25);
-  EXPECT_EQ(w_.Label1->text(), "Начальный");
-  EXPECT_EQ(w_.Label2->text(), "Конечный");
-  EXPECT_EQ(w_.Label3->text(), "№ Устройства");
-  EXPECT_EQ(w_.bbStart->text(), "Загрузить");
-  EXPECT_EQ(w_.BitBtn2->text(), "Выход");
-  EXPECT_TRUE(w_.bbStart->isDefault());
   EXPECT_FALSE(w_.bbStart->icon().isNull());
   EXPECT_FALSE(w_.BitBtn2->icon().isNull());
+  // The folder picture comes from the program's own resources.
   EXPECT_EQ(w_.beFileNameButton->icon().availableSizes().value(0), QSize(14, 12));
 }
 
@@ -337,21 +332,6 @@ TEST_F(MainWindow, AddressFieldsAreReadOnlyHexOfFourPositions) {
   DialogAnswers(Write("empty.bin", 0));
   w_.beFileNameButton->trigger();
   EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFFFFFF");
-}
-
-TEST_F(MainWindow, DeviceNumberRunsFrom0To255InStepsOf1And10) {
-  w_.show();
-  w_.seNumberDevice->setFocus();
-  QTest::keyClick(w_.seNumberDevice, Qt::Key_Up);
-  EXPECT_EQ(w_.seNumberDevice->value(), 1);
-  QTest::keyClick(w_.seNumberDevice, Qt::Key_PageUp);
-  EXPECT_EQ(w_.seNumberDevice->value(), 11);
-  w_.seNumberDevice->setValue(250);
-  QTest::keyClick(w_.seNumberDevice, Qt::Key_PageUp);
-  EXPECT_EQ(w_.seNumberDevice->value(), 255);
-  w_.seNumberDevice->setValue(5);
-  QTest::keyClick(w_.seNumberDevice, Qt::Key_PageDown);
-  EXPECT_EQ(w_.seNumberDevice->value(), 0);
 }
 
 }  // namespace
