@@ -169,6 +169,15 @@ WriteResult ReplaceWhole(const fs::path& target, const std::string& text) {
   return WriteResult::kFailed;
 }
 
+// Replacing the file would get past its own write protection: a file the user made read-only
+// stays as it is.
+bool WritableOrMissing(const fs::path& target) {
+  std::error_code ec;
+  if (!fs::exists(target, ec)) return true;
+  std::ofstream probe(target, std::ios::binary | std::ios::app);
+  return static_cast<bool>(probe);
+}
+
 // A file left writable in a folder that is not (a shared install) can only be rewritten where
 // it lies.
 bool RewriteInPlace(const fs::path& target, const std::string& text) {
@@ -270,6 +279,7 @@ void TIniFile::Store(const std::string& text) const {
   // Writing through a link keeps the link: the rename must land on the file it points to.
   if (fs::is_symlink(fs::symlink_status(target, ec))) target = fs::weakly_canonical(target, ec);
   if (ec) target = file_name_;
+  if (!WritableOrMissing(target)) throw EIniFile("Unable to write to " + file_name_);
   switch (ReplaceWhole(target, text)) {
     case WriteResult::kDone:
       return;

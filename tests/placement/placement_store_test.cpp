@@ -291,9 +291,13 @@ TEST_F(PlacementStoreTest, AReadOnlyFolderShowsTheErrorTwiceAndTheProgramEnds) {
   program.setArguments({QString::fromStdString(ini.string()), "--close"});
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.remove("XDG_RUNTIME_DIR");
+  const fs::path runtime = dir_ / "runtime";
+  fs::create_directory(runtime);
+  fs::permissions(runtime, fs::perms(0700));
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
   program.setProcessEnvironment(env);
   if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(runtime.c_str(), 65534, 65534), 0);
     program.setChildProcessModifier([] {
       if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
     });
