@@ -321,6 +321,7 @@ int TPosixSerialBackend::SetTimeouts(const TTimeoutRecord& timeouts) {
 // --- transfers ---
 
 TTransferResult TPosixSerialBackend::Write(const void* buffer, int count) {
+  if (!buffer) return {0, EFAULT};
   std::unique_lock lock(mutex_);
   if (!open_) return {0, EBADF};
   TTransfer transfer(*this, lock, false);
@@ -357,6 +358,7 @@ TTransferResult TPosixSerialBackend::Write(const void* buffer, int count) {
 }
 
 TTransferResult TPosixSerialBackend::Read(void* buffer, int count) {
+  if (!buffer) return {0, EFAULT};
   std::unique_lock lock(mutex_);
   if (!open_) return {0, EBADF};
   TTransfer transfer(*this, lock, true);

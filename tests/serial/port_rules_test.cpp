@@ -280,6 +280,7 @@ TEST_F(PortRules, OneReportFiresItsEventsInTableOrderOnTheMainThread) {
             (std::vector<std::string>{"error frame", "rx 3", "tx empty", "break", "ring", "cts on",
                                       "dsr off", "rx flag", "rlsd on", "rx 80% full"}));
   EXPECT_TRUE(all_on_main);
+  port.ClosePort();  // its handlers write to locals of this test
 }
 
 TEST_F(PortRules, StatusIsReadForEveryEventEvenWithoutHandlers) {
@@ -293,6 +294,7 @@ TEST_F(PortRules, StatusIsReadForEveryEventEvenWithoutHandlers) {
   EXPECT_EQ(script.Count("queue status"), queue + 2);
   // Nothing waiting by the time the report runs: no OnRxChar.
   EXPECT_TRUE(fired.empty());
+  port.ClosePort();
 }
 
 TEST_F(PortRules, AHandlerThatClosesThePortDropsTheRestOfTheReport) {
@@ -311,6 +313,7 @@ TEST_F(PortRules, AHandlerThatClosesThePortDropsTheRestOfTheReport) {
   port.OpenPort();
   script.Report(drv::EV_TXEMPTY);
   EXPECT_TRUE(loop.RunUntil([&] { return fired.size() == 2; }, 5s));
+  port.ClosePort();
 }
 
 }  // namespace

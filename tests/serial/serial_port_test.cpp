@@ -334,6 +334,7 @@ TEST_F(SerialEvents, TheEventCharAndAnEmptyTransmitterAreReported) {
   port.SendBytes("hi", 2);
   EXPECT_TRUE(RunUntil([&] { return empties >= 1; }));
   EXPECT_EQ(far.Read(2), (std::vector<uint8_t>{'h', 'i'}));
+  port.ClosePort();  // its handlers count into locals of this test
 }
 
 // --- transfers, time-outs, hang-up ---
@@ -423,8 +424,10 @@ TEST_F(SerialTransfer, UnreadBytesNeitherSpinNorGetLost) {
   port.OnRxChar = [&](TCustomSerialPort*, int) { ++events; };  // reads nothing
   port.OpenPort();
   const auto data = Pattern(70000);  // more than the port's queue holds
-  far.Write(data);
-  ASSERT_TRUE(RunUntil([&] { return events > 0 && port.BytesWaiting() == 65536; }));
+  std::thread device([&] { far.Write(data); });
+  const bool filled = RunUntil([&] { return events > 0 && port.BytesWaiting() == 65536; });
+  device.join();
+  ASSERT_TRUE(filled);
 
   const auto cpu_before = test::ProcessCpuTime();
   Idle(1s);
@@ -434,6 +437,7 @@ TEST_F(SerialTransfer, UnreadBytesNeitherSpinNorGetLost) {
   std::vector<uint8_t> got(data.size());
   EXPECT_EQ(port.ReceiveBytes(got.data(), static_cast<int>(got.size())), 70000);
   EXPECT_EQ(got, data);
+  port.ClosePort();
 }
 
 TEST_F(SerialTransfer, AHungUpDeviceReportsErrorsAndNeverSpins) {
