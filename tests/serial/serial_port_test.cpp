@@ -305,19 +305,6 @@ TEST_F(SerialEvents, ClosePortOnTheMainThreadRunsTheHandOverItWouldWaitFor) {
   EXPECT_EQ(received, "q");
 }
 
-TEST_F(SerialEvents, AHandlerMayCloseItsOwnPort) {
-  port.OnRxChar = [&](TCustomSerialPort* sender, int count) {
-    counts.push_back(count);
-    sender->ClosePort();
-  };
-  port.OpenPort();
-  far.Write("1");
-  ASSERT_TRUE(RunUntil([&] { return !port.Connected(); }));
-  port.OpenPort();
-  far.Write("2");
-  EXPECT_TRUE(RunUntil([&] { return counts.size() == 2; }));
-}
-
 TEST_F(SerialEvents, TheEventCharAndAnEmptyTransmitterAreReported) {
   int flags = 0, empties = 0;
   port.SetEvents({evRxFlag, evTxEmpty});

@@ -81,12 +81,5 @@ TEST(TermiosTranslation, FlowControlOnlyWhenAskedFor) {
   EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
 }
 
-TEST(TermiosTranslation, RatesWithoutAConstantNeedTheKernelsOwnPath) {
-  EXPECT_EQ(StandardSpeed(115200), static_cast<speed_t>(B115200));
-  EXPECT_EQ(StandardSpeed(110), static_cast<speed_t>(B110));
-  for (uint32_t odd : {14400u, 56000u, 128000u, 256000u, 250000u, 0u})
-    EXPECT_EQ(StandardSpeed(odd), 0u) << odd;
-}
-
 }  // namespace
 }  // namespace orvix
