@@ -63,6 +63,8 @@ class TCustomSerialPort {
   // Takes effect at the next OpenPort.
   TComEvents Events() const { return events_; }
   void SetEvents(TComEvents value) { events_ = value; }
+  // smThreadSync and smWindowSync run handlers on the main thread through the hand-over (there
+  // is no window to post to below the user interface); smNone runs them on the event thread.
   TSyncMethod SyncMethod() const { return sync_method_; }
   void SetSyncMethod(TSyncMethod value);
 
