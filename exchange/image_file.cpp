@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 namespace orvix {
 namespace fs = std::filesystem;
@@ -42,7 +43,12 @@ std::vector<uint8_t> LoadImageFile(const std::string& path) {
                      " байт, устройство принимает не более 65536 байт");
   }
   in.seekg(0, std::ios::beg);
-  std::vector<uint8_t> image(static_cast<size_t>(size));
+  std::vector<uint8_t> image;
+  try {
+    image.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    throw EImageFile("Out of memory while expanding memory stream");
+  }
   if (size > 0 && !in.read(reinterpret_cast<char*>(image.data()), size))
     throw EImageFile("Stream read error");
   return image;

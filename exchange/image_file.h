@@ -18,7 +18,7 @@ class EImageFile : public std::runtime_error {
 
 // Reads the file named `path` whole. Raises EImageFile with the window's texts: "Cannot open
 // file "<full path>". <cause>", the too-large refusal (checked before anything is read), or
-// "Stream read error". An empty file gives an empty image.
+// "Stream read error", or the out-of-memory text. An empty file gives an empty image.
 std::vector<uint8_t> LoadImageFile(const std::string& path);
 
 // The full name the messages show for `path`.

@@ -12,4 +12,5 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
 
 echo "== thread-heavy tests under ThreadSanitizer"
 scripts/build.sh build-tsan -DORVIX_SANITIZE=thread -DORVIX_GUI=OFF
-ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" --timeout 300 -R '^(HandOver|Thread|Timer|Loop|DevSim[A-Za-z]*)\.'
+ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" --timeout 300 \
+  -R '^(HandOver|Thread|Timer|Loop|DevSim[A-Za-z]*|PortRules|SerialOpen|SerialEvents|SerialTransfer)\.'

@@ -1,0 +1,18 @@
+#include "app/application.h"
+
+#include "runtime/message_loop.h"
+
+namespace orvix {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    HandleException(std::current_exception());
+    return false;
+  }
+}
+
+}  // namespace orvix

@@ -1,0 +1,32 @@
+#include "app/placement/form_position.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVariant>
+#include <QWidget>
+
+namespace orvix {
+namespace {
+constexpr const char* kPositionProperty = "orvixPosition";
+}  // namespace
+
+void SetFormPosition(QWidget& window, TPosition position) {
+  window.setProperty(kPositionProperty, static_cast<int>(position));
+}
+
+TPosition FormPosition(const QWidget& window) {
+  const QVariant v = window.property(kPositionProperty);
+  return v.isValid() ? static_cast<TPosition>(v.toInt()) : poDesigned;
+}
+
+void PlaceAtShowing(QWidget& window) {
+  const TPosition position = FormPosition(window);
+  if (position != poScreenCenter && position != poDesktopCenter) return;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
+}
+
+}  // namespace orvix

@@ -1,0 +1,59 @@
+// The window system's side of placement persistence on Qt platforms.
+//
+// X11 and the other Qt platforms have no placement record, so GetWindowPlacement and
+// SetWindowPlacement give each field of the Windows record an equivalent, keeping the ini file's
+// keys, formats and show-command numbers the same on every platform:
+//   Flags           wpfRestoreToMaximized while the window is minimised from maximised; applying
+//                   it makes a minimised window come back maximised. wpfSetMinPosition has no
+//                   effect: X11 has no icon positions.
+//   ShowCmd         2 minimised, 3 maximised, 1 otherwise. Applying one sets the window state:
+//                   1 and 9 normal, 2, 6 and 7 minimised, 3 maximised; 0, 4, 5 and 8 leave it.
+//                   Visibility is never changed by a record.
+//   MinPosition,    kept with the window and given back as they were set; window managers place
+//   MaxPosition     minimised and maximised windows themselves.
+//   NormalPosition  the window's outer (frame) rectangle in its normal state, relative to the
+//                   primary screen's work area. A rectangle that would put the window wholly
+//                   off every screen is moved into the work area, as Windows does. The frame's
+//                   size is known only once a window manager has framed the window; until then
+//                   the outer rectangle is the window's own.
+#pragma once
+
+#include "app/placement/placement_record.h"
+
+class QWidget;
+
+namespace orvix {
+
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+
+TWindowPlacement GetWindowPlacement(const QWidget& window);
+void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement);
+
+// On the screen: false while the window's first show event runs, since Qt maps the window
+// after it.
+bool IsWindowVisible(const QWidget& window);
+void SetWindowState(QWidget& window, TWindowState state);
+
+// Qt has no main-window notion: an application's main windows are its top-level windows of the
+// plain window type that have no parent. The application counts as minimised when every one of
+// them that is shown is minimised.
+bool IsApplicationMainWindow(const QWidget& window);
+bool IsApplicationMinimized();
+// Minimises the application's shown windows once the message loop runs.
+void PostMinimizeApplication();
+
+struct TScreenSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+TScreenSize PrimaryScreenSize();
+int32_t ScreenPixelsPerInch();
+
+// Whether the user can resize the window: only then does a restore also set its size.
+bool HasSizeableFrame(const QWidget& window);
+// Width and height of the border the window manager draws around the window (0, 0 without a
+// frame or before the window is framed): a maximised window's frame corner lies this far beyond
+// the work area.
+TPlacementPoint FrameBorderSize(const QWidget& window);
+
+}  // namespace orvix

@@ -1,0 +1,33 @@
+// The message loop on top of Qt's event loop: posted calls are queued invocations on the
+// application object, timers are QTimers, hand-overs run whenever Qt processes events (also in
+// modal dialogs and message boxes).
+#pragma once
+
+#include <vector>
+
+#include "runtime/message_loop.h"
+
+class QEventLoop;
+
+namespace orvix {
+
+class QtMessageLoop final : public MessageLoop {
+ public:
+  // Needs the application object; makes the calling thread the main thread and installs this
+  // loop as the current one.
+  QtMessageLoop();
+  ~QtMessageLoop() override;
+  QtMessageLoop(const QtMessageLoop&) = delete;
+  QtMessageLoop& operator=(const QtMessageLoop&) = delete;
+
+  void Post(std::function<void()> call) override;
+  void ProcessMessages() override;
+  void Run() override;
+  void Quit() override;
+  std::unique_ptr<LoopTimer> CreateTimer(std::function<void()> on_fire) override;
+
+ private:
+  std::vector<QEventLoop*> running_;  // innermost last
+};
+
+}  // namespace orvix

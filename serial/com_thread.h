@@ -1,0 +1,39 @@
+// The event thread of an open port: waits for driver reports and fires them through the port.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "runtime/thread.h"
+#include "serial/serial_backend.h"
+#include "serial/serial_settings.h"
+
+namespace orvix {
+
+class TCustomSerialPort;
+
+class TComThread final : public TThread {
+ public:
+  TComThread(TCustomSerialPort& port, TSerialBackend& backend, TComEvents events);
+  ~TComThread() override;
+
+  // Ends the wait and waits for the body (running hand-overs when on the main thread).
+  void Stop();
+  // For a close from inside this thread's own report: the body ends once the report returns and
+  // leaves the device alone, as the port may already be closed or open again by then.
+  void Retire();
+  bool IsCurrentThread() const { return std::this_thread::get_id() == thread_id_.load(); }
+  TComEvents LastEvents() const { return TComEvents::FromBits(last_events_.load()); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  TCustomSerialPort& port_;
+  TSerialBackend& backend_;
+  std::atomic<std::thread::id> thread_id_{};
+  std::atomic<uint16_t> last_events_{0};
+  std::atomic<bool> retired_{false};
+};
+
+}  // namespace orvix

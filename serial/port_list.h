@@ -1,0 +1,35 @@
+// The machine's serial port names, in the order discovery tries them.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orvix {
+
+// The text-to-integer conversion's failure: "'%s' is not a valid integer value".
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Decimal text, an optional sign, within 32 bits; anything else raises EConvertError.
+int32_t StrToInt(const std::string& text);
+
+// Fills Ports with the names that begin with "COM" and have more, ordered by the number after
+// "COM". When no name qualifies Ports is left exactly as it was. Raises ESerialPort code 23 when
+// the names cannot be read, EConvertError for a name whose number is not a number (with two or
+// more names); Ports is then untouched too.
+void ListSerialPorts(std::vector<std::string>& Ports);
+
+// The same rules over a given set of names (what ListSerialPorts applies to the platform's).
+void AssignSerialPorts(std::vector<std::string> names, std::vector<std::string>& Ports);
+
+// Negative when entry I sorts before entry J, 0 when their numbers are equal, positive after.
+int ComparePortNumbers(const std::vector<std::string>& List, int I, int J);
+
+// The platform's raw port names: the device map on Linux. Raises ESerialPort code 23.
+std::vector<std::string> PlatformPortNames();
+
+}  // namespace orvix

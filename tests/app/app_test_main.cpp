@@ -1,0 +1,14 @@
+// The window tests need the application object and the Qt loop for the whole run.
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+#include "runtime/qt/qt_loop.h"
+
+int main(int argc, char** argv) {
+  // Test discovery runs this program during the build, where there may be no display.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  orvix::TApplication app(argc, argv);
+  orvix::QtMessageLoop loop;
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

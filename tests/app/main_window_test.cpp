@@ -1,0 +1,338 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QStatusBar>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/error_box.h"
+#include "runtime/message_loop.h"
+
+namespace orvix {
+namespace {
+namespace fs = std::filesystem;
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    dir_ = fs::temp_directory_path() /
+           ("orvix-window-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+    fs::create_directories(dir_);
+    working_folder_ = fs::current_path();
+    InstallErrorBox();
+    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m); });
+  }
+  void TearDown() override {
+    SetErrorBoxPresenter(nullptr);
+    SetExceptionHandler(nullptr);
+    fs::current_path(working_folder_);
+    fs::remove_all(dir_);
+  }
+
+  // A file of `size` bytes whose byte i is (i * 7 + 3) mod 256.
+  QString Write(const std::string& name, size_t size) {
+    std::ofstream out(dir_ / name, std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + 3));
+    return QString::fromStdString((dir_ / name).string());
+  }
+  QString Missing(const std::string& name) {
+    return QString::fromStdString((dir_ / name).string());
+  }
+
+  // The dialog answers with `answer` (nothing: the user cancelled) and remembers its settings.
+  void DialogAnswers(std::optional<QString> answer) {
+    w_.OpenDialog.Show = [this, answer](QWidget*, const TOpenDialog& settings) {
+      shown_dialog_ = settings;
+      return answer;
+    };
+  }
+
+  void ExpectNoImage() {
+    EXPECT_EQ(w_.ImageSize(), 0);
+    EXPECT_EQ(w_.ImageData(), nullptr);
+    EXPECT_FALSE(w_.bbStart->isEnabled());
+  }
+
+  fs::path dir_, working_folder_;
+  QStringList errors_;
+  TfmMain w_;
+  std::optional<TOpenDialog> shown_dialog_;
+};
+
+TEST_F(MainWindow, StartsEmptyWithoutArguments) {
+  w_.FormCreate({});
+  EXPECT_FALSE(w_.LogFrames());
+  ExpectNoImage();
+  EXPECT_EQ(w_.beFileName->text(), "");
+  EXPECT_EQ(w_.cbStartAddress->currentText(), "0000");
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+  EXPECT_EQ(w_.seNumberDevice->value(), 0);
+  for (int i = 0; i < TfmMain::kStatusPanels; ++i) EXPECT_EQ(w_.StatusPanel(i), "") << i;
+  EXPECT_TRUE(errors_.isEmpty());
+  EXPECT_EQ(fmMain, &w_);
+}
+
+TEST_F(MainWindow, OnlyTheFirstArgumentCounts) {
+  const QString file = Write("a.bin", 16);
+  struct Case {
+    QStringList args;
+    bool log;
+    int32_t size;
+  } cases[] = {
+      {{"/L"}, true, 0},
+      {{"/l", file}, true, 0},
+      {{file, "/l"}, false, 16},
+      {{file, Write("b.bin", 32)}, false, 16},
+  };
+  for (const auto& c : cases) {
+    TfmMain w;
+    w.FormCreate(c.args);
+    EXPECT_EQ(w.LogFrames(), c.log) << c.args.join(' ').toStdString();
+    EXPECT_EQ(w.ImageSize(), c.size) << c.args.join(' ').toStdString();
+  }
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(MainWindow, ALongerSwitchIsAFileName) {
+  w_.FormCreate({"/log"});
+  EXPECT_FALSE(w_.LogFrames());
+  EXPECT_EQ(errors_, QStringList{"Cannot open file \"/log\". No such file or directory"});
+}
+
+TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
+  struct Case {
+    size_t size;
+    const char* stop;
+  } cases[] = {{1, "0000"}, {256, "00FF"}, {65536, "FFFF"}, {0, "FFFFFFFF"}};
+  for (const auto& c : cases) {
+    const QString file = Write("image.bin", c.size);
+    DialogAnswers(file);
+    w_.beFileNameButton->trigger();
+    SCOPED_TRACE(c.size);
+    EXPECT_EQ(w_.beFileName->text(), file);
+    EXPECT_EQ(w_.ImageSize(), static_cast<int32_t>(c.size));
+    EXPECT_EQ(w_.cbStopAddress->currentText(), c.stop);
+    EXPECT_EQ(w_.cbStartAddress->currentText(), "0000");
+    EXPECT_EQ(w_.bbStart->isEnabled(), c.size > 0);
+    if (c.size == 0) {
+      EXPECT_EQ(w_.ImageData(), nullptr);
+      continue;
+    }
+    ASSERT_NE(w_.ImageData(), nullptr);
+    for (size_t i = 0; i < c.size; ++i)
+      ASSERT_EQ(w_.ImageData()[i], static_cast<uint8_t>(i * 7 + 3)) << "address " << i;
+  }
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(MainWindow, AFileTooLargeToAddressIsRefusedAndLeavesNoImage) {
+  DialogAnswers(Write("small.bin", 256));
+  w_.beFileNameButton->trigger();
+  const QString big = Write("big.bin", 65537);
+  DialogAnswers(big);
+  w_.beFileNameButton->trigger();
+  EXPECT_EQ(errors_, QStringList{"Файл \"" + big +
+                                 "\" слишком велик: 65537 байт, устройство принимает не более "
+                                 "65536 байт"});
+  ExpectNoImage();
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+  EXPECT_EQ(w_.beFileName->text(), big);
+}
+
+TEST_F(MainWindow, AFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
+  const QString missing = Missing("gone.bin");
+  w_.FormCreate({missing});
+  EXPECT_EQ(errors_,
+            QStringList{"Cannot open file \"" + missing + "\". No such file or directory"});
+  ExpectNoImage();
+  EXPECT_EQ(w_.beFileName->text(), missing);
+  EXPECT_FALSE(w_.PlacementIniFileName.isEmpty());
+  EXPECT_FALSE(w_.OpenDialog.InitialDir.isEmpty());
+}
+
+TEST_F(MainWindow, ALoadFailureAfterAGoodLoadLeavesNoImage) {
+  DialogAnswers(Write("good.bin", 300));
+  w_.beFileNameButton->trigger();
+  ASSERT_TRUE(w_.bbStart->isEnabled());
+  DialogAnswers(QString::fromStdString(dir_.string()));  // a folder cannot be loaded
+  w_.beFileNameButton->trigger();
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_[0].startsWith("Cannot open file \"")) << errors_[0].toStdString();
+  ExpectNoImage();
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+}
+
+TEST_F(MainWindow, ARelativeNameIsFoundInTheWorkingFolder) {
+  Write("rel.bin", 10);
+  fs::current_path(dir_);
+  w_.FormCreate({"rel.bin"});
+  EXPECT_EQ(w_.ImageSize(), 10);
+  EXPECT_EQ(w_.beFileName->text(), "rel.bin");
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
+  w_.FormCreate({});
+  DialogAnswers(std::nullopt);
+  w_.beFileNameButton->trigger();
+  ASSERT_TRUE(shown_dialog_);
+  EXPECT_EQ(shown_dialog_->Filter, (QStringList{"Binary files (*.bin)", "Any file (*.*)"}));
+  EXPECT_EQ(shown_dialog_->DefaultExt, "bin");
+  EXPECT_EQ(shown_dialog_->InitialDir, QCoreApplication::applicationDirPath());
+
+  const auto dialog = MakeFileDialog(nullptr, *shown_dialog_);
+  EXPECT_EQ(dialog->nameFilters(), shown_dialog_->Filter);
+  EXPECT_EQ(dialog->selectedNameFilter(), "Binary files (*.bin)");
+  EXPECT_EQ(dialog->defaultSuffix(), "bin");
+  EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);  // a name that does not exist is taken
+  EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(fs::path(dialog->directory().absolutePath().toStdString()),
+            fs::path(QCoreApplication::applicationDirPath().toStdString()));
+}
+
+TEST_F(MainWindow, CancellingTheDialogChangesNothing) {
+  const QString file = Write("kept.bin", 256);
+  DialogAnswers(file);
+  w_.beFileNameButton->trigger();
+  DialogAnswers(std::nullopt);
+  w_.beFileNameButton->trigger();
+  EXPECT_EQ(w_.beFileName->text(), file);
+  EXPECT_EQ(w_.ImageSize(), 256);
+  EXPECT_NE(w_.ImageData(), nullptr);
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "00FF");
+  EXPECT_TRUE(w_.bbStart->isEnabled());
+}
+
+TEST_F(MainWindow, ANameTypedByHandLoadsNothing) {
+  w_.FormCreate({});
+  w_.show();
+  QTest::keyClicks(w_.beFileName, Write("typed.bin", 5));
+  QTest::keyClick(w_.beFileName, Qt::Key_Return);
+  w_.beFileName->clearFocus();
+  ExpectNoImage();
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(MainWindow, LoadStartsTheExchangeOnlyWithAnImage) {
+  int runs = 0;
+  w_.RunExchange = [&] { return ++runs; };
+  w_.show();
+  w_.bbStart->click();
+  w_.bbStartClick();
+  EXPECT_EQ(runs, 0);
+
+  DialogAnswers(Write("run.bin", 128));
+  w_.beFileNameButton->trigger();
+  w_.bbStart->click();
+  EXPECT_EQ(runs, 1);
+  QTest::keyClick(w_.beFileName, Qt::Key_Return);  // Load is the default button
+  EXPECT_EQ(runs, 2);
+
+  w_.RunExchange = []() -> int { throw std::runtime_error("no port answered"); };
+  w_.bbStart->click();
+  EXPECT_EQ(errors_, QStringList{"no port answered"});
+}
+
+TEST_F(MainWindow, ExitClosesTheWindow) {
+  w_.show();
+  ASSERT_TRUE(w_.isVisible());
+  w_.BitBtn2->click();
+  EXPECT_FALSE(w_.isVisible());
+}
+
+TEST_F(MainWindow, StatusBarPanels) {
+  w_.show();
+  w_.ShowStatus("Программирование завершено");
+  w_.SetStatusPanel(0, "COM3");
+  EXPECT_EQ(w_.StatusPanel(0), "COM3");
+  EXPECT_EQ(w_.StatusPanel(1), "");
+  EXPECT_EQ(w_.StatusPanel(2), "Программирование завершено");
+  w_.ShowStatus("");
+  EXPECT_EQ(w_.StatusPanel(2), "");
+  EXPECT_EQ(w_.StatusPanel(3), "");  // no such panel: nothing breaks
+
+  const auto panels = w_.sbStatusBar->findChildren<QLabel*>();
+  ASSERT_EQ(panels.size(), 3);
+  EXPECT_EQ(panels[0]->width(), 50);
+  EXPECT_EQ(panels[1]->width(), 50);
+  EXPECT_GE(panels[2]->width(), 50);
+}
+
+TEST_F(MainWindow, ThePlacementFileLiesBesideTheExecutable) {
+  w_.FormCreate({});
+  const fs::path exe = QCoreApplication::applicationFilePath().toStdString();
+  EXPECT_EQ(w_.PlacementIniFileName.toStdString(),
+            (exe.parent_path() / exe.stem()).string() + ".ini");
+}
+
+TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
+  w_.show();
+  EXPECT_EQ(w_.windowTitle(), "Программатор \"Orvix\"");
+  EXPECT_EQ(w_.size(), QSize(385, 114));
+  EXPECT_EQ(w_.minimumSize(), w_.maximumSize());
+  struct Place {
+    QWidget* widget;
+    int left, top, width;
+  } places[] = {
+      {w_.beFileName, 7, 8, 371},       {w_.Label1, 6, 42, -1},
+      {w_.cbStartAddress, 65, 37, 57},  {w_.Label2, 124, 42, -1},
+      {w_.cbStopAddress, 177, 37, 57},  {w_.Label3, 244, 42, -1},
+      {w_.seNumberDevice, 321, 37, 57}, {w_.bbStart, 8, 64, 89},
+      {w_.BitBtn2, 288, 64, 89},        {w_.sbStatusBar, 0, 95, 385},
+  };
+  for (const auto& p : places) {
+    const QPoint at = p.widget->mapTo(&w_, QPoint(0, 0));
+    SCOPED_TRACE(p.widget->objectName().toStdString());
+    EXPECT_EQ(at, QPoint(p.left, p.top));
+    if (p.width >= 0) {
+      EXPECT_EQ(p.widget->width(), p.width);
+    }
+  }
+  EXPECT_EQ(w_.sbStatusBar->height(), 19);
+  EXPECT_EQ(w_.bbStart->height(), 25);
+  EXPECT_FALSE(w_.bbStart->icon().isNull());
+  EXPECT_FALSE(w_.BitBtn2->icon().isNull());
+  // The folder picture comes from the program's own resources.
+  EXPECT_EQ(w_.beFileNameButton->icon().availableSizes().value(0), QSize(14, 12));
+}
+
+TEST_F(MainWindow, AddressFieldsAreReadOnlyHexOfFourPositions) {
+  for (QComboBox* field : {w_.cbStartAddress, w_.cbStopAddress}) {
+    SCOPED_TRACE(field->objectName().toStdString());
+    EXPECT_FALSE(field->isEnabled());
+    EXPECT_TRUE(field->isEditable());
+    EXPECT_EQ(field->count(), 0);
+    const QValidator* mask = field->validator();
+    ASSERT_NE(mask, nullptr);
+    struct Typed {
+      const char* text;
+      QValidator::State state;
+      const char* shown;
+    } cases[] = {{"ab", QValidator::Intermediate, "AB"},
+                 {"0a9F", QValidator::Acceptable, "0A9F"},
+                 {"12345", QValidator::Invalid, "12345"},
+                 {"12g", QValidator::Invalid, "12G"},
+                 {"-1", QValidator::Invalid, "-1"},
+                 {"١٢", QValidator::Invalid, "١٢"}};  // digits, but not hexadecimal ones
+    for (const auto& c : cases) {
+      QString text = c.text;
+      int pos = 0;
+      EXPECT_EQ(mask->validate(text, pos), c.state) << c.text;
+      EXPECT_EQ(text, c.shown);
+    }
+  }
+  // What the program writes is kept, whatever its length.
+  DialogAnswers(Write("empty.bin", 0));
+  w_.beFileNameButton->trigger();
+  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFFFFFF");
+}
+
+}  // namespace
+}  // namespace orvix
