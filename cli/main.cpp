@@ -40,7 +40,7 @@ int ListPorts() {
     return kNoReply;
   }
   for (const auto& name : names)
-    std::printf("%s\t%s\n", name.c_str(), PortDevicePath(name).c_str());
+    std::printf("%s\t%s\n", name.c_str(), ResolvePortPath(name).c_str());
   return kFinished;
 }
 

@@ -1,0 +1,288 @@
+// orvix-flash as a user runs it, against simulated devices on pseudo-terminals.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "tests/support/child_process.h"
+#include "tools/devsim/sim_fixture.h"
+
+namespace orvix {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using devsim::SimOptions;
+using devsim::SimulatedPorts;
+using testing::ChildProcess;
+using testing::ProcessResult;
+using Bytes = std::vector<uint8_t>;
+
+class FlashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvix-flash-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Image(const Bytes& bytes, const std::string& name = "image.bin") {
+    fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return p.string();
+  }
+  static Bytes Random(size_t size, unsigned seed = 1) {
+    std::mt19937 gen(seed);
+    Bytes b(size);
+    for (auto& x : b) x = static_cast<uint8_t>(gen());
+    return b;
+  }
+  static ChildProcess* Start(std::vector<std::string> args) {
+    args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
+    return new ChildProcess(std::move(args));
+  }
+  static ProcessResult Run(std::vector<std::string> args, std::chrono::milliseconds limit = 60s) {
+    std::unique_ptr<ChildProcess> p(Start(std::move(args)));
+    return p->Wait(limit);
+  }
+  static std::string LastLine(const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && t.back() == '\n') t.pop_back();
+    return t.substr(t.rfind('\n') == std::string::npos ? 0 : t.rfind('\n') + 1);
+  }
+  static void ExpectMemoryHolds(const devsim::DeviceSimulator& sim, const Bytes& image) {
+    Bytes memory = sim.Memory();
+    ASSERT_GE(memory.size(), image.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+    ASSERT_TRUE(sim.LastChecksum());
+    EXPECT_TRUE(sim.LastChecksum()->matched);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
+  SimulatedPorts ports;
+  SimOptions quiet;
+  quiet.silent = true;
+  ports.Add("COM1", quiet);
+  ports.Add("COM2", quiet);
+  auto& device = ports.Add("COM3");
+  ports.Add("COM4", quiet);
+  ports.Add("COM10", quiet);
+  Bytes image = Random(1000);
+  ProcessResult r = Run({"-d", "5", Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  const size_t negotiation = r.err.find("Посылка пакетов согласования\n");
+  const size_t port = r.err.find("\nCOM3\n");
+  const size_t programming = r.err.find("\nПрограммирование\n");
+  EXPECT_LT(negotiation, port) << r.err;
+  EXPECT_LT(port, programming) << r.err;
+  EXPECT_NE(programming, std::string::npos) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Программирование завершено");
+  EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(FlashTest, FullImageOfRandomBytes) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  Bytes image = Random(65536, 7);
+  ProcessResult r = Run({"-q", Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(device.BlockCounts().size(), 512u);
+  // Quiet: only the verdict.
+  EXPECT_EQ(r.err, "Программирование завершено\n");
+}
+
+TEST_F(FlashTest, ProgressRisesToOneHundredOneLineAPercentAtMost) {
+  SimulatedPorts ports;
+  ports.Add("COM1");
+  ProcessResult r = Run({Image(Random(65536))});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::istringstream lines(r.err);
+  std::string line;
+  int last = -1, count = 0;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line.back() != '%') continue;
+    int value = std::stoi(line);
+    EXPECT_GT(value, last);
+    last = value;
+    ++count;
+  }
+  EXPECT_EQ(last, 100);
+  EXPECT_LE(count, 101);
+}
+
+TEST_F(FlashTest, ShortLastBlockIsPaddedWithFF) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  Bytes image = Random(129, 3);
+  ProcessResult r = Run({Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(device.BlockCounts().size(), 2u);
+  Bytes memory = device.Memory();
+  EXPECT_TRUE(std::all_of(memory.begin() + 129, memory.begin() + 256, [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST_F(FlashTest, DeviceNumbersAtTheEdges) {
+  for (int number : {255, 209}) {
+    SimulatedPorts ports;
+    SimOptions o;
+    o.device = static_cast<uint8_t>(number);
+    auto& device = ports.Add("COM1", o);
+    Bytes image = Random(300, number);
+    ProcessResult r = Run({"-d", std::to_string(number), Image(image)});
+    EXPECT_EQ(r.exit_code, 0) << number << r.err;
+    ExpectMemoryHolds(device, image);
+  }
+}
+
+TEST_F(FlashTest, AcceptedAndIgnoredReplies) {
+  // A command-3 reply acknowledges a block; a command-2 reply from another device does not, so
+  // that block goes out again after the reply time-out.
+  SimulatedPorts ports;
+  SimOptions o;
+  o.reply_command.push_back({devsim::ParseFrameSelector("block:1"), 3});
+  o.other_device.push_back({devsim::ParseFrameSelector("block:2"), -1});
+  auto& device = ports.Add("COM1", o);
+  Bytes image = Random(384);
+  ProcessResult r = Run({Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(device.BlockCount(0x0000), 1);
+  EXPECT_EQ(device.BlockCount(0x0080), 2);
+  EXPECT_EQ(device.BlockCount(0x0100), 1);
+  EXPECT_GE(r.elapsed, 5s);
+}
+
+TEST_F(FlashTest, OneLostOrCorruptReplyIsMadeGoodByOneResend) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.drop.push_back(devsim::ParseFrameSelector("block:2"));
+  o.corrupt_checksum.push_back(devsim::ParseFrameSelector("checksum:1"));
+  auto& device = ports.Add("COM1", o);
+  Bytes image = Random(256);
+  std::string log = (dir_ / "frames.txt").string();
+  ProcessResult r = Run({"--log", log, Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(device.BlockCount(0x0080), 2);
+  EXPECT_EQ(device.FrameCount(3), 2);
+  EXPECT_NE(r.err.find("Error CS!"), std::string::npos);
+  std::ifstream in(log, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("\r\nError CS!\r\n-> D1 07 00 03"), std::string::npos) << text;
+}
+
+TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.drop.push_back(devsim::ParseFrameSelector("block:2+"));
+  auto& device = ports.Add("COM1", o);
+  ProcessResult r = Run({Image(Random(1024))});
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  EXPECT_EQ(device.BlockCount(0x0080), 2);
+  EXPECT_EQ(device.BlockCount(0x0100), 0);
+}
+
+TEST_F(FlashTest, GivesUpWhenTheChecksumIsNeverConfirmed) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.drop.push_back(devsim::ParseFrameSelector("checksum"));
+  auto& device = ports.Add("COM1", o);
+  ProcessResult r = Run({Image(Random(200))});
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Нет подтверждения контрольной суммы");
+  EXPECT_EQ(device.FrameCount(3), 2);
+}
+
+TEST_F(FlashTest, DeviceHangingUpMidRunEndsWithoutHanging) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.hang_up_after_blocks = 3;
+  ports.Add("COM1", o);
+  ProcessResult r = Run({Image(Random(4096))}, 40s);
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  EXPECT_LT(r.elapsed, 20s);
+}
+
+TEST_F(FlashTest, InterruptStopsTheRunLikeTheStopButton) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.baud = 57600;  // slow enough to interrupt in the middle
+  ports.Add("COM1", o);
+  std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
+  ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
+  p->Signal(SIGINT);
+  ProcessResult r = p->Wait(20s);
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+}
+
+TEST_F(FlashTest, WaitLimitWithNoDevice) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.silent = true;
+  ports.Add("COM1", o);
+  ProcessResult r = Run({"-w", "1", Image(Random(10))});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+}
+
+TEST_F(FlashTest, NoPortLeftToPingIsReportedWithItsCause) {
+  SimulatedPorts ports;
+  ports.Map("COM4", (dir_ / "no-such-tty").string());
+  ProcessResult r = Run({Image(Random(10))}, 20s);
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_NE(r.err.find("port COM4: Unable to open com port"), std::string::npos) << r.err;
+}
+
+TEST_F(FlashTest, FrameLogHoldsExactlyTheFramesExchanged) {
+  SimulatedPorts ports;
+  ports.Add("COM1");
+  std::string log = (dir_ / "frames.txt").string();
+  ProcessResult r = Run({"-d", "0x05", "--log", log, Image(Bytes(3, 0x01))});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::ifstream in(log, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::string block = "-> D1 85 05 02 00 00 01 01 01";
+  for (int i = 0; i < 125; ++i) block += " FF";
+  block += " 8D";  // low byte of 5 + 2 + 3 + 125 x 0xFF
+  EXPECT_EQ(text, block + "\r\n<- D1 05 05 02 00 00 07\r\n-> D1 07 05 03 00 00 03 00 0B\r\n"
+                          "<- D1 05 05 03 00 00 08\r\n");
+}
+
+TEST_F(FlashTest, UnusableImagesAndUsageErrors) {
+  EXPECT_EQ(Run({(dir_ / "missing.bin").string()}).exit_code, 66);
+  ProcessResult empty = Run({Image({}, "empty.bin")});
+  EXPECT_EQ(empty.exit_code, 66);
+  EXPECT_NE(empty.err.find("empty.bin"), std::string::npos);
+  ProcessResult big = Run({Image(Bytes(65537), "big.bin")});
+  EXPECT_EQ(big.exit_code, 66);
+  EXPECT_NE(big.err.find("слишком велик: 65537 байт"), std::string::npos);
+  EXPECT_EQ(Run({"-d", "256", "x.bin"}).exit_code, 64);
+  EXPECT_EQ(Run({}).exit_code, 64);
+}
+
+TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {
+  SimulatedPorts ports;
+  auto& a = ports.Add("COM2");
+  auto& b = ports.Add("COM10");
+  ProcessResult r = Run({"--list-ports"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "COM2\t" + a.PortPath() + "\nCOM10\t" + b.PortPath() + "\n");
+}
+
+}  // namespace
+}  // namespace orvix
