@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
   orvix::TApplication app(argc, argv);
   orvix::QtMessageLoop loop;
   orvix::InstallErrorBox();
+  // After the application and the error box: the window's destructor saves its placement, and a
+  // file that cannot be written is shown in the error box once exec() has returned.
   orvix::TfmMain window;
   window.FormCreate(QCoreApplication::arguments().mid(1));
   window.show();

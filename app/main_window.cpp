@@ -4,15 +4,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QValidator>
 
 #include "app/hex_text.h"
+#include "app/placement/form_position.h"
+#include "app/placement/placement_record.h"
 #include "exchange/image_file.h"
 #include "runtime/message_loop.h"
 
@@ -50,12 +50,6 @@ bool IsLogSwitch(const QString& arg) {
          (arg[1] == QLatin1Char('l') || arg[1] == QLatin1Char('L'));
 }
 
-// Beside the executable, named after it with ".ini" in place of its extension.
-QString PlacementFileFor(const QString& executable) {
-  const QFileInfo exe(executable);
-  return exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".ini");
-}
-
 // Connects a handler that may raise: what it raises goes to the error box, not through Qt.
 void Guarded(auto* sender, auto signal, QObject* context, std::function<void()> handler) {
   QObject::connect(sender, signal, context,
@@ -87,10 +81,13 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent) {
   InitMainWindowResources();
   setupUi(this);
   SetupComponents();
+  SetFormPosition(*this, poDesktopCenter);
   if (!fmMain) fmMain = this;
 }
 
 TfmMain::~TfmMain() {
+  // The destroy event: the window must still be whole when the store reads its placement.
+  PlacementStore.FormDestroy();
   if (fmMain == this) fmMain = nullptr;
 }
 
@@ -127,15 +124,13 @@ void TfmMain::SetupComponents() {
     if (i + 1 < kStatusPanels) panels_[i]->setMaximumWidth(50);
     sbStatusBar->addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
   }
-
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
 }
 
 void TfmMain::FormCreate(const QStringList& args) {
   log_frames_ = !args.isEmpty() && IsLogSwitch(args.first());
   ClearImage();
-  PlacementIniFileName = PlacementFileFor(QCoreApplication::applicationFilePath());
+  PlacementStore.SetIniFileName(
+      PlacementIniFileName(QCoreApplication::applicationFilePath().toStdString()));
   OpenDialog.InitialDir = QCoreApplication::applicationDirPath();
   if (!log_frames_ && !args.isEmpty()) {
     beFileName->setText(args.first());
@@ -187,6 +182,13 @@ void TfmMain::bbStartClick() {
   // A run programs ImageSize bytes from the buffer: both must describe the same image.
   if (!RunExchange || image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
   RunExchange();
+}
+
+// Centred only while no saved place has been restored: the store's restore runs before this
+// and turns the centring off when it puts the window back.
+void TfmMain::showEvent(QShowEvent* event) {
+  PlaceAtShowing(*this);
+  QMainWindow::showEvent(event);
 }
 
 // Enter presses the focused button, or else the default button, as in a dialog.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/placement/placement_store.h"
 #include "ui_main_window.h"
 
 class QFileDialog;
@@ -36,6 +37,9 @@ struct TOpenDialog {
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
 
 class TfmMain : public QMainWindow, public Ui_TfmMain {
+  // The placement store names its ini section after the class: it must be "TfmMain".
+  Q_OBJECT
+
  public:
   static constexpr int kStatusPanels = 3;
 
@@ -64,14 +68,15 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   bool LogFrames() const { return log_frames_; }
 
   TOpenDialog OpenDialog;
-  // Where the window's placement is kept, beside the executable; the placement store takes it.
-  QString PlacementIniFileName;
+  // Held by value, not as a Qt child: the destructor still needs it for the destroy-time save.
+  TPlacementStore PlacementStore{this};
   // The programming run behind the Load button; until the exchange window exists it is empty
   // and the button does nothing. Returns the run's modal result, which is ignored.
   std::function<int()> RunExchange;
   QAction* beFileNameButton = nullptr;  // the picture button at the right end of beFileName
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "app/error_box.h"
 #include "runtime/message_loop.h"
@@ -16,6 +17,11 @@
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+
+std::string PlacementFileBesideTheProgram() {
+  const fs::path exe = QCoreApplication::applicationFilePath().toStdString();
+  return (exe.parent_path() / exe.stem()).string() + ".ini";
+}
 
 class MainWindow : public ::testing::Test {
  protected:
@@ -27,12 +33,23 @@ class MainWindow : public ::testing::Test {
     working_folder_ = fs::current_path();
     InstallErrorBox();
     SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m); });
+    KeepPlacementInTestFolder();
   }
   void TearDown() override {
+    window_.reset();  // its placement is saved as it goes, while the test's folder is still there
     SetErrorBoxPresenter(nullptr);
     SetExceptionHandler(nullptr);
     fs::current_path(working_folder_);
     fs::remove_all(dir_);
+  }
+
+  // FormCreate names the placement file beside the test program; each test keeps its own.
+  void KeepPlacementInTestFolder() {
+    w_.PlacementStore.SetIniFileName((dir_ / "orvix.ini").string());
+  }
+  void FormCreate(const QStringList& args) {
+    w_.FormCreate(args);
+    KeepPlacementInTestFolder();
   }
 
   // A file of `size` bytes whose byte i is (i * 7 + 3) mod 256.
@@ -61,12 +78,13 @@ class MainWindow : public ::testing::Test {
 
   fs::path dir_, working_folder_;
   QStringList errors_;
-  TfmMain w_;
+  std::unique_ptr<TfmMain> window_ = std::make_unique<TfmMain>();
+  TfmMain& w_ = *window_;
   std::optional<TOpenDialog> shown_dialog_;
 };
 
 TEST_F(MainWindow, StartsEmptyWithoutArguments) {
-  w_.FormCreate({});
+  FormCreate({});
   EXPECT_FALSE(w_.LogFrames());
   ExpectNoImage();
   EXPECT_EQ(w_.beFileName->text(), "");
@@ -100,7 +118,7 @@ TEST_F(MainWindow, OnlyTheFirstArgumentCounts) {
 }
 
 TEST_F(MainWindow, ALongerSwitchIsAFileName) {
-  w_.FormCreate({"/log"});
+  FormCreate({"/log"});
   EXPECT_FALSE(w_.LogFrames());
   EXPECT_EQ(errors_, QStringList{"Cannot open file \"/log\". No such file or directory"});
 }
@@ -152,7 +170,7 @@ TEST_F(MainWindow, AFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
             QStringList{"Cannot open file \"" + missing + "\". No such file or directory"});
   ExpectNoImage();
   EXPECT_EQ(w_.beFileName->text(), missing);
-  EXPECT_FALSE(w_.PlacementIniFileName.isEmpty());
+  EXPECT_EQ(w_.PlacementStore.IniFileName(), PlacementFileBesideTheProgram());
   EXPECT_FALSE(w_.OpenDialog.InitialDir.isEmpty());
 }
 
@@ -171,14 +189,14 @@ TEST_F(MainWindow, ALoadFailureAfterAGoodLoadLeavesNoImage) {
 TEST_F(MainWindow, ARelativeNameIsFoundInTheWorkingFolder) {
   Write("rel.bin", 10);
   fs::current_path(dir_);
-  w_.FormCreate({"rel.bin"});
+  FormCreate({"rel.bin"});
   EXPECT_EQ(w_.ImageSize(), 10);
   EXPECT_EQ(w_.beFileName->text(), "rel.bin");
   EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
-  w_.FormCreate({});
+  FormCreate({});
   DialogAnswers(std::nullopt);
   w_.beFileNameButton->trigger();
   ASSERT_TRUE(shown_dialog_);
@@ -210,7 +228,7 @@ TEST_F(MainWindow, CancellingTheDialogChangesNothing) {
 }
 
 TEST_F(MainWindow, ANameTypedByHandLoadsNothing) {
-  w_.FormCreate({});
+  FormCreate({});
   w_.show();
   QTest::keyClicks(w_.beFileName, Write("typed.bin", 5));
   QTest::keyClick(w_.beFileName, Qt::Key_Return);
@@ -267,9 +285,7 @@ TEST_F(MainWindow, StatusBarPanels) {
 
 TEST_F(MainWindow, ThePlacementFileLiesBesideTheExecutable) {
   w_.FormCreate({});
-  const fs::path exe = QCoreApplication::applicationFilePath().toStdString();
-  EXPECT_EQ(w_.PlacementIniFileName.toStdString(),
-            (exe.parent_path() / exe.stem()).string() + ".ini");
+  EXPECT_EQ(w_.PlacementStore.IniFileName(), PlacementFileBesideTheProgram());
 }
 
 TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {

@@ -1,0 +1,160 @@
+// The main window keeps its place: the real window with its placement store, on the offscreen
+// platform. The store's own rules are tested with a stand-in window under tests/placement; these
+// cover what only the real window shows: its section name, the exit button's close path, its
+// fixed size and its centring.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "app/placement/ini_file.h"
+#include "runtime/message_loop.h"
+
+namespace orvix {
+namespace {
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+QRect WorkArea() {
+  return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+std::string Suffix() {
+  const QSize size = QGuiApplication::primaryScreen()->size();
+  return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+}
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+class MainWindowPlacement : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvix-window-placement-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    ini_ = dir_ / "orvix.ini";
+    InstallErrorBox();
+    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m.toStdString()); });
+  }
+  void TearDown() override {
+    SetErrorBoxPresenter(nullptr);
+    SetExceptionHandler(nullptr);
+    fs::remove_all(dir_);
+  }
+
+  // Started as the program starts it, with the placement file in the test's folder instead of
+  // beside the test program.
+  std::unique_ptr<TfmMain> Open() {
+    auto window = std::make_unique<TfmMain>();
+    window->FormCreate({});
+    window->PlacementStore.SetIniFileName(ini_.string());
+    window->show();
+    Settle();
+    return window;
+  }
+  void Exit(std::unique_ptr<TfmMain> window) {
+    window->BitBtn2->click();
+    Settle();
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+  }
+
+  static QPoint Place(const QWidget& w) {
+    return w.frameGeometry().topLeft() - WorkArea().topLeft();
+  }
+  static bool Centred(const QWidget& w) {
+    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 4;
+  }
+
+  fs::path dir_, ini_;
+  std::vector<std::string> errors_;
+};
+
+TEST_F(MainWindowPlacement, FirstRunOpensCentredAndExitWritesSectionTfmMainOnce) {
+  auto window = Open();
+  EXPECT_TRUE(Centred(*window));
+  const QRect frame = window->frameGeometry().translated(-WorkArea().topLeft());
+  window->BitBtn2->click();
+  Settle();
+  EXPECT_FALSE(window->isVisible());
+  const std::string at_close = Slurp(ini_);
+  window.reset();
+  EXPECT_EQ(Slurp(ini_), at_close) << "saved again as the window went";
+
+  std::istringstream lines(at_close);
+  std::string line;
+  std::vector<std::string> keys;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "[TfmMain]");
+  while (std::getline(lines, line)) keys.push_back(line.substr(0, line.find('=')));
+  const std::vector<std::string> expected = {"FormVersion",
+                                             "Flags",
+                                             "ShowCmd",
+                                             "PixelsPerInch",
+                                             "MinMaxPos" + Suffix(),
+                                             "MinMaxPos",
+                                             "NormPos" + Suffix(),
+                                             "NormPos",
+                                             "Visible"};
+  EXPECT_EQ(keys, expected);
+  const auto saved = [&](const std::string& key) { return FindIniValue(at_close, "TfmMain", key); };
+  EXPECT_EQ(saved("FormVersion"), "0");
+  EXPECT_EQ(saved("ShowCmd"), "1");
+  EXPECT_EQ(saved("Visible"), "0");
+  EXPECT_EQ(saved("NormPos"), std::to_string(frame.left()) + "," + std::to_string(frame.top()) +
+                                  "," + std::to_string(frame.right() + 1) + "," +
+                                  std::to_string(frame.bottom() + 1));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(MainWindowPlacement, TheNextWindowOpensWhereTheLastOneWasClosedWithItsDesignedSize) {
+  auto window = Open();
+  window->move(WorkArea().topLeft() + QPoint(123, 77));
+  Settle();
+  Exit(std::move(window));
+
+  window = Open();
+  EXPECT_EQ(Place(*window), QPoint(123, 77));
+  EXPECT_EQ(window->size(), QSize(385, 114));
+  Exit(std::move(window));
+
+  // A size in the file does not resize the fixed window.
+  std::ofstream(ini_) << "[TfmMain]\nNormPos" << Suffix() << "=40,30,900,700\n";
+  window = Open();
+  EXPECT_EQ(Place(*window), QPoint(40, 30));
+  EXPECT_EQ(window->size(), QSize(385, 114));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(MainWindowPlacement, AFileThatCannotBeWrittenIsShownAtExitAndAgainAsTheWindowGoes) {
+  std::ofstream(dir_ / "plain-file") << "not a folder";
+  ini_ = dir_ / "plain-file" / "orvix.ini";
+  auto window = Open();
+  window->BitBtn2->click();
+  Settle();
+  EXPECT_FALSE(window->isVisible());
+  const std::string error = "Unable to write to " + ini_.string();
+  EXPECT_EQ(errors_, std::vector<std::string>{error});
+  window.reset();
+  EXPECT_EQ(errors_, (std::vector<std::string>{error, error}));
+}
+
+}  // namespace
+}  // namespace orvix
