@@ -41,6 +41,9 @@ TComPing::~TComPing() {
   timer_.SetEnabled(false);
   // The body may be about to write a ping: it ends before the port goes.
   Terminate();
+  // Closing the port runs receive reports still queued for the main thread; they must not
+  // reach this half-destroyed object, whose port pointer is already gone by then.
+  serial_port_->OnRxChar = nullptr;
   serial_port_.reset();
 }
 
