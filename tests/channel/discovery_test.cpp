@@ -1,0 +1,121 @@
+// Discovery as the exchange runs it: one thread per port, the hand-over, and the stop that must
+// leave no thread and no descriptor behind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "exchange/exchange.h"
+#include "link/com_ping.h"
+#include "serial/serial_port.h"
+#include "tests/channel/line.h"
+#include "tests/serial/far_end.h"
+#include "tests/support/recording_front_end.h"
+#include "tools/devsim/sim_fixture.h"
+
+namespace orvix::test {
+namespace {
+
+using devsim::DeviceSimulator;
+using devsim::SimOptions;
+using devsim::SimulatedPorts;
+using testing::RecordingFrontEnd;
+
+int CountEntries(const char* folder) {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+  return count;
+}
+
+Bytes Image(size_t size) {
+  Bytes image(size);
+  for (size_t i = 0; i < size; ++i) image[i] = static_cast<uint8_t>(i * 13 + 7);
+  return image;
+}
+
+TEST(DiscoveryOverManyPorts, TheDeviceOnTheLastOf32PortsIsFoundAndStopReleasesEverything) {
+  MainLoop loop;
+  SimulatedPorts ports;
+  SimOptions quiet;
+  quiet.silent = true;
+  std::vector<DeviceSimulator*> silent;
+  std::vector<std::string> names;
+  for (int n = 1; n <= 31; ++n) {
+    names.push_back("COM" + std::to_string(n));
+    silent.push_back(&ports.Add(names.back(), quiet));
+  }
+  names.push_back("COM32");
+  DeviceSimulator& device = ports.Add("COM32");
+  const Bytes image = Image(256);
+  const int tasks = CountEntries("/proc/self/task");
+  const int descriptors = CountEntries("/proc/self/fd");
+
+  RecordingFrontEnd front;
+  auto engine = std::make_unique<TExchange>(
+      front, ExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()),
+                              "", names});
+  std::vector<int> pings_at_hand_over;
+  front.OnClose = [&] {
+    for (DeviceSimulator* sim : silent) pings_at_hand_over.push_back(sim->Pings());
+  };
+  engine->StartNegotiation();
+  ASSERT_TRUE(loop.RunUntil([&] { return front.Closed(); }, 8s));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  EXPECT_EQ(front.Panel(0), "COM32");
+  EXPECT_TRUE(device.WaitRunComplete(2s));
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), device.Memory().begin()));
+
+  // Every other port is still being pinged.
+  loop.Idle(200ms);
+  for (size_t i = 0; i < silent.size(); ++i) {
+    EXPECT_GT(silent[i]->Pings(), pings_at_hand_over[i]) << names[i];
+    EXPECT_TRUE(engine->PortList()[i].second->Pinging()) << names[i];
+  }
+
+  engine.reset();
+  EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
+  EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+  // Nothing pings any more.
+  const int after_stop = silent.back()->Pings();
+  loop.Idle(150ms);
+  EXPECT_EQ(silent.back()->Pings(), after_stop);
+}
+
+TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
+  MainLoop loop;
+  FarEnd held;
+  const int holder = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  std::vector<std::string> names{held.SlavePath()};
+  for (int n = 0; n < 29; ++n) names.push_back("/dev/orvix-missing-" + std::to_string(n));
+
+  RecordingFrontEnd front;
+  auto engine = std::make_unique<TExchange>(front, ExchangeSettings{5, 0, 0, nullptr, 0, "", names});
+  engine->StartNegotiation();
+  ASSERT_TRUE(loop.RunUntil([&] {
+    for (const auto& entry : engine->PortList())
+      if (!entry.second->Finished()) return false;
+    return true;
+  }));
+  for (const auto& entry : engine->PortList()) EXPECT_FALSE(entry.second->SerialPort()->Connected());
+
+  // Waiting 100 ms for each of these ports would take 3 s.
+  const auto start = Clock::now();
+  engine.reset();
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_TRUE(front.panels.size() == 1 && front.Panel(2) == kTextNoAnswer);
+
+  // The other opener still holds its port.
+  const int second = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(second, 0);
+  EXPECT_NE(flock(second, LOCK_EX | LOCK_NB), 0);
+  close(second);
+  close(holder);
+}
+
+}  // namespace
+}  // namespace orvix::test

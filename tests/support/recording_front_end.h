@@ -1,0 +1,57 @@
+// A front end for engine tests: records everything the engine shows and pumps the plain loop
+// when asked to, with hooks to act at the moments a window would.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "exchange/exchange.h"
+#include "runtime/message_loop.h"
+
+namespace orvix::testing {
+
+class RecordingFrontEnd final : public ExchangeFrontEnd {
+ public:
+  void SetStatusText(const std::string& text) override { status.push_back(text); }
+  void SetProgress(int position) override { progress.push_back(position); }
+  void ProcessMessages() override {
+    ++pump_depth;
+    if (OnPump) OnPump();
+    CurrentLoop().ProcessMessages();
+    --pump_depth;
+  }
+  void SetMainStatusPanel(int panel, const std::string& text) override {
+    panels.emplace_back(panel, text);
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void Close(TModalResult modal_result) override {
+    closes.push_back(modal_result);
+    if (OnClose) OnClose();
+  }
+  bool LogFrames() override { return log_frames; }
+
+  bool Closed() const { return !closes.empty(); }
+  // The last text written to a panel of the main window's status bar; empty when none was.
+  std::string Panel(int panel) const {
+    std::string text;
+    for (const auto& [p, t] : panels)
+      if (p == panel) text = t;
+    return text;
+  }
+
+  std::vector<std::string> status;
+  std::vector<int> progress;
+  std::vector<std::pair<int, std::string>> panels;
+  std::vector<std::string> messages;
+  std::vector<TModalResult> closes;
+  bool log_frames = false;
+  int pump_depth = 0;
+
+  std::function<void()> OnPump;   // at each pump, before the loop runs
+  std::function<void()> OnClose;  // when the engine closes the window
+};
+
+}  // namespace orvix::testing
