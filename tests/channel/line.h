@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <vector>
@@ -20,6 +21,13 @@ using Clock = std::chrono::steady_clock;
 inline Bytes Frame(uint8_t device, uint8_t command, uint16_t address, Bytes data = {}) {
   const auto length = static_cast<uint8_t>(5 + data.size());
   return EncodePacket(RSPacket{length, device, command, address, std::move(data)});
+}
+
+// Entries of a folder such as /proc/self/task (threads) or /proc/self/fd (descriptors).
+inline int CountEntries(const char* folder) {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+  return count;
 }
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {

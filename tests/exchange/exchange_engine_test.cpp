@@ -1,7 +1,5 @@
 // The exchange engine on the plain loop against simulated devices: what the flasher's process
 // tests cannot see from outside.
-#include "exchange/exchange.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "exchange/exchange.h"
 #include "link/com_ping.h"
 #include "link/rs_pack.h"
 #include "runtime/plain_loop.h"
@@ -138,9 +137,9 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
     DeviceSimulator& device = AddDevice();
     RecordingFrontEnd run_front;
     const Bytes run_image = Image(c.image_size);
-    TExchange run(run_front, ExchangeSettings{5, c.start, c.stop, run_image.data(),
-                                              static_cast<int>(run_image.size()), "",
-                                              {device.PortPath()}});
+    ExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
+    settings.ImageSize = static_cast<int>(run_image.size());
+    TExchange run(run_front, settings);
     run.StartNegotiation();
     ASSERT_TRUE(RunUntil([&] { return run_front.Closed(); }));
     EXPECT_EQ(run_front.closes, std::vector<TModalResult>{mrOk});
@@ -238,8 +237,8 @@ TEST_F(ExchangeEngineDevices, ASecondDeviceReportDuringTheRunIsIgnored) {
   std::map<TComPing*, int> reports;
   int reports_after_end = 0;
   for (const auto& [name, ping] : engine->PortList()) {
-    ping->OnDeviceFound = [&, p = ping.get(), engine_handler = ping->OnDeviceFound](
-                              TCustomSerialPort* port) {
+    ping->OnDeviceFound = [&, p = ping.get(),
+                           engine_handler = ping->OnDeviceFound](TCustomSerialPort* port) {
       if (engine->Running())
         ++reports[p];
       else
