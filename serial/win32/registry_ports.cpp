@@ -46,8 +46,8 @@ std::vector<std::string> RegistryPortNames(HKEY root, const char* subkey) {
     BYTE data[kDataBytes];
     DWORD name_length = kNameChars;
     DWORD data_length = kDataBytes;
-    result = RegEnumValueA(key.Get(), index, name, &name_length, nullptr, nullptr, data,
-                           &data_length);
+    result =
+        RegEnumValueA(key.Get(), index, name, &name_length, nullptr, nullptr, data, &data_length);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) throw ESerialPort(ecPortList, static_cast<int>(result));
     names.push_back(TextOf(data, data_length));

@@ -50,8 +50,8 @@ class TWin32SerialBackend final : public TSerialBackend {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   HANDLE stop_event_ = nullptr;  // manual reset: set by StopEventWait and Close
   bool open_ = false;
-  int active_ = 0;                  // operations using handle_ right now; Close waits for none
-  uint64_t abort_generation_ = 0;   // moves at every purge that aborts transfers
+  int active_ = 0;                 // operations using handle_ right now; Close waits for none
+  uint64_t abort_generation_ = 0;  // moves at every purge that aborts transfers
   std::vector<TOperation*> pending_;
   uint32_t event_mask_ = 0;
 };

@@ -1,11 +1,12 @@
 // The Linux device map behind the port list: ORVIX_PORTS and /sys/class/tty.
+#include "serial/posix/port_map.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "serial/port_list.h"
-#include "serial/posix/port_map.h"
 #include "serial/serial_error.h"
 #include "tests/serial/far_end.h"
 

@@ -31,8 +31,7 @@ class ScratchKey : public ::testing::Test {
   // Stores exactly `size` bytes of text as the value's data.
   void Put(const std::string& name, const std::string& text, size_t size) {
     ASSERT_EQ(RegSetValueExA(key_, name.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>(size)),
+                             reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(size)),
               ERROR_SUCCESS);
   }
   // The usual way: the text with its terminating zero.

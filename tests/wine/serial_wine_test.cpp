@@ -15,6 +15,7 @@
 //   time-out with no data fails with ERROR_TIMEOUT where Windows returns 0 bytes, which the
 //   backend takes as the time-out either way.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -26,8 +27,6 @@
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
 #include "tests/serial/discovery_settings.h"
-
-#include <windows.h>
 
 namespace orvix {
 namespace {
