@@ -42,9 +42,14 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 far_ends=()
 
-cleanup() {
+stop_far_ends() {
   for pid in "${far_ends[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${far_ends[@]}"; do wait "$pid" 2>/dev/null; done
+  far_ends=()
+}
+
+cleanup() {
+  stop_far_ends
   if [[ -d $WINEPREFIX ]]; then
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
@@ -154,7 +159,7 @@ read -r passed failed skipped <"$work/bare-counts"
 
 echo "== wine: orvix-flash.exe programs orvix-devsim"
 # Only the device is left on the line: an echoing port would answer the pings with themselves.
-for pid in "${far_ends[@]}"; do kill "$pid" 2>/dev/null; done
+stop_far_ends
 rm -f "$work/links/com11" "$work/links/com12" "$work/links/com13" "$work/links/com14"
 head -c 20000 /dev/urandom >"$work/image.bin"
 if start_far_end flash_pty devsim "$devsim" --name COM14 --device 5 --timeout 120 \
@@ -167,6 +172,7 @@ if start_far_end flash_pty devsim "$devsim" --name COM14 --device 5 --timeout 12
   flash_status=$?
   wait "$sim_pid"
   sim_status=$?
+  far_ends=()
   if [[ $flash_status -eq 0 && $sim_status -eq 0 ]] && cmp -s "$work/image.bin" "$work/memory.bin"
   then
     pass "orvix-flash.exe: the device's memory equals the 20000-byte image"

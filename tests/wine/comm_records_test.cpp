@@ -1,5 +1,4 @@
-// The records handed to SetCommState and SetCommTimeouts, checked against the platform's own
-// declarations of DCB and COMMTIMEOUTS.
+// The line-settings record handed to SetCommState, checked against the platform's own DCB.
 #include "serial/win32/comm_records.h"
 
 #include <gtest/gtest.h>
@@ -75,20 +74,6 @@ TEST(Win32Records, EveryOtherFieldIsCopiedToItsPlace) {
   const DCB dcb = ToDcb(s);
   static_assert(sizeof(TLineSettings) == sizeof(DCB));
   EXPECT_EQ(std::memcmp(&dcb, &s, sizeof dcb), 0);
-}
-
-TEST(Win32Records, TimeoutsKeepTheirOrderAndMinusOneIsMaxDword) {
-  TSerialPort port;
-  port.Timeouts().SetReadTotalMultiplier(2);
-  port.Timeouts().SetReadTotalConstant(3);
-  port.Timeouts().SetWriteTotalMultiplier(4);
-  port.Timeouts().SetWriteTotalConstant(5);
-  const COMMTIMEOUTS t = ToCommTimeouts(port.TimeoutRecord());
-  EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);
-  EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 2u);
-  EXPECT_EQ(t.ReadTotalTimeoutConstant, 3u);
-  EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 4u);
-  EXPECT_EQ(t.WriteTotalTimeoutConstant, 5u);
 }
 
 }  // namespace
