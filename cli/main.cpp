@@ -12,7 +12,6 @@
 #include "link/com_ping.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
-#include "serial/port_map.h"
 #include "serial/serial_port.h"
 
 namespace orvix {
@@ -40,7 +39,7 @@ int ListPorts() {
     return kNoReply;
   }
   for (const auto& name : names)
-    std::printf("%s\t%s\n", name.c_str(), ResolvePortPath(name).c_str());
+    std::printf("%s\t%s\n", name.c_str(), PortDevicePath(name).c_str());
   return kFinished;
 }
 

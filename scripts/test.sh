@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what it needs, builds, runs every test.
+# The whole test suite: installs what it needs, builds, runs every test, then the Windows build
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/bootstrap.sh
+scripts/bootstrap.sh wine
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
@@ -22,3 +23,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-asan -j"$(nproc)" --target channel_tests exchange_engine_tests
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 300 \
   -R '^(RSPack|ComPing|DiscoveryOverManyPorts|ExchangeEngine)[A-Za-z]*\.'
+
+echo "== the Windows build under Wine"
+scripts/wine-tests.sh

@@ -29,7 +29,12 @@ void AssignSerialPorts(std::vector<std::string> names, std::vector<std::string>&
 // Negative when entry I sorts before entry J, 0 when their numbers are equal, positive after.
 int ComparePortNumbers(const std::vector<std::string>& List, int I, int J);
 
-// The platform's raw port names: the device map on Linux. Raises ESerialPort code 23.
+// The platform's raw port names: the device map on Linux, the registry's serial device map on
+// Windows. Raises ESerialPort code 23.
 std::vector<std::string> PlatformPortNames();
+
+// What opening a port name reaches: the mapped device path on Linux ("" when the map has no such
+// name), "\\.\" + name on Windows.
+std::string PortDevicePath(const std::string& port);
 
 }  // namespace orvix

@@ -20,7 +20,7 @@ struct TTransferResult {
 
 struct TQueueStatus {
   int InQueue = 0;      // bytes received and not yet read
-  uint32_t Errors = 0;  // drv::CE_ flags gathered since the last call
+  uint32_t Errors = 0;  // drv::kCe flags gathered since the last call
 };
 
 enum class TWaitResult {
@@ -53,10 +53,10 @@ class TSerialBackend {
   // The receive count and the line errors; the errors are cleared. A count asked for an event
   // report (for_event) also marks every byte received so far as reported.
   virtual int QueueStatus(TQueueStatus& status, bool for_event) = 0;
-  // drv::MS_ bits. A device without modem lines reads as all lines off, not as a failure.
+  // drv::kMs bits. A device without modem lines reads as all lines off, not as a failure.
   virtual int ModemStatus(uint32_t& status) = 0;
 
-  // The event thread's side: the drv::EV_ mask to wait for (0 when the thread ends), the wait,
+  // The event thread's side: the drv::kEv mask to wait for (0 when the thread ends), the wait,
   // and the wake-up that ends a wait from another thread.
   virtual int SetEventMask(uint32_t mask) = 0;
   virtual TWaitResult WaitEvents(uint32_t& mask) = 0;

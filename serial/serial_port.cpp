@@ -157,8 +157,8 @@ TComErrors TCustomSerialPort::FetchLineErrors() {
 TModemSignals TCustomSerialPort::LineSignals() {
   uint32_t status = 0;
   if (int error = backend_->ModemStatus(status)) throw ESerialPort(ecModemStatus, error);
-  return {(status & drv::MS_CTS_ON) != 0, (status & drv::MS_DSR_ON) != 0,
-          (status & drv::MS_RING_ON) != 0, (status & drv::MS_RLSD_ON) != 0};
+  return {(status & drv::kMsCtsOn) != 0, (status & drv::kMsDsrOn) != 0,
+          (status & drv::kMsRingOn) != 0, (status & drv::kMsRlsdOn) != 0};
 }
 
 // --- the event thread ---

@@ -150,8 +150,8 @@ namespace {
 
 // Events in ordinal order with their driver flags.
 constexpr std::array<uint32_t, 10> kEventFlags = {
-    drv::EV_RXCHAR, drv::EV_TXEMPTY, drv::EV_RXFLAG, drv::EV_RING, drv::EV_BREAK,
-    drv::EV_CTS,    drv::EV_DSR,     drv::EV_ERR,    drv::EV_RLSD, drv::EV_RX80FULL};
+    drv::kEvRxChar, drv::kEvTxEmpty, drv::kEvRxFlag, drv::kEvRing, drv::kEvBreak,
+    drv::kEvCts,    drv::kEvDsr,     drv::kEvErr,    drv::kEvRlsd, drv::kEvRx80Full};
 
 }  // namespace
 
@@ -171,14 +171,14 @@ TComEvents EventsOfMask(uint32_t mask) {
 
 TComErrors ErrorsOfFlags(uint32_t flags, bool parity_check) {
   TComErrors errors;
-  if (flags & drv::CE_FRAME) errors.Include(ceFrame);
-  if ((flags & drv::CE_RXPARITY) && parity_check) errors.Include(ceRxParity);
-  if (flags & drv::CE_OVERRUN) errors.Include(ceOverrun);
-  if (flags & drv::CE_BREAK) errors.Include(ceBreak);
-  if (flags & drv::CE_IOE) errors.Include(ceIO);
-  if (flags & drv::CE_MODE) errors.Include(ceMode);
-  if (flags & drv::CE_RXOVER) errors.Include(ceRxOver);
-  if (flags & drv::CE_TXFULL) errors.Include(ceTxFull);
+  if (flags & drv::kCeFrame) errors.Include(ceFrame);
+  if ((flags & drv::kCeRxParity) && parity_check) errors.Include(ceRxParity);
+  if (flags & drv::kCeOverrun) errors.Include(ceOverrun);
+  if (flags & drv::kCeBreak) errors.Include(ceBreak);
+  if (flags & drv::kCeIoe) errors.Include(ceIO);
+  if (flags & drv::kCeMode) errors.Include(ceMode);
+  if (flags & drv::kCeRxOver) errors.Include(ceRxOver);
+  if (flags & drv::kCeTxFull) errors.Include(ceTxFull);
   return errors;
 }
 

@@ -295,32 +295,33 @@ TLineSettings BuildLineSettings(const TLineOptions& options, const TComParity& p
                                 const TComFlowControl& flow, const TComBuffer& buffer);
 TTimeoutRecord BuildTimeoutRecord(const TComTimeouts& timeouts);
 
-// Driver event flags (the Win32 EV_ values), line error flags (CE_) and modem status bits (MS_).
+// Driver event flags (the values of Win32's EV_ macros), line error flags (CE_) and modem status
+// bits (MS_), under names of their own so this header and <windows.h> can meet in any order.
 namespace drv {
-constexpr uint32_t EV_RXCHAR = 0x0001;
-constexpr uint32_t EV_RXFLAG = 0x0002;
-constexpr uint32_t EV_TXEMPTY = 0x0004;
-constexpr uint32_t EV_CTS = 0x0008;
-constexpr uint32_t EV_DSR = 0x0010;
-constexpr uint32_t EV_RLSD = 0x0020;
-constexpr uint32_t EV_BREAK = 0x0040;
-constexpr uint32_t EV_ERR = 0x0080;
-constexpr uint32_t EV_RING = 0x0100;
-constexpr uint32_t EV_RX80FULL = 0x0400;
+constexpr uint32_t kEvRxChar = 0x0001;
+constexpr uint32_t kEvRxFlag = 0x0002;
+constexpr uint32_t kEvTxEmpty = 0x0004;
+constexpr uint32_t kEvCts = 0x0008;
+constexpr uint32_t kEvDsr = 0x0010;
+constexpr uint32_t kEvRlsd = 0x0020;
+constexpr uint32_t kEvBreak = 0x0040;
+constexpr uint32_t kEvErr = 0x0080;
+constexpr uint32_t kEvRing = 0x0100;
+constexpr uint32_t kEvRx80Full = 0x0400;
 
-constexpr uint32_t CE_RXOVER = 0x0001;
-constexpr uint32_t CE_OVERRUN = 0x0002;
-constexpr uint32_t CE_RXPARITY = 0x0004;
-constexpr uint32_t CE_FRAME = 0x0008;
-constexpr uint32_t CE_BREAK = 0x0010;
-constexpr uint32_t CE_TXFULL = 0x0100;
-constexpr uint32_t CE_IOE = 0x0400;
-constexpr uint32_t CE_MODE = 0x8000;
+constexpr uint32_t kCeRxOver = 0x0001;
+constexpr uint32_t kCeOverrun = 0x0002;
+constexpr uint32_t kCeRxParity = 0x0004;
+constexpr uint32_t kCeFrame = 0x0008;
+constexpr uint32_t kCeBreak = 0x0010;
+constexpr uint32_t kCeTxFull = 0x0100;
+constexpr uint32_t kCeIoe = 0x0400;
+constexpr uint32_t kCeMode = 0x8000;
 
-constexpr uint32_t MS_CTS_ON = 0x0010;
-constexpr uint32_t MS_DSR_ON = 0x0020;
-constexpr uint32_t MS_RING_ON = 0x0040;
-constexpr uint32_t MS_RLSD_ON = 0x0080;
+constexpr uint32_t kMsCtsOn = 0x0010;
+constexpr uint32_t kMsDsrOn = 0x0020;
+constexpr uint32_t kMsRingOn = 0x0040;
+constexpr uint32_t kMsRlsdOn = 0x0080;
 }  // namespace drv
 
 uint32_t EventMaskOf(TComEvents events);

@@ -43,10 +43,10 @@ int GetModemStatus(int fd, uint32_t& status) {
   int lines = 0;
   status = 0;
   if (ioctl(fd, TIOCMGET, &lines) != 0) return errno;
-  if (lines & TIOCM_CTS) status |= drv::MS_CTS_ON;
-  if (lines & TIOCM_DSR) status |= drv::MS_DSR_ON;
-  if (lines & TIOCM_RI) status |= drv::MS_RING_ON;
-  if (lines & TIOCM_CD) status |= drv::MS_RLSD_ON;
+  if (lines & TIOCM_CTS) status |= drv::kMsCtsOn;
+  if (lines & TIOCM_DSR) status |= drv::kMsDsrOn;
+  if (lines & TIOCM_RI) status |= drv::kMsRingOn;
+  if (lines & TIOCM_CD) status |= drv::kMsRlsdOn;
   return 0;
 }
 

@@ -19,7 +19,7 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/port_map.h"
+#include "serial/posix/port_map.h"
 #include "serial/posix/linux_ioctls.h"
 #include "serial/posix/termios_settings.h"
 #include "serial/serial_backend.h"
@@ -37,7 +37,7 @@ constexpr int kTxEmptyCheckMs = 5;
 // Modem-line changes have no poll() event; the driver's counters are looked at this often, and
 // only when such events are asked for on a device that has the counters.
 constexpr int kModemCheckMs = 50;
-constexpr uint32_t kModemEvents = drv::EV_CTS | drv::EV_DSR | drv::EV_RLSD | drv::EV_RING;
+constexpr uint32_t kModemEvents = drv::kEvCts | drv::kEvDsr | drv::kEvRlsd | drv::kEvRing;
 constexpr short kHangUp = POLLHUP | POLLERR | POLLNVAL;
 
 class Deadline {
@@ -350,7 +350,7 @@ TTransferResult TPosixSerialBackend::Write(const void* buffer, int count) {
     if (revents < 0) return {done, -revents};
     if ((revents & kHangUp) && !(revents & POLLOUT)) return {done, EIO};
   }
-  if (done > 0 && (event_mask_ & drv::EV_TXEMPTY)) {
+  if (done > 0 && (event_mask_ & drv::kEvTxEmpty)) {
     tx_pending_ = true;
     Signal(wake_fd_);
   }
@@ -445,7 +445,7 @@ void TPosixSerialBackend::PumpLocked(bool by_event_thread) {
   }
   if (arrived_ == before) return;
   WakeWaitersLocked(true);
-  if (!by_event_thread && (event_mask_ & (drv::EV_RXCHAR | drv::EV_RXFLAG | drv::EV_RX80FULL)))
+  if (!by_event_thread && (event_mask_ & (drv::kEvRxChar | drv::kEvRxFlag | drv::kEvRx80Full)))
     Signal(wake_fd_);
 }
 
@@ -563,17 +563,17 @@ uint32_t TPosixSerialBackend::PendingEventsLocked() {
   counter_events_ = 0;
   if (arrived_ > reported_) {
     // Bytes already read by a transfer need no report.
-    if (!queue_.empty()) events |= drv::EV_RXCHAR;
+    if (!queue_.empty()) events |= drv::kEvRxChar;
     reported_ = arrived_;
   }
-  if (rx_flag_) events |= drv::EV_RXFLAG;
-  if (rx80_full_) events |= drv::EV_RX80FULL;
+  if (rx_flag_) events |= drv::kEvRxFlag;
+  if (rx80_full_) events |= drv::kEvRx80Full;
   rx_flag_ = rx80_full_ = false;
   if (tx_pending_) {
     int queued = 0;
     if (linux_tty::OutputQueueCount(fd_, queued) != 0 || queued == 0) {
       tx_pending_ = false;
-      events |= drv::EV_TXEMPTY;
+      events |= drv::kEvTxEmpty;
     }
   }
   return events & event_mask_;
@@ -586,19 +586,19 @@ void TPosixSerialBackend::SampleCountersLocked() {
     return;
   }
   const auto& was = counters_;
-  if (now.Frame != was.Frame) line_errors_ |= drv::CE_FRAME;
-  if (now.Parity != was.Parity) line_errors_ |= drv::CE_RXPARITY;
-  if (now.Overrun != was.Overrun) line_errors_ |= drv::CE_OVERRUN;
-  if (now.BufferOverrun != was.BufferOverrun) line_errors_ |= drv::CE_RXOVER;
-  if (now.Break != was.Break) line_errors_ |= drv::CE_BREAK;
+  if (now.Frame != was.Frame) line_errors_ |= drv::kCeFrame;
+  if (now.Parity != was.Parity) line_errors_ |= drv::kCeRxParity;
+  if (now.Overrun != was.Overrun) line_errors_ |= drv::kCeOverrun;
+  if (now.BufferOverrun != was.BufferOverrun) line_errors_ |= drv::kCeRxOver;
+  if (now.Break != was.Break) line_errors_ |= drv::kCeBreak;
   if (now.Frame != was.Frame || now.Parity != was.Parity || now.Overrun != was.Overrun ||
       now.BufferOverrun != was.BufferOverrun)
-    counter_events_ |= drv::EV_ERR;
-  if (now.Break != was.Break) counter_events_ |= drv::EV_BREAK;
-  if (now.CTS != was.CTS) counter_events_ |= drv::EV_CTS;
-  if (now.DSR != was.DSR) counter_events_ |= drv::EV_DSR;
-  if (now.RLSD != was.RLSD) counter_events_ |= drv::EV_RLSD;
-  if (now.Ring != was.Ring) counter_events_ |= drv::EV_RING;
+    counter_events_ |= drv::kEvErr;
+  if (now.Break != was.Break) counter_events_ |= drv::kEvBreak;
+  if (now.CTS != was.CTS) counter_events_ |= drv::kEvCts;
+  if (now.DSR != was.DSR) counter_events_ |= drv::kEvDsr;
+  if (now.RLSD != was.RLSD) counter_events_ |= drv::kEvRlsd;
+  if (now.Ring != was.Ring) counter_events_ |= drv::kEvRing;
   counters_ = now;
 }
 

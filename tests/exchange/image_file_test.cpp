@@ -55,9 +55,11 @@ TEST_F(ImageFileTest, UnusablePathsNameTheFileAndTheCause) {
   std::string missing = (dir_ / "missing.bin").string();
   EXPECT_EQ(ErrorOf(missing), "Cannot open file \"" + missing + "\". No such file or directory");
   EXPECT_EQ(ErrorOf(dir_.string()), "Cannot open file \"" + dir_.string() + "\". Is a directory");
+#ifndef _WIN32
   std::string fifo = (dir_ / "fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(ErrorOf(fifo), "Cannot open file \"" + fifo + "\". Not a regular file");
+#endif
 }
 
 TEST_F(ImageFileTest, RelativeNamesAreShownInFull) {

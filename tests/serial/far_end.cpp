@@ -77,22 +77,6 @@ void FarEnd::Hangup() {
   master_ = -1;
 }
 
-void ConfigureLikeDiscovery(TCustomSerialPort& port) {
-  port.SetBaudRate(br57600);
-  port.SetDataBits(dbEight);
-  port.SetEvents({evRxChar});
-  port.FlowControl().SetControlDTR(dtrEnable);
-  port.FlowControl().SetControlRTS(rtsEnable);
-  port.FlowControl().SetOutCTSFlow(false);
-  port.FlowControl().SetOutDSRFlow(false);
-  port.FlowControl().SetXonXoffIn(false);
-  port.FlowControl().SetXonXoffOut(false);
-  port.Parity().SetBits(prNone);
-  port.SetStopBits(sbOneStopBit);
-  port.Timeouts().SetReadInterval(0);
-  port.Timeouts().SetWriteTotalMultiplier(50);
-}
-
 ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
   if (const char* old = std::getenv(name)) old_ = old;
   if (value)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "serial/serial_port.h"
+#include "tests/serial/discovery_settings.h"
 
 namespace orvix::test {
 
@@ -42,9 +43,6 @@ class FarEnd {
 
 // The bit rate of a tty through termios2 (the kernel header clashes with <termios.h>).
 uint32_t KernelOutputRate(int fd);
-
-// What discovery sets before it opens a port.
-void ConfigureLikeDiscovery(TCustomSerialPort& port);
 
 // Sets (or, with nullopt, removes) an environment variable for the scope.
 class ScopedEnv {

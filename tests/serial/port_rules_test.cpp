@@ -79,7 +79,7 @@ class ScriptedBackend final : public TSerialBackend {
   }
   int ModemStatus(uint32_t& status) override {
     s_.Note("modem");
-    status = drv::MS_CTS_ON | drv::MS_RLSD_ON;
+    status = drv::kMsCtsOn | drv::kMsRlsdOn;
     return s_.modem_error;
   }
   int SetEventMask(uint32_t mask) override {
@@ -273,7 +273,7 @@ TEST_F(PortRules, OneReportFiresItsEventsInTableOrderOnTheMainThread) {
   fired.clear();
 
   script.in_queue = 3;
-  script.line_errors = drv::CE_FRAME;
+  script.line_errors = drv::kCeFrame;
   script.Report(0x05FF);  // every event flag
   ASSERT_TRUE(loop.RunUntil([&] { return fired.size() == 10; }, 5s));
   EXPECT_EQ(fired,
@@ -287,7 +287,7 @@ TEST_F(PortRules, StatusIsReadForEveryEventEvenWithoutHandlers) {
   port.OpenPort();
   const int modem = script.Count("modem"), queue = script.Count("queue status");
   script.in_queue = 0;
-  script.Report(drv::EV_CTS | drv::EV_DSR | drv::EV_RLSD | drv::EV_RXCHAR | drv::EV_ERR);
+  script.Report(drv::kEvCts | drv::kEvDsr | drv::kEvRlsd | drv::kEvRxChar | drv::kEvErr);
   std::vector<std::string> fired;
   port.OnRxChar = [&](TCustomSerialPort*, int) { fired.push_back("rx"); };
   ASSERT_TRUE(loop.RunUntil([&] { return script.Count("modem") == modem + 3; }, 5s));
@@ -306,12 +306,12 @@ TEST_F(PortRules, AHandlerThatClosesThePortDropsTheRestOfTheReport) {
   port.OnTxEmpty = [&](TCustomSerialPort*) { fired.push_back("tx empty"); };
   port.OpenPort();
   script.in_queue = 1;
-  script.Report(drv::EV_RXCHAR | drv::EV_TXEMPTY);
+  script.Report(drv::kEvRxChar | drv::kEvTxEmpty);
   ASSERT_TRUE(loop.RunUntil([&] { return !port.Connected(); }, 5s));
   EXPECT_EQ(fired, std::vector<std::string>{"rx"});
   // The port opens and delivers again.
   port.OpenPort();
-  script.Report(drv::EV_TXEMPTY);
+  script.Report(drv::kEvTxEmpty);
   EXPECT_TRUE(loop.RunUntil([&] { return fired.size() == 2; }, 5s));
   port.ClosePort();
 }

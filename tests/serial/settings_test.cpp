@@ -3,7 +3,7 @@
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
 #include "serial/serial_settings.h"
-#include "tests/serial/far_end.h"
+#include "tests/serial/discovery_settings.h"
 
 namespace orvix {
 namespace {
@@ -75,7 +75,7 @@ TEST(ComSettings, CompositeFlowControlReadsAndWrites) {
 }
 
 TEST(ComSettings, ParityErrorsCountOnlyWhenChecked) {
-  const uint32_t flags = drv::CE_RXPARITY | drv::CE_FRAME | drv::CE_RXOVER;
+  const uint32_t flags = drv::kCeRxParity | drv::kCeFrame | drv::kCeRxOver;
   EXPECT_EQ(ErrorsOfFlags(flags, true), (TComErrors{ceRxParity, ceFrame, ceRxOver}));
   EXPECT_EQ(ErrorsOfFlags(flags, false), (TComErrors{ceFrame, ceRxOver}));
 }

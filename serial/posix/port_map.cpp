@@ -1,4 +1,4 @@
-#include "serial/port_map.h"
+#include "serial/posix/port_map.h"
 
 #include <algorithm>
 #include <cctype>
