@@ -58,7 +58,7 @@ ChildFigures RunChild(const std::vector<std::string>& argv,
                       const std::vector<std::string>& env = {});
 
 // From /proc: "self" or a pid.
-double CpuSecondsOf(const std::string& pid);  // user + system so far
+double CpuSecondsOf(const std::string& pid);  // on a CPU so far, all its live threads
 int OpenDescriptorsOf(const std::string& pid);
 int ThreadsOf(const std::string& pid);
 long ResidentKibOf(const std::string& pid);
