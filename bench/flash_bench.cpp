@@ -37,6 +37,8 @@ struct FlashRun {
 FlashRun Flash(const ImageFile& image, int baud, const std::string& log_file = "") {
   devsim::SimOptions options;
   options.baud = baud;
+  // The device is hardware of its own: its timing must not suffer from this machine's load.
+  options.realtime = true;
   devsim::DeviceSimulator sim(options);
   // As a user runs it: progress lines and all (to a file, as stderr is not a terminal here).
   std::vector<std::string> argv{BuiltProgram("cli/orvix-flash")};

@@ -1,6 +1,8 @@
 #include "tools/devsim/device_simulator.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -143,6 +145,12 @@ void DeviceSimulator::Serve(const TThread& thread) {
   // A paced line keeps its time to the microsecond; the default slack would let each wake-up
   // come up to 50 us late.
   if (byte_time_.count() > 0) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  if (options_.realtime) {
+    // The thread sleeps between bytes and frames, so the priority costs others next to nothing.
+    sched_param lowest{};
+    lowest.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowest);
+  }
   try {
     while (Step(thread)) {
     }
