@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "link/com_ping.h"
 #include "link/rs_pack.h"
@@ -66,13 +65,17 @@ void TExchange::StartDiscovery() {
 }
 
 void TExchange::StopDiscovery() {
+  // Every thread is asked at once, and a port is closed as soon as its thread has ended: only a
+  // ping write still under way is waited for, up to 100 ms from the request, and the waits of
+  // all the ports overlap instead of adding up.
+  for (auto& entry : PortList_)
+    if (entry.second) entry.second->RequestStop();
+  const auto deadline = std::chrono::steady_clock::now() + kPingWriteGrace;
   for (auto& [name, ping] : PortList_) {
     if (!ping) continue;
-    ping->RequestStop();
     TSerialPort* port = ping->SerialPort();
     if (port->Connected()) {
-      // Lets a ping write that is under way finish before the port goes.
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ping->WaitUntil(deadline);
       try {
         port->ClosePort();
       } catch (...) {

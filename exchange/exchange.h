@@ -3,6 +3,7 @@
 // the command line) shows what it reports.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,6 +64,8 @@ class TExchange {
   static constexpr uint8_t kFill = 0xFF;
   static constexpr int kReplyTimeOut = 5000;
   static constexpr int32_t RetryLimit = 2;
+  // How long the teardown lets a ping write that is under way finish before it closes the port.
+  static constexpr std::chrono::milliseconds kPingWriteGrace{100};
 
   TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings);
   // The teardown: frame log, packet channel, then discovery (every port closed, every thread

@@ -1,5 +1,8 @@
 #include "runtime/thread.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "runtime/handover.h"
 
 namespace orvix {
@@ -43,6 +46,19 @@ void TThread::WaitFor() {
     }
   }
   thread_.join();
+}
+
+bool TThread::WaitUntil(std::chrono::steady_clock::time_point deadline) {
+  const bool main = IsMainThread();
+  for (;;) {
+    const uint64_t seen = MainThreadSignalCount();
+    if (main) RunPendingHandOvers();
+    if (finished_.load()) return true;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    WaitMainThreadSignal(seen, static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX)));
+  }
 }
 
 void TThread::Terminate() {

@@ -25,6 +25,8 @@ class TThread {
   // Blocks until the body has returned. On the main thread it keeps running queued hand-overs,
   // so a body blocked in RunOnMainThread can finish.
   void WaitFor();
+  // The same, but gives up at the deadline; returns whether the body has returned.
+  bool WaitUntil(std::chrono::steady_clock::time_point deadline);
   // RequestStop, then WaitFor.
   void Terminate();
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Safe to run again and again; a newcomer's clean Debian 12 and CI start here.
-#   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests)
+#   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
+#                                       bench (the profiler and strace for scripts/bench.sh)
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
@@ -10,6 +11,7 @@ for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
+    bench) packages+=(valgrind strace) ;;
     *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;
   esac
 done

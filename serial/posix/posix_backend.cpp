@@ -386,7 +386,9 @@ TTransferResult TPosixSerialBackend::Read(void* buffer, int count) {
   Clock::time_point last_byte{};
   for (;;) {
     if (transfer.Aborted()) return {got, ECANCELED};
-    PumpLocked(false);
+    // A report's count was taken from the queue just before: the device is asked only for what
+    // the queue cannot give.
+    if (queue_.size() < static_cast<size_t>(count - got)) PumpLocked(false);
     const int n = TakeLocked(out + got, count - got);
     got += n;
     if (n > 0) last_byte = Clock::now();
@@ -435,6 +437,9 @@ void TPosixSerialBackend::PumpLocked(bool by_event_thread) {
     const ssize_t n = ::read(fd_, chunk, room);
     if (n > 0) {
       AcceptLocked(chunk, static_cast<size_t>(n));
+      // A short read took all the driver held: asking again would only return EAGAIN, and
+      // later bytes show in the next poll.
+      if (static_cast<size_t>(n) < room) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

@@ -299,6 +299,32 @@ TEST(DevSimTiming, ADelayedReplyComesNoSoonerThanAsked) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
 }
 
+// The transmitter's schedule, on made-up times: a paced reply's last byte must leave when it is
+// due, however the bytes before it were gathered.
+TEST(DevSimTiming, GatheredBytesNeverHoldBackTheLastByteOfAReply) {
+  using Clock = TxQueue::Clock;
+  const auto byte = 100us;
+  const auto t0 = Clock::time_point{} + 1h;
+  TxQueue reply(byte);
+  reply.Push(Bytes(7, 0x55), t0, 0, {});
+  // Far off: wake for the first byte.
+  EXPECT_EQ(reply.NextWake(t0 - 5ms, 1ms), t0 + byte);
+  // Every byte is due within the tick: they wait for the last one, not for the whole tick.
+  EXPECT_EQ(reply.NextWake(t0, 1ms), t0 + 7 * byte);
+
+  TxQueue longer(byte);
+  longer.Push(Bytes(30, 0x55), t0, 0, {});
+  EXPECT_EQ(longer.NextWake(t0, 1ms), t0 + 1ms);
+  ASSERT_EQ(longer.Due(t0 + 1ms).size(), 10u);
+  longer.Consume(10);
+  EXPECT_EQ(longer.NextWake(t0 + 2900us, 1ms), t0 + 30 * byte);
+
+  TxQueue unpaced(Clock::duration::zero());
+  EXPECT_FALSE(unpaced.NextWake(t0, 1ms));
+  unpaced.Push(Bytes(7, 0x55), t0, 0, {});
+  EXPECT_EQ(unpaced.NextWake(t0 - 5ms, 1ms), t0);
+}
+
 // ---- The helper other tests use.
 
 TEST(DevSimPorts, NamesTheDevicesInOrvixPortsAndPutsTheVariableBack) {

@@ -128,6 +128,20 @@ TEST(Thread, DestructionRequestsStopAndWaits) {
   EXPECT_TRUE(ended);
 }
 
+TEST(Thread, ATimedWaitGivesUpAtItsDeadlineAndRunsHandOversMeanwhile) {
+  PlainMessageLoop loop;
+  std::atomic<bool> release{false}, handed_over{false};
+  LambdaThread t([&](LambdaThread&) {
+    while (!release) std::this_thread::sleep_for(1ms);
+    RunOnMainThread([&] { handed_over = true; });  // ends only if the waiting main thread runs it
+  });
+  EXPECT_FALSE(t.WaitUntil(std::chrono::steady_clock::now() + 20ms));
+  EXPECT_FALSE(t.Finished());
+  release = true;
+  EXPECT_TRUE(t.WaitUntil(std::chrono::steady_clock::now() + 10s));
+  EXPECT_TRUE(handed_over);
+}
+
 TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
   PlainMessageLoop loop;
   LambdaThread t([](LambdaThread&) { throw std::runtime_error("body"); });

@@ -52,6 +52,15 @@ struct ChecksumReport {
   uint16_t covered_end = 0;
 };
 
+// How well the line kept time, for benchmarks: a piece is a reply (or a part of a split one); a
+// host gap runs from the end of a piece to the next bytes the host sends.
+struct LineTimes {
+  int pieces = 0;
+  std::chrono::steady_clock::duration late{};  // summed: last bytes written after their time
+  int host_gaps = 0;
+  std::chrono::steady_clock::duration host_gap{};  // summed
+};
+
 // A run is the blocks since the previous run ended and the checksum frame that ended it.
 struct RunResult {
   std::optional<WrittenRange> written;
@@ -92,6 +101,7 @@ class DeviceSimulator {
   // programmer takes: intact, and command 1 or 3, or command 2 with the host's number.
   std::vector<RunResult> Runs() const;
   int RunsCompleted() const;
+  LineTimes Times() const;
   bool HungUp() const;            // closed the line as the hang-up fault asked
   bool Ended() const;             // the service is over: stopped, hung up, or the line failed
   std::string LineError() const;  // why the line failed; empty when it did not
@@ -115,6 +125,7 @@ class DeviceSimulator {
   void Serve(const TThread& thread);
   bool Step(const TThread& thread);
   void Transmit();
+  void NotePieceSent(Clock::time_point due);
   bool Receive(short revents);
   std::optional<Clock::time_point> NextWake() const;
   void OnFrame(const uint8_t* frame, int count);
@@ -148,7 +159,8 @@ class DeviceSimulator {
   Clock::time_point now_{};        // when the chunk being scanned arrived
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
   Clock::time_point rx_free_{};
-  bool blocked_ = false;  // the line took no more; wait until it is writable
+  bool blocked_ = false;                         // the line took no more; wait until it is writable
+  std::optional<Clock::time_point> piece_sent_;  // the last piece's end, until the host answers
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
@@ -169,6 +181,7 @@ class DeviceSimulator {
   bool hung_up_ = false;
   bool ended_ = false;
   std::string line_error_;
+  LineTimes times_;
 
   std::unique_ptr<Worker> worker_;  // last: the thread starts once everything else exists
 };

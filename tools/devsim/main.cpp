@@ -147,6 +147,10 @@ const std::vector<Flag>& Flags() {
        [](Settings& s, const std::string& v) {
          s.sim.baud = ParseNumber(v, "--baud", 50, 4000000);
        }},
+      {"--realtime", nullptr,
+       "serve the line at the lowest real-time priority where allowed, so that a paced line "
+       "keeps its time on a busy machine (for benchmarks)",
+       [](Settings& s, const std::string&) { s.sim.realtime = true; }},
       {"--help", nullptr, "show this text", [](Settings& s, const std::string&) { s.help = true; }},
   };
   return flags;

@@ -46,6 +46,9 @@ struct SimOptions {
   int hang_up_after_blocks = -1;
   // Line rate in both directions at 10 bits a byte; 0: bytes move as fast as the system allows.
   int baud = 0;
+  // Serve a paced line at the lowest real-time priority where the system allows it, as a device
+  // with a processor of its own would keep its time on a busy machine. Refused: normal priority.
+  bool realtime = false;
 };
 
 // A whole decimal number from low to high; throws std::invalid_argument naming `what` and the

@@ -51,4 +51,16 @@ std::optional<TxQueue::Clock::time_point> TxQueue::NextDue() const {
   return front.start + byte_time_ * static_cast<int64_t>(front.sent + 1);
 }
 
+std::optional<TxQueue::Clock::time_point> TxQueue::NextWake(Clock::time_point now,
+                                                            Clock::duration tick) const {
+  const std::optional<Clock::time_point> due = NextDue();
+  if (!due || byte_time_.count() == 0) return due;
+  return std::max(*due, std::min(now + tick, FrontEnd()));
+}
+
+TxQueue::Clock::time_point TxQueue::FrontEnd() const {
+  const Piece& front = pieces_.front();
+  return front.start + byte_time_ * static_cast<int64_t>(front.bytes.size());
+}
+
 }  // namespace orvix::devsim

@@ -31,8 +31,15 @@ class TxQueue {
   std::span<const uint8_t> Due(Clock::time_point now) const;
   // The line took n of the due bytes.
   void Consume(size_t n);
+  // Of the front piece: the bytes not yet sent, and when its last byte falls due.
+  size_t FrontLeft() const { return pieces_.front().bytes.size() - pieces_.front().sent; }
+  Clock::time_point FrontEnd() const;
   // When the next byte falls due; none when nothing is queued.
   std::optional<Clock::time_point> NextDue() const;
+  // When the line next needs serving. Bytes falling due within `tick` of now wait and go out
+  // together, to spare wake-ups; but the last byte of a piece never waits past its own time,
+  // since a host that waits for the whole reply would see every such wait as line time.
+  std::optional<Clock::time_point> NextWake(Clock::time_point now, Clock::duration tick) const;
 
  private:
   struct Piece {

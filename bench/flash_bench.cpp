@@ -1,0 +1,188 @@
+// Whole orvix-flash runs against the simulated device, timed as a user would time them.
+//
+//   flash_bench wire [--size N] [--baud B] [--runs R]
+//       the run time against the wire-time limit of the bytes the device actually exchanged
+//   flash_bench turnaround [--size N] [--runs R]
+//       unpaced: the time each block costs beyond the line, from full-image runs less one-block
+//       runs (start-up, discovery and teardown cancel out)
+//   flash_bench log [--size N] [--baud B] [--runs R]
+//       runs with --log against runs without, alternating
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "link/frame.h"
+#include "tools/devsim/device_simulator.h"
+
+namespace orvix::bench {
+namespace {
+
+constexpr int kPingBytes = 8, kBlockBytes = 135, kChecksumBytes = 9, kReplyBytes = 7;
+
+struct Options {
+  size_t size = 65536;
+  int baud = 0;
+  int runs = 0;
+};
+
+struct FlashRun {
+  ChildFigures child;
+  int pings = 0, blocks = 0, checksums = 0;
+  long bytes = 0;  // both ways, every frame the device handled and its reply
+  devsim::LineTimes times;
+};
+
+FlashRun Flash(const ImageFile& image, int baud, const std::string& log_file = "") {
+  devsim::SimOptions options;
+  options.baud = baud;
+  // The device is hardware of its own: its timing must not suffer from this machine's load.
+  options.realtime = true;
+  devsim::DeviceSimulator sim(options);
+  // As a user runs it: progress lines and all (to a file, as stderr is not a terminal here).
+  std::vector<std::string> argv{BuiltProgram("cli/orvix-flash")};
+  if (!log_file.empty()) argv.insert(argv.end(), {"--log", log_file});
+  argv.push_back(image.Path());
+
+  FlashRun run;
+  run.child = RunChild(argv, {"ORVIX_PORTS=COM1=" + sim.PortPath()});
+  if (run.child.exit_code != 0)
+    Fail("orvix-flash ended with " + std::to_string(run.child.exit_code) + ": " + run.child.err);
+  const std::vector<uint8_t> memory = sim.Memory();
+  if (!std::equal(image.Bytes().begin(), image.Bytes().end(), memory.begin()))
+    Fail("the device's memory differs from the image");
+  run.times = sim.Times();
+  run.pings = sim.FrameCount(cmdPing);
+  run.blocks = sim.FrameCount(cmdWriteBlock);
+  run.checksums = sim.FrameCount(cmdChecksum);
+  run.bytes = static_cast<long>(run.pings) * (kPingBytes + kReplyBytes) +
+              static_cast<long>(run.blocks) * (kBlockBytes + kReplyBytes) +
+              static_cast<long>(run.checksums) * (kChecksumBytes + kReplyBytes);
+  return run;
+}
+
+void Wire(const Options& o) {
+  const int baud = o.baud > 0 ? o.baud : 57600;
+  const int runs = o.runs > 0 ? o.runs : 3;
+  ImageFile image("wire.bin", o.size);
+  std::printf("full image of %zu bytes at %d baud, %d runs, whole orvix-flash process time\n",
+              o.size, baud, runs);
+  std::vector<double> ratios, times, turnarounds, lates, rests;
+  long max_rss = 0;
+  for (int i = 0; i < runs; ++i) {
+    const FlashRun run = Flash(image, baud);
+    const double limit = static_cast<double>(run.bytes) * 10.0 / baud;
+    ratios.push_back(limit / run.child.wall_s);
+    times.push_back(run.child.wall_s);
+    max_rss = std::max(max_rss, run.child.max_rss_kib);
+    std::printf(
+        "  run %d: %.3f s measured, limit %.3f s (%ld bytes: %d pings, %d blocks, %d checksum "
+        "frames, each with its reply), ratio %.4f, peak RSS %ld KiB\n",
+        i + 1, run.child.wall_s, limit, run.bytes, run.pings, run.blocks, run.checksums,
+        ratios.back(), run.child.max_rss_kib);
+    // Where the time beyond the line went: the device's replies leaving late (the simulator's
+    // own error), the host's turnaround from a reply to its next frame, and the rest (start-up,
+    // discovery, teardown).
+    const double late = Seconds(run.times.late), gaps = Seconds(run.times.host_gap);
+    const double turnaround_ms = run.times.host_gaps ? gaps * 1e3 / run.times.host_gaps : 0;
+    std::printf(
+        "    beyond the line %.3f s: replies late %.3f s, host turnaround %.3f s (%.3f ms a frame "
+        "over %d), the rest %.3f s\n",
+        run.child.wall_s - limit, late, gaps, turnaround_ms, run.times.host_gaps,
+        run.child.wall_s - limit - late - gaps);
+    turnarounds.push_back(turnaround_ms);
+    lates.push_back(late);
+    rests.push_back(run.child.wall_s - limit - late - gaps);
+    if (i == 0) Result("wire.limit_s", limit, "%.3f");
+  }
+  Result("wire.host_turnaround_ms", Median(turnarounds));
+  Result("wire.sim_late_s", Median(lates), "%.3f");
+  Result("wire.rest_s", Median(rests), "%.3f");
+  Result("wire.measured_s", Median(times), "%.3f");
+  Result("wire.ratio", Median(ratios));
+  Result("memory.flash_peak_rss_kib", static_cast<double>(max_rss), "%.0f");
+}
+
+void Turnaround(const Options& o) {
+  const int runs = o.runs > 0 ? o.runs : 5;
+  ImageFile full("full.bin", o.size), one("one.bin", 128);
+  std::vector<double> full_wall, one_wall, full_cpu, one_cpu;
+  int full_blocks = 0, one_blocks = 0;
+  long rss = 0;
+  for (int i = 0; i < runs; ++i) {
+    const FlashRun a = Flash(full, 0);
+    const FlashRun b = Flash(one, 0);
+    full_wall.push_back(a.child.wall_s);
+    full_cpu.push_back(a.child.cpu_s);
+    one_wall.push_back(b.child.wall_s);
+    one_cpu.push_back(b.child.cpu_s);
+    full_blocks = a.blocks + a.checksums;
+    one_blocks = b.blocks + b.checksums;
+    rss = std::max(rss, a.child.max_rss_kib);
+  }
+  const int frames = full_blocks - one_blocks;
+  const double wall_ms = (Median(full_wall) - Median(one_wall)) * 1e3 / frames;
+  const double cpu_ms = (Median(full_cpu) - Median(one_cpu)) * 1e3 / frames;
+  std::printf(
+      "unpaced, %d runs each: %zu-byte image %.3f s (CPU %.3f s), 128-byte image %.3f s (CPU "
+      "%.3f s)\n  per frame beyond the one-block run: %.3f ms wall (host, kernel and simulator "
+      "together), %.3f ms CPU of orvix-flash\n",
+      runs, o.size, Median(full_wall), Median(full_cpu), Median(one_wall), Median(one_cpu), wall_ms,
+      cpu_ms);
+  Result("turnaround.wall_ms_per_block", wall_ms);
+  Result("turnaround.cpu_ms_per_block", cpu_ms);
+  Result("turnaround.one_block_run_s", Median(one_wall), "%.3f");
+  Result("turnaround.full_run_s", Median(full_wall), "%.3f");
+}
+
+void Log(const Options& o) {
+  const int runs = o.runs > 0 ? o.runs : 5;
+  ImageFile image("log.bin", o.size);
+  const std::string log_file = image.Path() + ".frames.txt";
+  std::vector<double> with, without;
+  for (int i = 0; i < runs; ++i) {
+    without.push_back(Flash(image, o.baud).child.wall_s);
+    with.push_back(Flash(image, o.baud, log_file).child.wall_s);
+  }
+  std::remove(log_file.c_str());
+  const double ratio = Median(with) / Median(without);
+  const std::string pace = o.baud > 0 ? std::to_string(o.baud) + " baud" : "unpaced";
+  std::printf("%s, %d runs each: without --log %.3f s, with --log %.3f s: %+.2f%%\n", pace.c_str(),
+              runs, Median(without), Median(with), (ratio - 1) * 100);
+  const std::string key = o.baud > 0 ? "log.paced" : "log.unpaced";
+  Result(key + ".without_s", Median(without), "%.3f");
+  Result(key + ".with_s", Median(with), "%.3f");
+  Result(key + ".slower_pct", (ratio - 1) * 100, "%.2f");
+}
+
+}  // namespace
+}  // namespace orvix::bench
+
+int main(int argc, char** argv) {
+  using namespace orvix::bench;
+  if (argc < 2) Fail("usage: flash_bench wire|turnaround|log [--size N] [--baud B] [--runs R]");
+  const std::string what = argv[1];
+  Options o;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    const long value = std::strtol(argv[i + 1], nullptr, 10);
+    if (flag == "--size" && value > 0 && value <= 65536)
+      o.size = static_cast<size_t>(value);
+    else if (flag == "--baud" && value >= 0)
+      o.baud = static_cast<int>(value);
+    else if (flag == "--runs" && value > 0)
+      o.runs = static_cast<int>(value);
+    else
+      Fail("bad option " + flag + " " + argv[i + 1]);
+  }
+  if (what == "wire")
+    Wire(o);
+  else if (what == "turnaround")
+    Turnaround(o);
+  else if (what == "log")
+    Log(o);
+  else
+    Fail("unknown benchmark '" + what + "'");
+  return 0;
+}

@@ -1,0 +1,110 @@
+// The end of a run, whatever ended it, leaves no port open and no thread running.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange.h"
+#include "link/com_ping.h"
+#include "runtime/plain_loop.h"
+#include "tools/devsim/sim_fixture.h"
+
+namespace orvix {
+namespace {
+
+using namespace std::chrono_literals;
+
+int Entries(const char* dir) {
+  DIR* d = opendir(dir);
+  int count = 0;
+  while (const dirent* e = readdir(d))
+    if (e->d_name[0] != '.') ++count;
+  closedir(d);
+  return count;
+}
+
+struct Usage {
+  int descriptors = Entries("/proc/self/fd");
+  int threads = Entries("/proc/self/task");
+};
+
+class RecordingFrontEnd final : public ExchangeFrontEnd {
+ public:
+  void SetStatusText(const std::string&) override {}
+  void SetProgress(int) override {}
+  void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
+  void SetMainStatusPanel(int panel, const std::string& text) override {
+    if (panel == 2) status = text;
+  }
+  void ShowMessage(const std::string& text) override { status = text; }
+  void Close(TModalResult r) override { result = r; }
+  bool LogFrames() override { return false; }
+
+  std::string status;
+  TModalResult result = mrNone;
+};
+
+class TeardownTest : public ::testing::Test {
+ protected:
+  // Two lines nobody answers on, a name whose device does not exist, and the device last.
+  TeardownTest() {
+    devsim::SimOptions silent;
+    silent.silent = true;
+    ports_.Add("COM1", silent);
+    ports_.Add("COM2", silent);
+    ports_.Map("COM3", "/dev/orvix-no-such-device");
+  }
+
+  std::unique_ptr<TExchange> Start(RecordingFrontEnd& out) {
+    ExchangeSettings settings;
+    settings.StopAddress = static_cast<uint16_t>(image_.size() - 1);
+    settings.ImageData = image_.data();
+    settings.ImageSize = static_cast<int>(image_.size());
+    auto exchange = std::make_unique<TExchange>(out, settings);
+    exchange->StartNegotiation();
+    return exchange;
+  }
+
+  PlainMessageLoop loop_;
+  devsim::SimulatedPorts ports_;
+  std::vector<uint8_t> image_ = std::vector<uint8_t>(300, 0xA5);
+};
+
+TEST_F(TeardownTest, ACompletedRunClosesEveryPortAndEndsEveryThread) {
+  devsim::DeviceSimulator& device = ports_.Add("COM4");
+  const Usage before;
+  RecordingFrontEnd out;
+  auto exchange = Start(out);
+  ASSERT_TRUE(loop_.RunUntil([&] { return out.result != mrNone; }, 20s));
+  EXPECT_EQ(out.result, mrOk);
+  // The silent lines are still being pinged when the run ends.
+  EXPECT_FALSE(exchange->PortList()[0].second->Finished());
+  exchange.reset();
+  const Usage after;
+  EXPECT_EQ(after.descriptors, before.descriptors);
+  EXPECT_EQ(after.threads, before.threads);
+  EXPECT_EQ(device.RunsCompleted(), 1);
+}
+
+TEST_F(TeardownTest, AStoppedNegotiationClosesEveryPortAndEndsEveryThread) {
+  devsim::DeviceSimulator& far_end = ports_.Add("COM4", [] {
+    devsim::SimOptions silent;
+    silent.silent = true;
+    return silent;
+  }());
+  const Usage before;
+  RecordingFrontEnd out;
+  auto exchange = Start(out);
+  ASSERT_TRUE(far_end.WaitUntil([&] { return far_end.Pings() >= 2; }, 10s));
+  exchange->AbortExchange();
+  exchange.reset();
+  const Usage after;
+  EXPECT_EQ(after.descriptors, before.descriptors);
+  EXPECT_EQ(after.threads, before.threads);
+  EXPECT_EQ(out.status, kTextAborted);
+}
+
+}  // namespace
+}  // namespace orvix
