@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <algorithm>
 #include <stdexcept>
 
@@ -100,6 +101,24 @@ void TfrmTrans::Close(TModalResult result) {
 bool TfrmTrans::LogFrames() { return main_.LogFrames(); }
 
 void TfrmTrans::reject() { Close(mrCancel); }
+
+void TfrmTrans::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) CentreOnMainWindow();
+}
+
+// Qt's own placement of a dialog guesses a title bar where the window system has none yet and
+// lands off centre; this centres the outer rectangles, kept on the main window's screen.
+void TfrmTrans::CentreOnMainWindow() {
+  QRect frame = frameGeometry();
+  frame.moveCenter(main_.frameGeometry().center());
+  if (const QScreen* screen = main_.screen()) {
+    const QRect area = screen->availableGeometry();
+    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
+    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+  }
+  move(frame.topLeft());
+}
 
 void TfrmTrans::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {

@@ -43,10 +43,12 @@ class TfrmTrans final : public QDialog, public ExchangeFrontEnd, public Ui_TfrmT
   void reject() override;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   static ExchangeSettings SettingsFrom(const TfmMain& main);
+  void CentreOnMainWindow();
 
   TfmMain& main_;
   bool ended_ = false;

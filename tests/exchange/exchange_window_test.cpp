@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -245,7 +246,8 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
       EXPECT_EQ(w.minimumSize(), w.maximumSize());
       EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
       EXPECT_EQ(QApplication::activeModalWidget(), &w);
-      EXPECT_LE((w.geometry().center() - main_->geometry().center()).manhattanLength(), 2);
+      EXPECT_LE((w.frameGeometry().center() - main_->frameGeometry().center()).manhattanLength(),
+                1);
       EXPECT_EQ(w.bbStop->text(), "Прервать");
       EXPECT_EQ(w.bbStop->size(), QSize(89, 25));
       EXPECT_EQ(w.TimerSendTimeout().Interval(), 5000);
@@ -264,6 +266,21 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
   EXPECT_EQ(Panel(2), kAborted);
   EXPECT_EQ(Panel(0), "");
   EXPECT_TRUE(watch_.progress.empty());
+}
+
+TEST_F(ExchangeWindow, StaysOnScreenOverAMainWindowPushedPastTheEdge) {
+  PortsVariable no_ports("");
+  LoadImage(Random(10));
+  const QRect area = main_->screen()->availableGeometry();
+  main_->move(area.left() - 300, area.top() + 100);
+  QRect placed;
+  Load([&](TfrmTrans& w) {
+    placed = w.frameGeometry();
+    w.bbStop->click();
+    return true;
+  });
+  EXPECT_EQ(placed.left(), area.left());
+  EXPECT_EQ(placed.center().y(), main_->frameGeometry().center().y());
 }
 
 TEST_F(ExchangeWindow, StopButtonAndEscapeStopTheRun) {
