@@ -44,7 +44,9 @@ TfrmTrans::TfrmTrans(TfmMain& main) : QDialog(&main), main_(main) {
   exchange_->StartNegotiation();
 }
 
-TfrmTrans::~TfrmTrans() { exchange_.reset(); }
+TfrmTrans::~TfrmTrans() {
+  exchange_.reset();
+}
 
 ExchangeSettings TfrmTrans::SettingsFrom(const TfmMain& main) {
   ExchangeSettings settings;
@@ -59,7 +61,9 @@ ExchangeSettings TfrmTrans::SettingsFrom(const TfmMain& main) {
   return settings;
 }
 
-void TfrmTrans::bbStopClick() { exchange_->AbortExchange(); }
+void TfrmTrans::bbStopClick() {
+  exchange_->AbortExchange();
+}
 
 void TfrmTrans::SetStatusText(const std::string& text) {
   lbStatus->setText(QString::fromStdString(text));
@@ -70,7 +74,9 @@ void TfrmTrans::SetProgress(int position) {
   pbProgress->setValue(std::clamp(position, pbProgress->minimum(), pbProgress->maximum()));
 }
 
-void TfrmTrans::ProcessMessages() { CurrentLoop().ProcessMessages(); }
+void TfrmTrans::ProcessMessages() {
+  CurrentLoop().ProcessMessages();
+}
 
 void TfrmTrans::SetMainStatusPanel(int panel, const std::string& text) {
   const QString shown = QString::fromStdString(text);
@@ -98,9 +104,13 @@ void TfrmTrans::Close(TModalResult result) {
   done(result);
 }
 
-bool TfrmTrans::LogFrames() { return main_.LogFrames(); }
+bool TfrmTrans::LogFrames() {
+  return main_.LogFrames();
+}
 
-void TfrmTrans::reject() { Close(mrCancel); }
+void TfrmTrans::reject() {
+  Close(mrCancel);
+}
 
 void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -23,7 +23,9 @@
 #include "tools/devsim/sim_fixture.h"
 
 // Failures show texts, not UTF-16 code units.
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 namespace orvix {
 namespace {
@@ -48,7 +50,9 @@ Bytes Random(size_t size, unsigned seed = 1) {
 
 // Qt paints with helper threads from its pools, which come and go on their own and are not the
 // run's: those of the global pool are ended before counting, the others are left out by name.
-void EndQtHelperThreads() { QThreadPool::globalInstance()->waitForDone(); }
+void EndQtHelperThreads() {
+  QThreadPool::globalInstance()->waitForDone();
+}
 const char kQtPooledThread[] = "Thread (pooled)";
 
 // What each open descriptor leads to, sorted, so that a leak shows what leaked.
@@ -388,7 +392,8 @@ TEST_F(ExchangeWindow, AFailureToStartIsShownInTheErrorBoxAndNoWindowOpens) {
   EXPECT_FALSE(result_);
   EXPECT_EQ(watch_.shown, 0);
   ASSERT_EQ(errors_.size(), 1);
-  EXPECT_TRUE(errors_[0].startsWith("Registry error: ORVIX_PORTS entry")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].startsWith("Registry error: ORVIX_PORTS entry"))
+      << errors_[0].toStdString();
 }
 
 TEST_F(ExchangeWindow, TeardownLeavesNoPortOrThreadBehind) {
@@ -431,7 +436,7 @@ TEST_F(ExchangeWindow, AnAnswerPendingAtTeardownStartsNothing) {
   LoadImage(Random(300));
   {
     const uint64_t seen = MainThreadSignalCount();
-    TfrmTrans window(*main_);  // never shown: nothing handles the answer before it goes
+    TfrmTrans window(*main_);           // never shown: nothing handles the answer before it goes
     WaitMainThreadSignal(seen, 10000);  // the port's report of the answer waits for this thread
     ASSERT_NE(MainThreadSignalCount(), seen);
     ASSERT_TRUE(window.Exchange().Running());
@@ -476,8 +481,7 @@ TEST_F(ExchangeWindow, SlowGivesUpWhenTheChecksumIsNeverConfirmed) {
 
 // One test for everything that touches out.txt beside the program, so no two runs share it.
 TEST_F(ExchangeWindow, SlowFrameLogOnlyWithTheSwitch) {
-  const fs::path out =
-      fs::path(QCoreApplication::applicationDirPath().toStdString()) / "out.txt";
+  const fs::path out = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "out.txt";
   fs::remove(out);
   const Bytes image(3, 0x01);
   {
