@@ -34,6 +34,9 @@ TExchange::TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings)
 }
 
 TExchange::~TExchange() {
+  // Waiting for the discovery threads runs their hand-overs: a device reported now must not
+  // start a transfer on a channel and log that are going away.
+  Running_ = false;
   TimerSendTimeout_.SetEnabled(false);
   FrameLog_.reset();
   Pack_.reset();

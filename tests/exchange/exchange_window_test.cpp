@@ -1,0 +1,524 @@
+// The exchange window as a user meets it: Load in the main window, against simulated devices on
+// pseudo-terminals. Each test's steps run inside the window's modal loop.
+#include "exchange/exchange_window.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTest>
+#include <QThreadPool>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "runtime/handover.h"
+#include "tools/devsim/sim_fixture.h"
+
+// Failures show texts, not UTF-16 code units.
+void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+
+namespace orvix {
+namespace {
+
+namespace fs = std::filesystem;
+using devsim::SimOptions;
+using devsim::SimulatedPorts;
+using Bytes = std::vector<uint8_t>;
+
+const QString kNegotiation = QString::fromUtf8(kTextNegotiation);
+const QString kProgramming = QString::fromUtf8(kTextProgramming);
+const QString kNoAnswer = QString::fromUtf8(kTextNoAnswer);
+const QString kFinished = QString::fromUtf8(kTextFinished);
+const QString kAborted = QString::fromUtf8(kTextAborted);
+
+Bytes Random(size_t size, unsigned seed = 1) {
+  std::mt19937 gen(seed);
+  Bytes b(size);
+  for (auto& x : b) x = static_cast<uint8_t>(gen());
+  return b;
+}
+
+// Qt paints with helper threads from its pools, which come and go on their own and are not the
+// run's: those of the global pool are ended before counting, the others are left out by name.
+void EndQtHelperThreads() {
+  QThreadPool::globalInstance()->waitForDone();
+}
+const char kQtPooledThread[] = "Thread (pooled)";
+
+// What each open descriptor leads to, sorted, so that a leak shows what leaked.
+std::vector<std::string> OpenDescriptors() {
+  std::vector<std::string> targets;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    targets.push_back(fs::read_symlink(entry.path(), error).string());
+  }
+  std::sort(targets.begin(), targets.end());
+  return targets;
+}
+
+std::vector<std::string> ThreadNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc/self/task")) {
+    std::string name;
+    std::getline(std::ifstream(entry.path() / "comm"), name);
+    if (!name.empty() && name != kQtPooledThread) names.push_back(name);  // empty: gone
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// ORVIX_PORTS set to a text of the test's own, put back afterwards.
+class PortsVariable {
+ public:
+  explicit PortsVariable(const char* value) {
+    if (const char* old = getenv("ORVIX_PORTS")) saved_ = old;
+    setenv("ORVIX_PORTS", value, 1);
+  }
+  ~PortsVariable() {
+    if (saved_)
+      setenv("ORVIX_PORTS", saved_->c_str(), 1);
+    else
+      unsetenv("ORVIX_PORTS");
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+struct Ending {
+  int result;
+  QString status;
+  int progress;
+};
+
+struct Message {
+  QString text;
+  bool window_open;
+  int progress;
+};
+
+// Meets each exchange window as it is shown, before its modal loop runs: records what the bar
+// shows and how the window ends, and runs the test's step every 10 ms until the step is done.
+class WindowWatch : public QObject {
+ public:
+  using Step = std::function<bool(TfrmTrans&)>;
+  Step step;
+  int shown = 0;
+  std::vector<int> progress;
+  std::vector<QString> status_at_progress;
+  std::optional<Ending> ending;
+
+  void Reset() {
+    step = nullptr;
+    progress.clear();
+    status_at_progress.clear();
+    ending.reset();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show)
+      if (auto* window = qobject_cast<TfrmTrans*>(watched)) Attach(*window);
+    return false;
+  }
+
+ private:
+  void Attach(TfrmTrans& w) {
+    ++shown;
+    connect(w.pbProgress, &QProgressBar::valueChanged, &w, [this, &w](int value) {
+      progress.push_back(value);
+      status_at_progress.push_back(w.lbStatus->text());
+    });
+    connect(&w, &QDialog::finished, &w, [this, &w](int result) {
+      ending = Ending{result, w.lbStatus->text(), w.pbProgress->value()};
+    });
+    auto* poll = new QTimer(&w);
+    connect(poll, &QTimer::timeout, &w, [this, &w, poll] {
+      if (step && step(w)) {
+        step = nullptr;
+        poll->stop();
+      }
+    });
+    poll->start(10);
+    QTimer::singleShot(60000, &w, [&w] {
+      ADD_FAILURE() << "the exchange window was still open after 60 s";
+      w.done(99);
+    });
+  }
+};
+
+class ExchangeWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvix-trans-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    InstallErrorBox();
+    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m); });
+    SetExchangeMessagePresenter([this](TfrmTrans& w, const QString& text) {
+      messages_.push_back({text, w.isVisible(), w.pbProgress->value()});
+    });
+    qApp->installEventFilter(&watch_);
+    MakeMain({});
+  }
+  void TearDown() override {
+    qApp->removeEventFilter(&watch_);
+    main_.reset();
+    SetExchangeMessagePresenter(nullptr);
+    SetErrorBoxPresenter(nullptr);
+    SetExceptionHandler(nullptr);
+    fs::remove_all(dir_);
+  }
+
+  void MakeMain(const QStringList& args) {
+    main_.reset();
+    main_ = std::make_unique<TfmMain>();
+    main_->FormCreate(args);
+    main_->PlacementStore.SetIniFileName((dir_ / "orvix.ini").string());
+    main_->RunExchange = [this] {
+      result_ = RunExchange();
+      return *result_;
+    };
+    main_->show();
+  }
+
+  void LoadImage(const Bytes& bytes) {
+    const fs::path file = dir_ / "image.bin";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    main_->OpenDialog.Show = [file](QWidget*, const TOpenDialog&) {
+      return std::optional<QString>(QString::fromStdString(file.string()));
+    };
+    main_->beFileNameButton->trigger();
+    ASSERT_EQ(main_->ImageSize(), static_cast<int32_t>(bytes.size()));
+  }
+
+  // Presses Load, with `step` running inside the window; returns once the window has gone.
+  void Load(WindowWatch::Step step = nullptr) {
+    watch_.Reset();
+    watch_.step = std::move(step);
+    result_.reset();
+    main_->bbStart->click();
+  }
+
+  static void ExpectMemoryHolds(const devsim::DeviceSimulator& sim, const Bytes& image) {
+    const Bytes memory = sim.Memory();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+    ASSERT_TRUE(sim.LastChecksum());
+    EXPECT_TRUE(sim.LastChecksum()->matched);
+  }
+
+  // Through the window system, where a modal window blocks the input to the others.
+  void ClickLoadAsAUser() {
+    const QWidget* button = main_->bbStart;
+    QTest::mouseClick(main_->windowHandle(), Qt::LeftButton, {},
+                      button->mapTo(main_.get(), button->rect().center()));
+  }
+
+  QString Panel(int index) const { return main_->StatusPanel(index); }
+
+  fs::path dir_;
+  QStringList errors_;
+  std::vector<Message> messages_;
+  WindowWatch watch_;
+  std::unique_ptr<TfmMain> main_;
+  std::optional<int> result_;
+};
+
+TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
+  SimulatedPorts ports;
+  SimOptions quiet;
+  quiet.silent = true;
+  SimOptions five;
+  five.device = 5;
+  ports.Add("COM1", quiet);
+  auto& device = ports.Add("COM3", five);
+  const Bytes image = Random(1000);
+  LoadImage(image);
+  main_->seNumberDevice->setValue(5);
+  Load();
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(Panel(0), "COM3");
+  EXPECT_EQ(Panel(2), kFinished);
+  ExpectMemoryHolds(device, image);
+  ASSERT_TRUE(watch_.ending);
+  EXPECT_EQ(watch_.ending->result, 1);
+  EXPECT_EQ(watch_.ending->status, kProgramming);
+  ASSERT_FALSE(watch_.progress.empty());
+  EXPECT_EQ(watch_.progress.back(), 100);
+  EXPECT_TRUE(errors_.isEmpty());
+  EXPECT_TRUE(messages_.empty());
+}
+
+// A user with no serial port at all: the window opens over the main window, keeps the main
+// window from input, and waits for a device until stopped.
+TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
+  PortsVariable no_ports("");
+  LoadImage(Random(10));
+  QElapsedTimer open;
+  Load([&](TfrmTrans& w) {
+    if (!open.isValid()) {
+      open.start();
+      EXPECT_EQ(w.size(), QSize(384, 98));
+      EXPECT_EQ(w.minimumSize(), w.maximumSize());
+      EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+      EXPECT_EQ(QApplication::activeModalWidget(), &w);
+      EXPECT_LE((w.frameGeometry().center() - main_->frameGeometry().center()).manhattanLength(),
+                1);
+      EXPECT_EQ(w.TimerSendTimeout().Interval(), 5000);
+      EXPECT_TRUE(w.Exchange().PortList().empty());
+      ClickLoadAsAUser();  // blocked: no second window
+      EXPECT_EQ(watch_.shown, 1);
+    }
+    if (open.elapsed() < 1000) return false;
+    EXPECT_EQ(w.lbStatus->text(), kNegotiation);
+    EXPECT_EQ(Panel(2), kNoAnswer);
+    EXPECT_FALSE(w.TimerSendTimeout().Enabled());
+    w.bbStop->click();
+    return true;
+  });
+  EXPECT_EQ(result_, 2);
+  EXPECT_EQ(Panel(2), kAborted);
+  EXPECT_EQ(Panel(0), "");
+  EXPECT_TRUE(watch_.progress.empty());
+}
+
+TEST_F(ExchangeWindow, StaysOnScreenOverAMainWindowPushedPastTheEdge) {
+  PortsVariable no_ports("");
+  LoadImage(Random(10));
+  const QRect area = main_->screen()->availableGeometry();
+  main_->move(area.left() - 300, area.top() + 100);
+  QRect placed;
+  Load([&](TfrmTrans& w) {
+    placed = w.frameGeometry();
+    w.bbStop->click();
+    return true;
+  });
+  EXPECT_EQ(placed.left(), area.left());
+  EXPECT_EQ(placed.center().y(), main_->frameGeometry().center().y());
+}
+
+TEST_F(ExchangeWindow, StopButtonAndEscapeStopTheRun) {
+  for (bool escape : {false, true}) {
+    SCOPED_TRACE(escape ? "Esc" : "stop button");
+    SimulatedPorts ports;
+    SimOptions paced;
+    paced.baud = 57600;
+    auto& device = ports.Add("COM2", paced);
+    LoadImage(Random(65536));
+    Load([&](TfrmTrans& w) {
+      if (w.pbProgress->value() < 1) return false;
+      if (escape)
+        QTest::keyClick(w.windowHandle(), Qt::Key_Escape);  // to the focused button first
+      else
+        w.bbStop->click();
+      return true;
+    });
+    EXPECT_EQ(result_, 2);
+    EXPECT_EQ(Panel(2), kAborted);
+    EXPECT_EQ(Panel(0), "COM2");
+    ASSERT_TRUE(watch_.ending);
+    EXPECT_EQ(watch_.ending->progress, 0);
+    EXPECT_EQ(device.RunsCompleted(), 0);
+  }
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExchangeWindow, TheCloseBoxEndsTheRunWithoutStoppingIt) {
+  SimulatedPorts ports;
+  SimOptions paced;
+  paced.baud = 57600;
+  auto& device = ports.Add("COM1", paced);
+  LoadImage(Random(65536));
+  int progress_at_close = -1;
+  Load([&](TfrmTrans& w) {
+    if (w.pbProgress->value() < 1) return false;
+    progress_at_close = w.pbProgress->value();
+    w.close();
+    return true;
+  });
+  EXPECT_EQ(result_, 2);
+  EXPECT_EQ(Panel(0), "COM1");
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  ASSERT_TRUE(watch_.ending);
+  EXPECT_EQ(watch_.ending->progress, progress_at_close);  // the stop's reset did not run
+  EXPECT_EQ(device.RunsCompleted(), 0);
+}
+
+TEST_F(ExchangeWindow, ProgressFollowsTheBlocksAndStaysWithinTheBar) {
+  SimulatedPorts ports;
+  ports.Add("COM1");
+  struct Case {
+    size_t size;
+    std::vector<int> shown;
+  } cases[] = {
+      {0x401, {12, 25, 38, 50, 62, 75, 88, 100}},  // 12.5 and 62.5 go to the even neighbour
+      {64, {100}},                                 // 203: a full bar
+      {1, {}},                                     // nothing to count: the bar stays at 0
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    LoadImage(Random(c.size));
+    Load();
+    EXPECT_EQ(result_, 1);
+    EXPECT_EQ(watch_.progress, c.shown);
+    ASSERT_TRUE(watch_.ending);
+    EXPECT_EQ(watch_.ending->progress, c.shown.empty() ? 0 : 100);
+  }
+  // The first value comes before the hand-over's status, the rest after it.
+  LoadImage(Random(0x401));
+  Load();
+  ASSERT_EQ(watch_.status_at_progress.size(), 8u);
+  EXPECT_EQ(watch_.status_at_progress[0], kNegotiation);
+  EXPECT_EQ(watch_.status_at_progress[1], kProgramming);
+}
+
+TEST_F(ExchangeWindow, AFailureToStartIsShownInTheErrorBoxAndNoWindowOpens) {
+  PortsVariable broken("COM1");
+  LoadImage(Random(10));
+  Load();
+  EXPECT_FALSE(result_);
+  EXPECT_EQ(watch_.shown, 0);
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_[0].startsWith("Registry error: ORVIX_PORTS entry"))
+      << errors_[0].toStdString();
+}
+
+TEST_F(ExchangeWindow, TeardownLeavesNoPortOrThreadBehind) {
+  SimulatedPorts ports;
+  SimOptions quiet;
+  quiet.silent = true;
+  ports.Add("COM1", quiet);  // still being pinged when each run ends
+  auto& device = ports.Add("COM2");
+  LoadImage(Random(300));
+  Load();  // whatever Qt starts on first use is there before counting
+  ASSERT_EQ(result_, 1);
+  EndQtHelperThreads();
+  std::vector<std::string> fds, threads;
+  for (int i = 0; i < 100 && (fds != OpenDescriptors() || threads != ThreadNames()); ++i) {
+    fds = OpenDescriptors();  // the same twice in a row: no thread of the first run lingers
+    threads = ThreadNames();
+    QTest::qWait(20);
+  }
+  for (int run = 0; run < 10; ++run) {
+    Load();
+    ASSERT_EQ(result_, 1) << run;
+  }
+  EndQtHelperThreads();
+  // A thread just joined may linger in /proc for a moment; a leaked one stays.
+  for (int i = 0; i < 100 && (OpenDescriptors() != fds || ThreadNames() != threads); ++i)
+    QTest::qWait(20);
+  EXPECT_EQ(OpenDescriptors(), fds);
+  EXPECT_EQ(ThreadNames(), threads);
+  EXPECT_EQ(device.RunsCompleted(), 11);
+}
+
+// The close box leaves the run live until the window goes. Closing the first port runs what
+// waits for the main thread, the second port's answer among it: that must start no transfer.
+TEST_F(ExchangeWindow, AnAnswerPendingAtTeardownStartsNothing) {
+  SimulatedPorts ports;
+  SimOptions quiet;
+  quiet.silent = true;
+  ports.Add("COM1", quiet);
+  auto& device = ports.Add("COM2");
+  LoadImage(Random(300));
+  {
+    const uint64_t seen = MainThreadSignalCount();
+    TfrmTrans window(*main_);           // never shown: nothing handles the answer before it goes
+    WaitMainThreadSignal(seen, 10000);  // the port's report of the answer waits for this thread
+    ASSERT_NE(MainThreadSignalCount(), seen);
+    ASSERT_TRUE(window.Exchange().Running());
+  }
+  EXPECT_EQ(Panel(0), "");
+  EXPECT_EQ(device.FrameCount(cmdWriteBlock), 0);
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+// Each waits out two reply time-outs of 5 s: separate tests, so that they run side by side.
+TEST_F(ExchangeWindow, SlowGivesUpWhenABlockIsUnansweredTwice) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.drop.push_back(devsim::ParseFrameSelector("block:2+"));
+  auto& device = ports.Add("COM1", o);
+  LoadImage(Random(1024));
+  Load();
+  EXPECT_EQ(result_, 2);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, kNoAnswer);
+  EXPECT_TRUE(messages_[0].window_open);
+  EXPECT_EQ(messages_[0].progress, 0);
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  EXPECT_EQ(device.BlockCount(0x0080), 2);
+  EXPECT_EQ(device.BlockCount(0x0100), 0);
+}
+
+TEST_F(ExchangeWindow, SlowGivesUpWhenTheChecksumIsNeverConfirmed) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.drop.push_back(devsim::ParseFrameSelector("checksum"));
+  auto& device = ports.Add("COM1", o);
+  LoadImage(Random(200));
+  Load();
+  EXPECT_EQ(result_, 2);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, QString::fromUtf8(kTextNoChecksumConfirmation));
+  EXPECT_TRUE(messages_[0].window_open);
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  EXPECT_EQ(device.FrameCount(cmdChecksum), 2);
+}
+
+// One test for everything that touches out.txt beside the program, so no two runs share it.
+TEST_F(ExchangeWindow, SlowFrameLogOnlyWithTheSwitch) {
+  const fs::path out = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "out.txt";
+  fs::remove(out);
+  const Bytes image(3, 0x01);
+  {
+    SimulatedPorts ports;
+    ports.Add("COM1");
+    LoadImage(image);
+    Load();
+    ASSERT_EQ(result_, 1);
+    EXPECT_FALSE(fs::exists(out));
+    std::ofstream(out, std::ios::binary) << "earlier";
+    Load();
+    ASSERT_EQ(result_, 1);
+    std::ifstream kept(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier");
+  }
+
+  SimulatedPorts ports;
+  SimOptions o;
+  o.corrupt_checksum.push_back(devsim::ParseFrameSelector("block:1"));
+  ports.Add("COM1", o);
+  MakeMain({"/l"});
+  LoadImage(image);
+  main_->seNumberDevice->setValue(5);
+  Load();
+  ASSERT_EQ(result_, 1);
+  ASSERT_TRUE(watch_.ending);
+  EXPECT_EQ(watch_.ending->status, QString::fromUtf8(kTextChecksumError));  // it stays
+  std::string block = "-> D1 85 05 02 00 00 01 01 01";
+  for (int i = 0; i < 125; ++i) block += " FF";
+  block += " 8D";
+  std::ifstream in(out, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+            block + "\r\n<- D1 05 05 02 00 00 F8\r\nError CS!\r\n" + block +
+                "\r\n<- D1 05 05 02 00 00 07\r\n-> D1 07 05 03 00 00 03 00 0B\r\n"
+                "<- D1 05 05 03 00 00 08\r\n");
+  fs::remove(out);
+}
+
+}  // namespace
+}  // namespace orvix
