@@ -25,6 +25,7 @@ enum ExitCode {
   kNoDevice = 3,
   kUsage = 64,
   kBadImage = 66,
+  kBadLog = 73,
 };
 
 void PrintError(const std::string& text) {
@@ -68,6 +69,12 @@ int Flash(const FlashOptions& options) {
   if (image.empty()) {
     PrintError("image \"" + FullFileName(options.image) + "\" is empty: nothing to program");
     return kBadImage;
+  }
+  // The log is written from the first frame on, in the middle of the exchange: a log that cannot
+  // be written is refused before the device hears anything.
+  if (std::string why; !options.log_file.empty() && !CanWriteFile(options.log_file, why)) {
+    PrintError("cannot write the frame log \"" + options.log_file + "\": " + why);
+    return kBadLog;
   }
 
   PlainMessageLoop loop;

@@ -1,6 +1,7 @@
 // orvix-flash as a user runs it, against simulated devices on pseudo-terminals.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -273,6 +274,46 @@ TEST_F(FlashTest, UnusableImagesAndUsageErrors) {
   EXPECT_NE(big.err.find("слишком велик: 65537 байт"), std::string::npos);
   EXPECT_EQ(Run({"-d", "256", "x.bin"}).exit_code, 64);
   EXPECT_EQ(Run({}).exit_code, 64);
+}
+
+// Bad input is refused with a clear error before the device hears anything.
+TEST_F(FlashTest, UnusableImagePathsAreRefusedBeforeAnyPortIsOpened) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const std::string fifo = (dir_ / "fifo.bin").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {dir_.string(), fifo, (dir_ / "gone.bin").string()}) {
+    ProcessResult r = Run({path}, 20s);
+    EXPECT_EQ(r.exit_code, 66) << path << r.err;
+    EXPECT_NE(r.err.find("Cannot open file \"" + path + "\""), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(device.Pings(), 0);
+}
+
+TEST_F(FlashTest, AFrameLogThatCannotBeWrittenIsRefusedBeforeTheRun) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const std::string image = Image(Random(300));
+  for (const std::string& log : {(dir_ / "no-folder" / "log.txt").string(), dir_.string()}) {
+    ProcessResult r = Run({"--log", log, image}, 20s);
+    EXPECT_EQ(r.exit_code, 73) << r.err;
+    EXPECT_NE(r.err.find("cannot write the frame log \"" + log + "\""), std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(device.Pings(), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "no-folder"));
+}
+
+TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  ports.Map("COM2", "dev/relative");
+  ProcessResult r = Run({Image(Random(300))}, 20s);
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_NE(r.err.find("ORVIX_PORTS entry 'COM2=dev/relative' needs an absolute device path"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(device.Pings(), 0);
 }
 
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {
