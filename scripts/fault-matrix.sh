@@ -292,6 +292,6 @@ for i in "${selected[@]}"; do
   if [[ -f "$result" ]]; then cat "$result"; else echo "FAIL ${f[0]}: no result"; fi
   [[ -f "$result" ]] && grep -q '^ok ' "$result" || failed=$((failed + 1))
 done
-echo "fault matrix: $(( ${#selected[@]} - failed )) passed, $failed failed" \
-  "in $(seconds_between "$matrix_started" "$(now)") s"
+echo "fault matrix: $(seconds_between "$matrix_started" "$(now)") s"
+echo "fault-matrix: $(( ${#selected[@]} - failed )) passed, $failed failed"
 [[ $failed -eq 0 ]]

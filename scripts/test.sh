@@ -14,3 +14,21 @@ echo "== thread-heavy tests under ThreadSanitizer"
 scripts/build.sh build-tsan -DORVIX_SANITIZE=thread -DORVIX_GUI=OFF
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" --timeout 300 \
   -R '^(HandOver|Thread|Timer|Loop|DevSim[A-Za-z]*|PortRules|SerialOpen|SerialEvents|SerialTransfer)\.'
+
+# Reliability: sanitizers over the whole suite, fuzzing, the quick rows of the fault matrix.
+# The time-out tests left out below wait on the same reply timer as the ones kept.
+slow_timeouts='^FlashTest\.(GivesUpWhenTheChecksumIsNeverConfirmed|DeviceHangingUpMidRunEndsWithoutHanging|AcceptedAndIgnoredReplies)$'
+
+echo "== the flasher and the soak (engine, discovery and port threads) under ThreadSanitizer"
+ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" --timeout 300 \
+  -R '^(Soak|FlashTest)\.' -E "$slow_timeouts"
+
+echo "== the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DORVIX_SANITIZE=address,undefined
+ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 300 -E "$slow_timeouts"
+
+echo "== fuzz targets, a fixed number of inputs each"
+scripts/fuzz.sh 20000
+
+echo "== fault matrix, quick rows (scripts/fault-matrix.sh runs them all)"
+scripts/fault-matrix.sh --quick
