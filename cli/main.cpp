@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "cli/console.h"
 #include "cli/console_front_end.h"
@@ -26,6 +27,40 @@ enum ExitCode {
   kUsage = 64,
   kBadImage = 66,
   kBadLog = 73,
+};
+
+// The stop thread lives as long as the process, the loop only as long as the run: the thread
+// reaches the loop only through here, under the lock, so a signal that comes while the run
+// ends finds no loop rather than one being destroyed.
+class StopRequest {
+ public:
+  // Never destroyed: the stop thread may call Ask() while the process exits.
+  static StopRequest& Instance() {
+    static StopRequest* const instance = new StopRequest;
+    return *instance;
+  }
+  void Attach(MessageLoop* loop) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    loop_ = loop;
+  }
+  void Ask() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!asked_.exchange(true) && loop_) loop_->Post([] {});
+  }
+  bool Asked() const { return asked_.load(); }
+
+ private:
+  std::mutex mutex_;
+  MessageLoop* loop_ = nullptr;
+  std::atomic<bool> asked_{false};
+};
+
+// Detaches the loop from the stop request before the loop goes.
+struct StopRequestAttachment {
+  explicit StopRequestAttachment(MessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
+  ~StopRequestAttachment() { StopRequest::Instance().Attach(nullptr); }
+  StopRequestAttachment(const StopRequestAttachment&) = delete;
+  StopRequestAttachment& operator=(const StopRequestAttachment&) = delete;
 };
 
 void PrintError(const std::string& text) {
@@ -98,10 +133,8 @@ int Flash(const FlashOptions& options) {
   settings.LogFileName = options.log_file;
   if (!options.port.empty()) settings.Ports = {options.port};
 
-  std::atomic<bool> stop_asked{false};
-  InstallStopHandler([&] {
-    if (!stop_asked.exchange(true)) loop.Post([] {});
-  });
+  const StopRequestAttachment attachment(loop);
+  InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
   int code = kNoReply;
   {
@@ -128,7 +161,7 @@ int Flash(const FlashOptions& options) {
     };
     // A signal stops the run exactly as the stop button does.
     auto stop_if_asked = [&] {
-      if (stop_asked && !out.Closed()) {
+      if (StopRequest::Instance().Asked() && !out.Closed()) {
         stopped = true;
         exchange.AbortExchange();
         out.Close(mrCancel);

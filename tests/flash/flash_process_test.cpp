@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "tests/support/child_process.h"
 #include "tools/devsim/sim_fixture.h"
@@ -226,6 +227,24 @@ TEST_F(FlashTest, InterruptStopsTheRunLikeTheStopButton) {
   std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
   ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
   p->Signal(SIGINT);
+  ProcessResult r = p->Wait(20s);
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+}
+
+TEST_F(FlashTest, InterruptsThatKeepComingWhileTheRunEndsAreHarmless) {
+  // The signal thread outlives the run: a signal arriving while the loop is torn down must not
+  // reach the loop being destroyed (ThreadSanitizer saw it in the test above).
+  SimulatedPorts ports;
+  SimOptions o;
+  o.baud = 57600;
+  ports.Add("COM1", o);
+  std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
+  ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
+  for (int i = 0; i < 400 && ::kill(p->Pid(), 0) == 0; ++i) {
+    p->Signal(i % 2 ? SIGTERM : SIGINT);
+    std::this_thread::sleep_for(1ms);
+  }
   ProcessResult r = p->Wait(20s);
   EXPECT_EQ(r.exit_code, 2) << r.err;
   EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
