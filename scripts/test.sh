@@ -23,8 +23,10 @@ echo "== the flasher and the soak (engine, discovery and port threads) under Thr
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" --timeout 300 \
   -R '^(Soak|FlashTest)\.' -E "$slow_timeouts"
 
-echo "== the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-scripts/build.sh build-asan -DORVIX_SANITIZE=address,undefined
+# The window program more than doubles the sanitized build; it passes under ASan too
+# (RELIABILITY.md has the command), so the test command leaves it out here.
+echo "== the whole suite but the window under AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DORVIX_SANITIZE=address,undefined -DORVIX_GUI=OFF
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 300 -E "$slow_timeouts"
 
 echo "== fuzz targets, a fixed number of inputs each"
