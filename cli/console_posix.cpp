@@ -1,7 +1,10 @@
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "cli/console.h"
@@ -24,6 +27,28 @@ void InstallStopHandler(std::function<void()> on_stop) {
       if (sigwait(&set, &sig) == 0) on_stop();
     }
   }).detach();
+}
+
+bool CanWriteFile(const std::string& path, std::string& why) {
+  // An existing file must take writes; a new one needs a folder that takes new entries.
+  struct stat st {};
+  std::string target = path;
+  int mode = W_OK;
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      why = std::strerror(EISDIR);
+      return false;
+    }
+  } else {
+    const size_t slash = path.find_last_of('/');
+    target = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    mode = W_OK | X_OK;
+  }
+  if (access(target.c_str(), mode) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace orvix

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "cli/console.h"
 
@@ -27,6 +28,30 @@ void InstallStopHandler(std::function<void()> on_stop) {
   SetConsoleOutputCP(CP_UTF8);
   g_on_stop = new std::function<void()>(std::move(on_stop));
   SetConsoleCtrlHandler(ConsoleCtrl, TRUE);
+}
+
+bool CanWriteFile(const std::string& path, std::string& why) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      why = "Is a directory";
+      return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+      why = "Permission denied";
+      return false;
+    }
+    return true;
+  }
+  // A new file needs its folder.
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return true;
+  const DWORD folder = GetFileAttributesA(path.substr(0, slash + 1).c_str());
+  if (folder == INVALID_FILE_ATTRIBUTES || !(folder & FILE_ATTRIBUTE_DIRECTORY)) {
+    why = "No such file or directory";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace orvix

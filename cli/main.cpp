@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "cli/console.h"
 #include "cli/console_front_end.h"
@@ -24,6 +25,41 @@ enum ExitCode {
   kNoDevice = 3,
   kUsage = 64,
   kBadImage = 66,
+  kBadLog = 73,
+};
+
+// The stop thread lives as long as the process, the loop only as long as the run: the thread
+// reaches the loop only through here, under the lock, so a signal that comes while the run
+// ends finds no loop rather than one being destroyed.
+class StopRequest {
+ public:
+  // Never destroyed: the stop thread may call Ask() while the process exits.
+  static StopRequest& Instance() {
+    static StopRequest* const instance = new StopRequest;
+    return *instance;
+  }
+  void Attach(MessageLoop* loop) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    loop_ = loop;
+  }
+  void Ask() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!asked_.exchange(true) && loop_) loop_->Post([] {});
+  }
+  bool Asked() const { return asked_.load(); }
+
+ private:
+  std::mutex mutex_;
+  MessageLoop* loop_ = nullptr;
+  std::atomic<bool> asked_{false};
+};
+
+// Detaches the loop from the stop request before the loop goes.
+struct StopRequestAttachment {
+  explicit StopRequestAttachment(MessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
+  ~StopRequestAttachment() { StopRequest::Instance().Attach(nullptr); }
+  StopRequestAttachment(const StopRequestAttachment&) = delete;
+  StopRequestAttachment& operator=(const StopRequestAttachment&) = delete;
 };
 
 void PrintError(const std::string& text) {
@@ -68,6 +104,12 @@ int Flash(const FlashOptions& options) {
     PrintError("image \"" + FullFileName(options.image) + "\" is empty: nothing to program");
     return kBadImage;
   }
+  // The log is written from the first frame on, in the middle of the exchange: a log that cannot
+  // be written is refused before the device hears anything.
+  if (std::string why; !options.log_file.empty() && !CanWriteFile(options.log_file, why)) {
+    PrintError("cannot write the frame log \"" + options.log_file + "\": " + why);
+    return kBadLog;
+  }
 
   PlainMessageLoop loop;
   ConsoleFrontEnd out(options.quiet, StderrIsTerminal(), !options.log_file.empty());
@@ -90,10 +132,8 @@ int Flash(const FlashOptions& options) {
   settings.LogFileName = options.log_file;
   if (!options.port.empty()) settings.Ports = {options.port};
 
-  std::atomic<bool> stop_asked{false};
-  InstallStopHandler([&] {
-    if (!stop_asked.exchange(true)) loop.Post([] {});
-  });
+  const StopRequestAttachment attachment(loop);
+  InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
   int code = kNoReply;
   {
@@ -120,7 +160,7 @@ int Flash(const FlashOptions& options) {
     };
     // A signal stops the run exactly as the stop button does.
     auto stop_if_asked = [&] {
-      if (stop_asked && !out.Closed()) {
+      if (StopRequest::Instance().Asked() && !out.Closed()) {
         stopped = true;
         exchange.AbortExchange();
         out.Close(mrCancel);

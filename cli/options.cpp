@@ -32,7 +32,8 @@ const char kFlashUsage[] =
     "  2   stopped by SIGINT or SIGTERM (stopped exactly like the stop button)\n"
     "  3   no device answered within --wait\n"
     "  64  usage error (unknown option, bad device number, missing IMAGE)\n"
-    "  66  the image cannot be used: missing or unreadable, empty, or larger than 65536 bytes\n";
+    "  66  the image cannot be used: missing or unreadable, empty, or larger than 65536 bytes\n"
+    "  73  the frame log (--log) cannot be written\n";
 
 namespace {
 

@@ -31,6 +31,8 @@ TPortMapEntry ParseEntry(const std::string& entry) {
   TPortMapEntry e{Trim(entry.substr(0, eq)), Trim(entry.substr(eq + 1))};
   if (e.Name.empty() || e.Path.empty()) BadEntry(entry, "is not NAME=PATH");
   if (e.Path.front() != '/') BadEntry(entry, "needs an absolute device path");
+  // A Port that begins with '/' opens that path, so such a name could never reach its entry.
+  if (e.Name.front() == '/') BadEntry(entry, "has a path where the port name belongs");
   return e;
 }
 

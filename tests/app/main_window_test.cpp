@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -184,6 +185,22 @@ TEST_F(MainWindow, ALoadFailureAfterAGoodLoadLeavesNoImage) {
   EXPECT_TRUE(errors_[0].startsWith("Cannot open file \"")) << errors_[0].toStdString();
   ExpectNoImage();
   EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+}
+
+TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) {
+  FormCreate({});
+  const QString gone = Write("gone.bin", 300);
+  fs::remove(gone.toStdString());  // between the dialog's answer and the load
+  DialogAnswers(gone);
+  w_.beFileNameButton->trigger();
+  const std::string fifo = (dir_ / "fifo.bin").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened for reading, it would wait for a writer
+  DialogAnswers(QString::fromStdString(fifo));
+  w_.beFileNameButton->trigger();
+  EXPECT_EQ(errors_, (QStringList{"Cannot open file \"" + gone + "\". No such file or directory",
+                                  "Cannot open file \"" + QString::fromStdString(fifo) +
+                                      "\". Not a regular file"}));
+  ExpectNoImage();
 }
 
 TEST_F(MainWindow, ARelativeNameIsFoundInTheWorkingFolder) {

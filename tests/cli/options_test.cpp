@@ -41,6 +41,24 @@ TEST(FlashOptions, UsageErrors) {
   EXPECT_FALSE(Parse({"--quiet=yes", "a.bin"}, &error));
 }
 
+TEST(FlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
+  for (const char* bad : {"nan", "inf", "-0.5", "1e7", "", "2s", "0x"}) {
+    std::string error;
+    EXPECT_FALSE(Parse({"-w", bad, "a.bin"}, &error)) << bad;
+    EXPECT_EQ(error, std::string("bad --wait value \"") + bad + "\": give seconds, 0 or more");
+  }
+  for (const char* bad : {"99999999999999999999", "+5", "0x-1", "0xFFFFFFFFFFFFFFFFF"}) {
+    std::string error;
+    EXPECT_FALSE(Parse({"--device", bad, "a.bin"}, &error)) << bad;
+    EXPECT_EQ(error.find("bad device number \"" + std::string(bad) + "\""), 0u) << error;
+  }
+  std::string error;
+  EXPECT_FALSE(Parse({"--log=", "a.bin"}, &error));
+  EXPECT_EQ(error, "empty log file name");
+  EXPECT_FALSE(Parse({"--port", "", "a.bin"}, &error));
+  EXPECT_EQ(error, "empty port name");
+}
+
 TEST(FlashOptions, EverythingTogether) {
   auto o = Parse({"-q", "-p", "/dev/pts/7", "--log", "l.txt", "-w", "2.5", "--", "-odd.bin"});
   ASSERT_TRUE(o);

@@ -1,7 +1,9 @@
 #include "exchange/image_file.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -33,6 +35,29 @@ class ImageFileTest : public ::testing::Test {
     }
     return "";
   }
+  // Root reads every file: the load runs in a child that has given root up for nobody (65534).
+  std::string ErrorAsNobody(const std::string& path) {
+    int out[2];
+    if (::pipe(out) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(out[0]);
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+          ::setresuid(65534, 65534, 65534) != 0)
+        ::_exit(2);
+      const std::string error = ErrorOf(path);
+      const ssize_t written = ::write(out[1], error.data(), error.size());
+      ::_exit(written == static_cast<ssize_t>(error.size()) ? 0 : 3);
+    }
+    ::close(out[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) error.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? error : "the child failed";
+  }
   fs::path dir_;
 };
 
@@ -60,6 +85,21 @@ TEST_F(ImageFileTest, UnusablePathsNameTheFileAndTheCause) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(ErrorOf(fifo), "Cannot open file \"" + fifo + "\". Not a regular file");
 #endif
+}
+
+TEST_F(ImageFileTest, AnUnreadableFileIsRefusedWithTheCause) {
+  const std::string path = Write("locked.bin", 10);
+  fs::permissions(path, fs::perms::none);
+  EXPECT_EQ(::geteuid() == 0 ? ErrorAsNobody(path) : ErrorOf(path),
+            "Cannot open file \"" + path + "\". Permission denied");
+}
+
+TEST_F(ImageFileTest, DevicesAreRefusedWithoutReadingThem) {
+  // Read whole, /dev/zero would never end.
+  EXPECT_EQ(ErrorOf("/dev/zero"), "Cannot open file \"/dev/zero\". Not a regular file");
+  const std::string link = (dir_ / "zero.bin").string();
+  fs::create_symlink("/dev/zero", link);
+  EXPECT_EQ(ErrorOf(link), "Cannot open file \"" + link + "\". Not a regular file");
 }
 
 TEST_F(ImageFileTest, RelativeNamesAreShownInFull) {

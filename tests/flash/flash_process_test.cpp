@@ -1,11 +1,13 @@
 // orvix-flash as a user runs it, against simulated devices on pseudo-terminals.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "tests/support/child_process.h"
 #include "tools/devsim/sim_fixture.h"
@@ -230,6 +232,24 @@ TEST_F(FlashTest, InterruptStopsTheRunLikeTheStopButton) {
   EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
 }
 
+TEST_F(FlashTest, InterruptsThatKeepComingWhileTheRunEndsAreHarmless) {
+  // The signal thread outlives the run: a signal arriving while the loop is torn down must not
+  // reach the loop being destroyed (ThreadSanitizer saw it in the test above).
+  SimulatedPorts ports;
+  SimOptions o;
+  o.baud = 57600;
+  ports.Add("COM1", o);
+  std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
+  ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
+  for (int i = 0; i < 400 && ::kill(p->Pid(), 0) == 0; ++i) {
+    p->Signal(i % 2 ? SIGTERM : SIGINT);
+    std::this_thread::sleep_for(1ms);
+  }
+  ProcessResult r = p->Wait(20s);
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+}
+
 TEST_F(FlashTest, WaitLimitWithNoDevice) {
   SimulatedPorts ports;
   SimOptions o;
@@ -273,6 +293,46 @@ TEST_F(FlashTest, UnusableImagesAndUsageErrors) {
   EXPECT_NE(big.err.find("слишком велик: 65537 байт"), std::string::npos);
   EXPECT_EQ(Run({"-d", "256", "x.bin"}).exit_code, 64);
   EXPECT_EQ(Run({}).exit_code, 64);
+}
+
+// Bad input is refused with a clear error before the device hears anything.
+TEST_F(FlashTest, UnusableImagePathsAreRefusedBeforeAnyPortIsOpened) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const std::string fifo = (dir_ / "fifo.bin").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {dir_.string(), fifo, (dir_ / "gone.bin").string()}) {
+    ProcessResult r = Run({path}, 20s);
+    EXPECT_EQ(r.exit_code, 66) << path << r.err;
+    EXPECT_NE(r.err.find("Cannot open file \"" + path + "\""), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(device.Pings(), 0);
+}
+
+TEST_F(FlashTest, AFrameLogThatCannotBeWrittenIsRefusedBeforeTheRun) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const std::string image = Image(Random(300));
+  for (const std::string& log : {(dir_ / "no-folder" / "log.txt").string(), dir_.string()}) {
+    ProcessResult r = Run({"--log", log, image}, 20s);
+    EXPECT_EQ(r.exit_code, 73) << r.err;
+    EXPECT_NE(r.err.find("cannot write the frame log \"" + log + "\""), std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(device.Pings(), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "no-folder"));
+}
+
+TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  ports.Map("COM2", "dev/relative");
+  ProcessResult r = Run({Image(Random(300))}, 20s);
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_NE(r.err.find("ORVIX_PORTS entry 'COM2=dev/relative' needs an absolute device path"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(device.Pings(), 0);
 }
 
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {

@@ -1,6 +1,8 @@
 #include "app/placement/ini_file.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -134,6 +136,60 @@ TEST_F(IniFileTest, FailuresNameTheFile) {
     EXPECT_EQ(std::string(e.what()),
               "Unable to read " + (dir_ / "folder.ini").string() + ": Is a directory");
   }
+}
+
+TEST_F(IniFileTest, GarbageAndHugeLinesAreReadPastAndKeptByteForByte) {
+  using namespace std::string_literals;
+  std::string garbage = "\x00\xFF\x01[unclosed\n=no key\n\r\n[]\n;[TfmMain]\nx"s;
+  garbage += std::string(4 << 20, 'x') + "\n";  // a 4 MiB line
+  garbage += "[TfmMain]\nFlags=7\n\x7F\x80 no equals sign\n";
+  std::ofstream(dir_ / "orvix.ini", std::ios::binary) << garbage;
+  TIniFile ini((dir_ / "orvix.ini").string());
+  EXPECT_EQ(ini.ReadInteger("TfmMain", "Flags", -1), 7);
+  EXPECT_EQ(ini.ReadString("TfmMain", "no equals sign", "none"), "none");
+  // A new key goes at the end of its section, after whatever else the section holds.
+  ini.WriteInteger("TfmMain", "ShowCmd", 1);
+  EXPECT_TRUE(Slurp(dir_ / "orvix.ini") == garbage + "ShowCmd=1\n");
+  ini.WriteInteger("TfmMain", "Flags", 8);
+  std::string expected = garbage + "ShowCmd=1\n";
+  expected.replace(expected.find("Flags=7"), 7, "Flags=8");
+  EXPECT_TRUE(Slurp(dir_ / "orvix.ini") == expected);
+}
+
+TEST_F(IniFileTest, WithoutWritePermissionTheFileStaysAsItWas) {
+  const fs::path file = dir_ / "orvix.ini";
+  const std::string text = "[TfmMain]\r\nFlags=0\r\n";
+  std::ofstream(file, std::ios::binary) << text;
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // Root writes any file: the write is tried by a child that has become nobody (65534).
+  std::string error;
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(out[0]);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+         ::setresuid(65534, 65534, 65534) != 0))
+      ::_exit(2);
+    std::string what = "written";
+    try {
+      TIniFile(file.string()).WriteInteger("TfmMain", "Flags", 3);
+    } catch (const EIniFile& e) {
+      what = e.what();
+    }
+    ::_exit(::write(out[1], what.data(), what.size()) == static_cast<ssize_t>(what.size()) ? 0 : 3);
+  }
+  ::close(out[1]);
+  char buffer[512];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) error.append(buffer, n);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(error, "Unable to write to " + file.string());
+  EXPECT_EQ(Slurp(file), text);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 }  // namespace

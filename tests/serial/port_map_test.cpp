@@ -38,7 +38,8 @@ TEST(PortMap, ParsesEntriesAndRejectsMalformedOnes) {
   EXPECT_EQ(ParsePortMap("COM1=/dev/ttyUSB0;COM7=/dev/pts/3"),
             (TPortMap{{"COM1", "/dev/ttyUSB0"}, {"COM7", "/dev/pts/3"}}));
   EXPECT_EQ(ParsePortMap(" ;COM1 = /dev/x ;; "), (TPortMap{{"COM1", "/dev/x"}}));
-  for (const char* bad : {"COM1", "=/dev/x", "COM1=", "COM1=dev/x", "COM1=/a;COM1=/b"}) {
+  for (const char* bad :
+       {"COM1", "=/dev/x", "COM1=", "COM1=dev/x", "COM1=/a;COM1=/b", "/dev/pts/3=/dev/pts/4"}) {
     try {
       ParsePortMap(bad);
       ADD_FAILURE() << "accepted " << bad;
