@@ -14,7 +14,7 @@ int SetCustomBaudRate(int fd, uint32_t rate);
 int RequestLowLatency(int fd);
 
 enum TModemLine : int { lineDTR, lineRTS };
-// TIOCMGET into drv::MS_ bits.
+// TIOCMGET into drv::kMs bits.
 int GetModemStatus(int fd, uint32_t& status);
 int SetModemLine(int fd, TModemLine line, bool on);
 // Whether an error from the modem-line calls only means "this device has no modem lines".
