@@ -1,10 +1,12 @@
 #include "exchange/image_file.h"
 
 #include <gtest/gtest.h>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/wait.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -35,6 +37,7 @@ class ImageFileTest : public ::testing::Test {
     }
     return "";
   }
+#ifndef _WIN32
   // Root reads every file: the load runs in a child that has given root up for nobody (65534).
   std::string ErrorAsNobody(const std::string& path) {
     int out[2];
@@ -58,6 +61,7 @@ class ImageFileTest : public ::testing::Test {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? error : "the child failed";
   }
+#endif
   fs::path dir_;
 };
 
@@ -87,6 +91,8 @@ TEST_F(ImageFileTest, UnusablePathsNameTheFileAndTheCause) {
 #endif
 }
 
+// Unix permissions, users and device files: the Windows build has none of them.
+#ifndef _WIN32
 TEST_F(ImageFileTest, AnUnreadableFileIsRefusedWithTheCause) {
   const std::string path = Write("locked.bin", 10);
   fs::permissions(path, fs::perms::none);
@@ -101,6 +107,7 @@ TEST_F(ImageFileTest, DevicesAreRefusedWithoutReadingThem) {
   fs::create_symlink("/dev/zero", link);
   EXPECT_EQ(ErrorOf(link), "Cannot open file \"" + link + "\". Not a regular file");
 }
+#endif
 
 TEST_F(ImageFileTest, RelativeNamesAreShownInFull) {
   fs::path old = fs::current_path();
