@@ -37,14 +37,14 @@ namespace {
 // Ends the run it shows by quitting the loop the run was started in.
 class LoopFrontEnd final : public ExchangeFrontEnd {
  public:
-  explicit LoopFrontEnd(std::function<void(int, const std::string&)> panel)
+  explicit LoopFrontEnd(std::function<void(TStatusPanel, const std::string&)> panel)
       : panel_(std::move(panel)) {}
   void SetStatusText(const std::string&) override {}
   void SetProgress(int) override {}
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
     if (panel_) panel_(panel, text);
-    if (panel == 2) final_text = text;
+    if (panel == TStatusPanel::spStatusText) final_text = text;
   }
   void ShowMessage(const std::string& text) override { final_text = text; }
   void Close(TModalResult modal_result) override {
@@ -58,12 +58,12 @@ class LoopFrontEnd final : public ExchangeFrontEnd {
   std::string final_text;
 
  private:
-  std::function<void(int, const std::string&)> panel_;
+  std::function<void(TStatusPanel, const std::string&)> panel_;
 };
 
 // One run, modal as the exchange window's: a loop of its own until the run closes.
 TModalResult RunModal(const ExchangeSettings& settings,
-                      std::function<void(int, const std::string&)> panel = nullptr) {
+                      std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
   LoopFrontEnd out(std::move(panel));
   TExchange exchange(out, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
           static_cast<uint16_t>(HexTextToInt(window.cbStopAddress->currentText().toStdString()));
       settings.ImageData = window.ImageData();
       settings.ImageSize = window.ImageSize();
-      return static_cast<int>(RunModal(settings, [&](int panel, const std::string& text) {
-        window.SetStatusPanel(panel, QString::fromStdString(text));
+      return static_cast<int>(RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
+        window.SetStatusPanel(static_cast<int>(panel), QString::fromStdString(text));
       }));
     };
     for (int i = 0; i < runs; ++i) {

@@ -14,8 +14,8 @@ class QuietFrontEnd final : public ExchangeFrontEnd {
   void SetStatusText(const std::string& /*text*/) override {}
   void SetProgress(int /*position*/) override {}
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    if (panel == 2) final_text = text;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
+    if (panel == TStatusPanel::spStatusText) final_text = text;
   }
   void ShowMessage(const std::string& text) override { final_text = text; }
   void Close(TModalResult modal_result) override {

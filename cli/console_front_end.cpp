@@ -19,10 +19,10 @@ void ConsoleFrontEnd::Say(const std::string& text) {
 
 void ConsoleFrontEnd::SetStatusText(const std::string& text) { Say(text); }
 
-void ConsoleFrontEnd::SetMainStatusPanel(int panel, const std::string& text) {
-  if (panel == 0)
+void ConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
+  if (panel == TStatusPanel::spPortName)
     Say(text);
-  else if (panel == 2)
+  else if (panel == TStatusPanel::spStatusText)
     final_text_ = text;
 }
 

@@ -17,7 +17,7 @@ class ConsoleFrontEnd final : public ExchangeFrontEnd {
   void SetStatusText(const std::string& text) override;
   void SetProgress(int position) override;
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override;
   void ShowMessage(const std::string& text) override { final_text_ = text; }
   void Close(TModalResult result) override;
   bool LogFrames() override { return log_frames_; }

@@ -5,12 +5,12 @@
 #include <memory>
 #include <mutex>
 
+#include "channel/com_ping.h"
 #include "cli/console.h"
 #include "cli/console_front_end.h"
 #include "cli/options.h"
 #include "exchange/exchange.h"
 #include "exchange/image_file.h"
-#include "link/com_ping.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -145,7 +145,7 @@ int Flash(const FlashOptions& options) {
     watch.SetInterval(250);
     const auto started = std::chrono::steady_clock::now();
     watch.OnTimer = [&] {
-      if (out.Closed() || exchange.Phase() != 0) return;
+      if (out.Closed() || exchange.Phase() != TExchangePhase::epNegotiation) return;
       const double waited =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
       bool any_pinging = false;

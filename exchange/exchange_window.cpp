@@ -78,12 +78,12 @@ void TfrmTrans::ProcessMessages() {
   CurrentLoop().ProcessMessages();
 }
 
-void TfrmTrans::SetMainStatusPanel(int panel, const std::string& text) {
+void TfrmTrans::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
   const QString shown = QString::fromStdString(text);
-  if (panel == 2)
+  if (panel == TStatusPanel::spStatusText)
     main_.ShowStatus(shown);
   else
-    main_.SetStatusPanel(panel, shown);
+    main_.SetStatusPanel(static_cast<int>(panel), shown);
 }
 
 void TfrmTrans::ShowMessage(const std::string& text) {

@@ -33,7 +33,7 @@ class TfrmTrans final : public QDialog, public ExchangeFrontEnd, public Ui_TfrmT
   void SetStatusText(const std::string& text) override;
   void SetProgress(int position) override;
   void ProcessMessages() override;
-  void SetMainStatusPanel(int panel, const std::string& text) override;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   void Close(TModalResult result) override;
   bool LogFrames() override;

@@ -1,5 +1,5 @@
 // Discovery on pseudo-terminals: the simulator or a far end the test plays answers the pings.
-#include "link/com_ping.h"
+#include "channel/com_ping.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

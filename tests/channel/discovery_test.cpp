@@ -7,8 +7,8 @@
 
 #include <memory>
 
+#include "channel/com_ping.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
 #include "tests/serial/far_end.h"

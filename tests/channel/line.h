@@ -19,8 +19,7 @@ using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
 inline Bytes Frame(uint8_t device, uint8_t command, uint16_t address, Bytes data = {}) {
-  const auto length = static_cast<uint8_t>(5 + data.size());
-  return EncodePacket(RSPacket{length, device, command, address, std::move(data)});
+  return EncodePacket(MakePacket(device, command, address, std::move(data)));
 }
 
 // Entries of a folder such as /proc/self/task (threads) or /proc/self/fd (descriptors).

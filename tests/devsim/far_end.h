@@ -16,8 +16,7 @@ namespace orvix::devsim {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes Frame(uint8_t device, uint8_t command, uint16_t address, Bytes data = {}) {
-  const auto length = static_cast<uint8_t>(5 + data.size());
-  return EncodePacket(RSPacket{length, device, command, address, std::move(data)});
+  return EncodePacket(MakePacket(device, command, address, std::move(data)));
 }
 
 inline Bytes Ping(uint8_t device) {

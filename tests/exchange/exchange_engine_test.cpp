@@ -7,9 +7,9 @@
 #include <map>
 #include <memory>
 
+#include "channel/com_ping.h"
+#include "channel/rs_pack.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
-#include "link/rs_pack.h"
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
 #include "tests/support/recording_front_end.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "channel/com_ping.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
 #include "runtime/plain_loop.h"
 #include "tools/devsim/sim_fixture.h"
 
@@ -35,8 +35,8 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
   void SetStatusText(const std::string&) override {}
   void SetProgress(int) override {}
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    if (panel == 2) status = text;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
+    if (panel == TStatusPanel::spStatusText) status = text;
   }
   void ShowMessage(const std::string& text) override { status = text; }
   void Close(TModalResult r) override { result = r; }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "channel/com_ping.h"
 #include "serial/serial_port.h"
-#include "tests/serial/discovery_settings.h"
 
 namespace orvix::test {
 

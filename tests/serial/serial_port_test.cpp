@@ -41,7 +41,7 @@ ESerialPort RaisedBy(F&& f) {
 class PtyPort : public ::testing::Test {
  protected:
   PtyPort() {
-    test::ConfigureLikeDiscovery(port);
+    ConfigureForDiscovery(port);
     port.SetPort(far.SlavePath());
   }
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {

@@ -222,8 +222,8 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
   void SetStatusText(const std::string& text) override { statuses.push_back(text); }
   void SetProgress(int position) override { progress = position; }
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    if (panel == 2) final_text = text;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
+    if (panel == TStatusPanel::spStatusText) final_text = text;
   }
   void ShowMessage(const std::string& text) override { message = text; }
   void Close(TModalResult r) override {
@@ -307,7 +307,7 @@ class Soak {
     give_up.SetInterval(3000);
     give_up.OnTimer = [&] {
       give_up.SetEnabled(false);
-      if (exchange.Phase() != 0) return;
+      if (exchange.Phase() != TExchangePhase::epNegotiation) return;
       no_device = true;
       exchange.AbortExchange();
       front.Close(mrCancel);

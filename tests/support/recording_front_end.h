@@ -23,8 +23,8 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
     CurrentLoop().ProcessMessages();
     --pump_depth;
   }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    panels.emplace_back(panel, text);
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
+    panels.emplace_back(static_cast<int>(panel), text);
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void Close(TModalResult modal_result) override {
@@ -34,7 +34,8 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
   bool LogFrames() override { return log_frames; }
 
   bool Closed() const { return !closes.empty(); }
-  // The last text written to a panel of the main window's status bar; empty when none was.
+  // The last text written to a panel of the main window's status bar, by its number there; empty
+  // when none was.
   std::string Panel(int panel) const {
     std::string text;
     for (const auto& [p, t] : panels)

@@ -33,7 +33,7 @@ class DeviceSimulator::Worker final : public TThread {
 
 namespace {
 
-constexpr int kBlockFrameLength = 5 + kBlockSize;
+constexpr int kBlockFrameLength = kLengthOverData + kBlockSize;
 constexpr int kChecksumFrameLength = 7;
 // When paced, bytes due sooner than this after the last write wait and go out together.
 constexpr auto kPaceTick = milliseconds(1);
@@ -340,7 +340,7 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
   if (const ReplyFault* noise = FindRule(options_.garbage, command, of_kind, of_all)) {
     bytes = Noise(noise->value);
   } else {
-    RSPacket reply{5, request.Device, command, address, {}};
+    RSPacket reply = MakePacket(request.Device, command, address);
     if (const ReplyFault* f = FindRule(options_.other_device, command, of_kind, of_all)) {
       reply.Device = static_cast<uint8_t>(f->value < 0 ? request.Device + 1 : f->value);
     }

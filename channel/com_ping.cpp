@@ -1,4 +1,4 @@
-#include "link/com_ping.h"
+#include "channel/com_ping.h"
 
 #include <chrono>
 #include <vector>
@@ -9,13 +9,7 @@
 
 namespace orvix {
 
-TComPing::TComPing(const std::string& port_name, uint8_t device)
-    : serial_port_(std::make_unique<TSerialPort>()),
-      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
-                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
-                  [this] { return StopRequested(); }}),
-      device_(device) {
-  TSerialPort& port = *serial_port_;
+void ConfigureForDiscovery(TCustomSerialPort& port) {
   port.SetBaudRate(br57600);
   port.SetDataBits(dbEight);
   port.SetEvents(TComEvents{evRxChar});
@@ -29,6 +23,16 @@ TComPing::TComPing(const std::string& port_name, uint8_t device)
   port.SetStopBits(sbOneStopBit);
   port.Timeouts().SetReadInterval(0);
   port.Timeouts().SetWriteTotalMultiplier(50);
+}
+
+TComPing::TComPing(const std::string& port_name, uint8_t device)
+    : serial_port_(std::make_unique<TSerialPort>()),
+      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
+                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
+                  [this] { return StopRequested(); }}),
+      device_(device) {
+  TSerialPort& port = *serial_port_;
+  ConfigureForDiscovery(port);
   port.SetPort(port_name);
   port.OnRxChar = [this](TCustomSerialPort* sender, int count) { PortRxChar(sender, count); };
   timer_.SetInterval(kTimeOut);
@@ -51,7 +55,7 @@ void TComPing::Execute() {
   try {
     pinging_ = true;
     serial_port_->OpenPort();
-    const std::vector<uint8_t> ping = EncodePacket(RSPacket{6, device_, cmdPing, 0, {0x00}});
+    const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
       serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
       if (!StopRequested()) SleepFor(std::chrono::milliseconds(kPingPeriod));

@@ -17,6 +17,10 @@ namespace orvix {
 class TCustomSerialPort;
 class TSerialPort;
 
+// The line settings discovery opens a port with, and the packet channel then goes on using:
+// 57,600 baud, 8 data bits, no parity, 1 stop bit, DTR and RTS on, no flow control.
+void ConfigureForDiscovery(TCustomSerialPort& port);
+
 class TComPing final : public TThread {
  public:
   static constexpr int kTimeOut = 200;     // ms for a begun frame to complete
