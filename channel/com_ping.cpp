@@ -25,8 +25,9 @@ void ConfigureForDiscovery(TCustomSerialPort& port) {
   port.Timeouts().SetWriteTotalMultiplier(50);
 }
 
-TComPing::TComPing(const std::string& port_name, uint8_t device)
-    : serial_port_(std::make_unique<TSerialPort>()),
+TComPing::TComPing(TBuildKey key, const std::string& port_name, uint8_t device)
+    : TThread(key),
+      serial_port_(std::make_unique<TSerialPort>()),
       assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
                   [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
                   [this] { return StopRequested(); }}),
@@ -37,14 +38,11 @@ TComPing::TComPing(const std::string& port_name, uint8_t device)
   port.OnRxChar = [this](TCustomSerialPort* sender, int count) { PortRxChar(sender, count); };
   timer_.SetInterval(kTimeOut);
   timer_.OnTimer = [this] { TimerTimeout(); };
-  Start();
 }
 
 TComPing::~TComPing() {
   pinging_ = false;
   timer_.SetEnabled(false);
-  // The body may be about to write a ping: it ends before the port goes.
-  Terminate();
   // Closing the port runs receive reports still queued for the main thread; they must not
   // reach this half-destroyed object, whose port pointer is already gone by then.
   serial_port_->OnRxChar = nullptr;

@@ -61,7 +61,7 @@ void TExchange::StartDiscovery() {
   std::vector<std::string> names = settings_.Ports;
   if (names.empty()) ListSerialPorts(names);
   for (const std::string& name : names) {
-    auto ping = std::make_unique<TComPing>(name, settings_.DeviceNumber);
+    auto ping = StartThread<TComPing>(name, settings_.DeviceNumber);
     ping->OnDeviceFound = [this](TCustomSerialPort* port) { DeviceFound(port); };
     port_list_.emplace_back(name, std::move(ping));
   }

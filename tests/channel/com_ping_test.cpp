@@ -64,7 +64,7 @@ TEST_F(ComPingAnswer, ADeviceOnOneOfThreePortsIsReportedOnceWithItsOpenPort) {
   DeviceSimulator quiet1(Silent()), device(answers_once), quiet2(Silent());
   std::vector<std::unique_ptr<TComPing>> pings;
   for (auto* sim : {&quiet1, &device, &quiet2}) {
-    pings.push_back(std::make_unique<TComPing>(sim->PortPath(), 5));
+    pings.push_back(StartThread<TComPing>(sim->PortPath(), 5));
     Watch(*pings.back(), reports);
   }
 
@@ -90,7 +90,7 @@ TEST_F(ComPingAnswer, ADeviceOnOneOfThreePortsIsReportedOnceWithItsOpenPort) {
 
 TEST_F(ComPingAnswer, TwoAnswersInOneChunkReportTwiceWithTheSamePort) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Concat({kAnswer, kAnswer}));
@@ -109,7 +109,7 @@ TEST_F(ComPingAnswer, AnyDeviceNumberAndAnyChecksumAreTaken) {
     SCOPED_TRACE(::testing::PrintToString(answer));
     reports.clear();
     FarEnd far;
-    TComPing ping(far.SlavePath(), 5);
+    TStarted<TComPing> ping(far.SlavePath(), 5);
     Watch(ping, reports);
     AwaitFirstPing(far);
     far.Write(answer);
@@ -126,7 +126,7 @@ TEST_F(ComPingIgnored, AnEchoingLineIsNotAnAnswerAndPingingGoesOn) {
   SimOptions loop_back = Silent();
   loop_back.echo = true;
   DeviceSimulator line(loop_back);
-  TComPing ping(line.PortPath(), 5);
+  TStarted<TComPing> ping(line.PortPath(), 5);
   Watch(ping, reports);
   ASSERT_TRUE(loop.RunUntil([&] { return line.Pings() >= 1; }));
   const int before = line.Pings();
@@ -138,7 +138,7 @@ TEST_F(ComPingIgnored, AnEchoingLineIsNotAnAnswerAndPingingGoesOn) {
 
 TEST_F(ComPingIgnored, SevenByteFramesOfAnotherCommandAreNotAnswers) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Concat({Frame(5, cmdWriteBlock, 0), Frame(5, cmdChecksum, 0)}));
@@ -150,7 +150,7 @@ TEST_F(ComPingIgnored, SevenByteFramesOfAnotherCommandAreNotAnswers) {
 
 TEST_F(ComPingIgnored, AStraySyncByteGivesThePortUpAfterTheFrameTimeOut) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Bytes{0xD1, 0x05, 0x05});
@@ -166,7 +166,7 @@ TEST_F(ComPingIgnored, AStraySyncByteGivesThePortUpAfterTheFrameTimeOut) {
 
 TEST_F(ComPingIgnored, BytesAfterRequestStopAreReadAndDroppedEvenAWholeAnswer) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   ping.RequestStop();
@@ -189,7 +189,7 @@ TEST_F(ComPingPorts, APortThatCannotBeOpenedIsSkippedSilently) {
 
   for (const std::string& path : {std::string("/dev/orvix-no-such-port"), held.SlavePath()}) {
     SCOPED_TRACE(path);
-    TComPing ping(path, 5);
+    TStarted<TComPing> ping(path, 5);
     Watch(ping, reports);
     ASSERT_TRUE(loop.RunUntil([&] { return ping.Finished(); }));
     EXPECT_FALSE(ping.Pinging());
@@ -211,7 +211,7 @@ TEST_F(ComPingPorts, ThePingFrameGoesOutAgainAndAgainAt57600Baud) {
        {std::pair<uint8_t, Bytes>{5, {0xD1, 0x06, 0x05, 0x01, 0x00, 0x00, 0x00, 0x06}},
         std::pair<uint8_t, Bytes>{255, {0xD1, 0x06, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00}}}) {
     FarEnd far;
-    TComPing ping(far.SlavePath(), device);
+    TStarted<TComPing> ping(far.SlavePath(), device);
     EXPECT_EQ(far.Read(24), Concat({ping_bytes, ping_bytes, ping_bytes}));
     EXPECT_EQ(far.BitRate(), 57600u);
   }
@@ -238,7 +238,7 @@ TEST_F(ComPingLifetime, DestructionEndsTheThreadBeforeReleasingThePort) {
       }
     });
     {
-      TComPing ping(far.SlavePath(), 5);
+      TStarted<TComPing> ping(far.SlavePath(), 5);
       if (round % 2 == 1) AwaitFirstPing(far);
       loop.Idle(std::chrono::milliseconds(round * 3));
     }

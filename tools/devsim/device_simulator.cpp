@@ -21,10 +21,9 @@ namespace orvix::devsim {
 
 using std::chrono::milliseconds;
 
-class DeviceSimulator::Worker final : public TThread {
+class DeviceSimulator::Worker : public TThread {
  public:
-  explicit Worker(DeviceSimulator& sim) : sim_(sim) { Start(); }
-  ~Worker() override { Terminate(); }
+  Worker(TBuildKey key, DeviceSimulator& sim) : TThread(key), sim_(sim) {}
 
  private:
   void Execute() override { sim_.Serve(*this); }
@@ -117,7 +116,7 @@ DeviceSimulator::DeviceSimulator(SimOptions options, PseudoTerminal line)
     if (slave_fd_ >= 0) close(slave_fd_);
     throw std::system_error(error, std::generic_category(), "cannot make a wake-up descriptor");
   }
-  worker_ = std::make_unique<Worker>(*this);
+  worker_ = StartThread<Worker>(*this);
 }
 
 DeviceSimulator::~DeviceSimulator() {
