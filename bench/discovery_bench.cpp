@@ -112,13 +112,13 @@ Counts Now() {
 double EngineRun(const std::string& map, const std::vector<uint8_t>& image, bool device) {
   setenv("ORVIX_PORTS", map.c_str(), 1);
   QuietFrontEnd out;
-  ExchangeSettings settings;
+  TExchangeSettings settings;
   settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
   auto exchange = std::make_unique<TExchange>(out, settings);
   exchange->StartNegotiation();
-  auto& loop = static_cast<PlainMessageLoop&>(CurrentLoop());
+  auto& loop = static_cast<TPlainMessageLoop&>(CurrentLoop());
   if (device) {
     if (!loop.RunUntil([&] { return out.Closed(); }, std::chrono::seconds(30)) ||
         out.result != mrOk)
@@ -133,7 +133,7 @@ double EngineRun(const std::string& map, const std::vector<uint8_t>& image, bool
 }
 
 void InProcess() {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   const std::vector<uint8_t> image(1000, 0x5A);
   for (const bool device : {true, false}) {
     Lines lines(device);

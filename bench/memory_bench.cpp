@@ -5,8 +5,9 @@
 //
 // Built with the window program's parts, the runs start from the main window's Load button, on
 // the Qt message loop, offscreen, with the status going into the main window's status bar; the
-// exchange window itself does not exist yet, so the engine stands in for it with a front end
-// that shows nothing of its own. Without Qt the engine runs on the plain loop.
+// engine stands in for the exchange window with a front end that shows nothing of its own, so
+// that the figure is the run's and not the painting's. Without Qt the engine runs on the plain
+// loop.
 #include <unistd.h>
 
 #include <csignal>
@@ -24,8 +25,8 @@
 #include <QFile>
 
 #include "app/application.h"
-#include "app/hex_text.h"
 #include "app/main_window.h"
+#include "app/user_dialogs.h"
 #include "runtime/qt/qt_loop.h"
 #else
 #include "runtime/plain_loop.h"
@@ -35,7 +36,7 @@ namespace orvix::bench {
 namespace {
 
 // Ends the run it shows by quitting the loop the run was started in.
-class LoopFrontEnd final : public ExchangeFrontEnd {
+class LoopFrontEnd final : public TExchangeFrontEnd {
  public:
   explicit LoopFrontEnd(std::function<void(TStatusPanel, const std::string&)> panel)
       : panel_(std::move(panel)) {}
@@ -62,7 +63,7 @@ class LoopFrontEnd final : public ExchangeFrontEnd {
 };
 
 // One run, modal as the exchange window's: a loop of its own until the run closes.
-TModalResult RunModal(const ExchangeSettings& settings,
+TModalResult RunModal(const TExchangeSettings& settings,
                       std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
   LoopFrontEnd out(std::move(panel));
   TExchange exchange(out, settings);
@@ -75,6 +76,19 @@ TModalResult RunModal(const ExchangeSettings& settings,
   if (out.result != mrOk) Fail("run failed: " + out.final_text);
   return out.result;
 }
+
+#ifdef ORVIX_BENCH_WINDOW
+// Load in the main window runs the engine in place of the exchange window.
+class EngineInPlaceOfTheWindow final : public TScreenDialogs {
+ public:
+  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings,
+                  bool /*log_frames*/) override {
+    return RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
+      status.SetStatusPanel(panel, QString::fromStdString(text));
+    });
+  }
+};
+#endif
 
 void Report(const std::vector<long>& rss, const char* what) {
   for (size_t i = 0; i < rss.size(); ++i)
@@ -119,29 +133,17 @@ int main(int argc, char** argv) {
 #ifdef ORVIX_BENCH_WINDOW
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   TApplication app(argc, argv);
-  QtMessageLoop loop;
+  TQtMessageLoop loop;
   QString ini;
   {
-    TfmMain window;
+    EngineInPlaceOfTheWindow dialogs;
+    TfmMain window(dialogs);
     window.FormCreate({QString::fromStdString(image.Path())});
     window.show();
-    window.RunExchange = [&] {
-      ExchangeSettings settings;
-      settings.DeviceNumber = static_cast<uint8_t>(window.seNumberDevice->value());
-      settings.StartAddress =
-          static_cast<uint16_t>(HexTextToInt(window.cbStartAddress->currentText().toStdString()));
-      settings.StopAddress =
-          static_cast<uint16_t>(HexTextToInt(window.cbStopAddress->currentText().toStdString()));
-      settings.ImageData = window.ImageData();
-      settings.ImageSize = window.ImageSize();
-      return static_cast<int>(RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
-        window.SetStatusPanel(static_cast<int>(panel), QString::fromStdString(text));
-      }));
-    };
     for (int i = 0; i < runs; ++i) {
       window.bbStartClick();
       QCoreApplication::processEvents();
-      if (window.StatusPanel(2).toStdString() != kTextFinished)
+      if (window.StatusPanel(TStatusPanel::spStatusText).toStdString() != kTextFinished)
         Fail("run " + std::to_string(i + 1) + " did not finish");
       rss.push_back(ResidentKibOf("self"));
     }
@@ -151,8 +153,8 @@ int main(int argc, char** argv) {
   QFile::remove(ini);  // the placement the window saved beside this benchmark
   const char* what = "window program (main window, Qt loop, offscreen) with the engine";
 #else
-  PlainMessageLoop loop;
-  ExchangeSettings settings;
+  TPlainMessageLoop loop;
+  TExchangeSettings settings;
   settings.StopAddress = static_cast<uint16_t>(size - 1);
   settings.ImageData = image.Bytes().data();
   settings.ImageSize = static_cast<int>(size);

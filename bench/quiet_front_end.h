@@ -9,7 +9,7 @@
 
 namespace orvix::bench {
 
-class QuietFrontEnd final : public ExchangeFrontEnd {
+class QuietFrontEnd final : public TExchangeFrontEnd {
  public:
   void SetStatusText(const std::string& /*text*/) override {}
   void SetProgress(int /*position*/) override {}

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TSerialPort port;
   port.SetPort(name);
   port.SetBaudRate(br57600);

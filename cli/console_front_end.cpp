@@ -4,7 +4,7 @@
 
 namespace orvix {
 
-void ConsoleFrontEnd::PrintLine(const std::string& text) {
+void TConsoleFrontEnd::PrintLine(const std::string& text) {
   if (bar_shown_) {
     std::fputc('\n', stderr);
     bar_shown_ = false;
@@ -13,20 +13,22 @@ void ConsoleFrontEnd::PrintLine(const std::string& text) {
   std::fflush(stderr);
 }
 
-void ConsoleFrontEnd::Say(const std::string& text) {
+void TConsoleFrontEnd::Say(const std::string& text) {
   if (!quiet_) PrintLine(text);
 }
 
-void ConsoleFrontEnd::SetStatusText(const std::string& text) { Say(text); }
+void TConsoleFrontEnd::SetStatusText(const std::string& text) {
+  Say(text);
+}
 
-void ConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
+void TConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
   if (panel == TStatusPanel::spPortName)
     Say(text);
   else if (panel == TStatusPanel::spStatusText)
     final_text_ = text;
 }
 
-void ConsoleFrontEnd::SetProgress(int position) {
+void TConsoleFrontEnd::SetProgress(int position) {
   position = std::clamp(position, 0, 100);
   // Only a rising position is news: a resend repeats one, a give-up or stop drops it to 0.
   if (quiet_ || position <= last_position_) return;
@@ -42,7 +44,7 @@ void ConsoleFrontEnd::SetProgress(int position) {
   std::fflush(stderr);
 }
 
-void ConsoleFrontEnd::Close(TModalResult result) {
+void TConsoleFrontEnd::Close(TModalResult result) {
   if (result_ == mrNone) result_ = result;
 }
 

@@ -9,9 +9,9 @@
 
 namespace orvix {
 
-class ConsoleFrontEnd final : public ExchangeFrontEnd {
+class TConsoleFrontEnd final : public TExchangeFrontEnd {
  public:
-  ConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
+  TConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
       : quiet_(quiet), terminal_(terminal), log_frames_(log_frames) {}
 
   void SetStatusText(const std::string& text) override;

@@ -38,7 +38,7 @@ class StopRequest {
     static StopRequest* const instance = new StopRequest;
     return *instance;
   }
-  void Attach(MessageLoop* loop) {
+  void Attach(TMessageLoop* loop) {
     std::lock_guard<std::mutex> lock(mutex_);
     loop_ = loop;
   }
@@ -50,13 +50,13 @@ class StopRequest {
 
  private:
   std::mutex mutex_;
-  MessageLoop* loop_ = nullptr;
+  TMessageLoop* loop_ = nullptr;
   std::atomic<bool> asked_{false};
 };
 
 // Detaches the loop from the stop request before the loop goes.
 struct StopRequestAttachment {
-  explicit StopRequestAttachment(MessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
+  explicit StopRequestAttachment(TMessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
   ~StopRequestAttachment() { StopRequest::Instance().Attach(nullptr); }
   StopRequestAttachment(const StopRequestAttachment&) = delete;
   StopRequestAttachment& operator=(const StopRequestAttachment&) = delete;
@@ -80,7 +80,7 @@ int ListPorts() {
 }
 
 // Names every port discovery gave up on, with the cause where one is known.
-void ReportPortsGivenUp(ConsoleFrontEnd& out, const TExchange& exchange) {
+void ReportPortsGivenUp(TConsoleFrontEnd& out, const TExchange& exchange) {
   if (exchange.PortList().empty()) {
     out.PrintLine("orvix-flash: no serial port to ping");
     return;
@@ -92,7 +92,7 @@ void ReportPortsGivenUp(ConsoleFrontEnd& out, const TExchange& exchange) {
   }
 }
 
-int Flash(const FlashOptions& options) {
+int Flash(const TFlashOptions& options) {
   std::vector<uint8_t> image;
   try {
     image = LoadImageFile(options.image);
@@ -111,8 +111,8 @@ int Flash(const FlashOptions& options) {
     return kBadLog;
   }
 
-  PlainMessageLoop loop;
-  ConsoleFrontEnd out(options.quiet, StderrIsTerminal(), !options.log_file.empty());
+  TPlainMessageLoop loop;
+  TConsoleFrontEnd out(options.quiet, StderrIsTerminal(), !options.log_file.empty());
   SetExceptionHandler([&](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
@@ -123,7 +123,7 @@ int Flash(const FlashOptions& options) {
     }
   });
 
-  ExchangeSettings settings;
+  TExchangeSettings settings;
   settings.DeviceNumber = static_cast<uint8_t>(options.device);
   settings.StartAddress = 0;
   settings.StopAddress = static_cast<uint16_t>(image.size() - 1);

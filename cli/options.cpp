@@ -65,9 +65,9 @@ bool ParseSeconds(const std::string& text, double& seconds) {
 
 }  // namespace
 
-std::optional<FlashOptions> ParseFlashOptions(int argc, const char* const* argv,
-                                              std::string& error) {
-  FlashOptions o;
+std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
+                                               std::string& error) {
+  TFlashOptions o;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];

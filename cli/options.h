@@ -6,7 +6,7 @@
 
 namespace orvix {
 
-struct FlashOptions {
+struct TFlashOptions {
   bool help = false;
   bool version = false;
   bool list_ports = false;
@@ -19,8 +19,8 @@ struct FlashOptions {
 };
 
 // Parses argv[1..]; on a usage error returns nothing and puts the reason in `error`.
-std::optional<FlashOptions> ParseFlashOptions(int argc, const char* const* argv,
-                                              std::string& error);
+std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
+                                               std::string& error);
 
 extern const char kFlashUsage[];
 

@@ -25,7 +25,7 @@ uint16_t TExchange::RangeSum(const uint8_t* image, int image_size, uint16_t star
   return sum;
 }
 
-TExchange::TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings)
+TExchange::TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings)
     : front_end_(front_end),
       settings_(std::move(settings)),
       frame_log_(std::make_unique<TFrameLog>(settings_.LogFileName)) {

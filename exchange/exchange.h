@@ -45,9 +45,9 @@ enum class TStatusPanel : int {
 };
 
 // What the engine needs of the window that shows it.
-class ExchangeFrontEnd {
+class TExchangeFrontEnd {
  public:
-  virtual ~ExchangeFrontEnd() = default;
+  virtual ~TExchangeFrontEnd() = default;
   virtual void SetStatusText(const std::string& text) = 0;  // the window's one-line status
   virtual void SetProgress(int position) = 0;               // 0..100, may lie outside
   virtual void ProcessMessages() = 0;                       // run everything pending
@@ -57,7 +57,7 @@ class ExchangeFrontEnd {
   virtual bool LogFrames() = 0;  // read for every frame
 };
 
-struct ExchangeSettings {
+struct TExchangeSettings {
   uint8_t DeviceNumber = 0;
   uint16_t StartAddress = 0;
   uint16_t StopAddress = 0;
@@ -80,7 +80,7 @@ class TExchange {
   // How long the teardown lets a ping write that is under way finish before it closes the port.
   static constexpr std::chrono::milliseconds kPingWriteGrace{100};
 
-  TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings);
+  TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings);
   // The teardown: frame log, packet channel, then discovery (every port closed, every thread
   // ended).
   ~TExchange();
@@ -127,8 +127,8 @@ class TExchange {
   }
   void LogFrame(bool sent, const uint8_t* frame, int length);
 
-  ExchangeFrontEnd& front_end_;
-  ExchangeSettings settings_;
+  TExchangeFrontEnd& front_end_;
+  TExchangeSettings settings_;
   TExchangePhase phase_ = TExchangePhase::epNegotiation;
   int32_t offset_ = 0;
   bool last_block_ = false;

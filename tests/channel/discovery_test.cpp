@@ -48,8 +48,8 @@ TEST(DiscoveryOverManyPorts, TheDeviceOnTheLastOf32PortsIsFoundAndStopReleasesEv
 
   RecordingFrontEnd front;
   auto engine = std::make_unique<TExchange>(
-      front,
-      ExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()), "", names});
+      front, TExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()), "",
+                               names});
   std::vector<int> pings_at_close;
   front.OnClose = [&] {
     for (DeviceSimulator* sim : silent) pings_at_close.push_back(sim->Pings());
@@ -84,7 +84,7 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
 
   RecordingFrontEnd front;
   auto engine =
-      std::make_unique<TExchange>(front, ExchangeSettings{5, 0, 0, nullptr, 0, "", names});
+      std::make_unique<TExchange>(front, TExchangeSettings{5, 0, 0, nullptr, 0, "", names});
   engine->StartNegotiation();
   ASSERT_TRUE(loop.RunUntil([&] {
     for (const auto& entry : engine->PortList())

@@ -55,7 +55,7 @@ class MainLoop {
   }
 
  private:
-  PlainMessageLoop loop_;
+  TPlainMessageLoop loop_;
 };
 
 }  // namespace orvix::test

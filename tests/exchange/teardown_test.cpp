@@ -30,7 +30,7 @@ struct Usage {
   int threads = Entries("/proc/self/task");
 };
 
-class RecordingFrontEnd final : public ExchangeFrontEnd {
+class RecordingFrontEnd final : public TExchangeFrontEnd {
  public:
   void SetStatusText(const std::string&) override {}
   void SetProgress(int) override {}
@@ -58,7 +58,7 @@ class TeardownTest : public ::testing::Test {
   }
 
   std::unique_ptr<TExchange> Start(RecordingFrontEnd& out) {
-    ExchangeSettings settings;
+    TExchangeSettings settings;
     settings.StopAddress = static_cast<uint16_t>(image_.size() - 1);
     settings.ImageData = image_.data();
     settings.ImageSize = static_cast<int>(image_.size());
@@ -67,7 +67,7 @@ class TeardownTest : public ::testing::Test {
     return exchange;
   }
 
-  PlainMessageLoop loop_;
+  TPlainMessageLoop loop_;
   devsim::SimulatedPorts ports_;
   std::vector<uint8_t> image_ = std::vector<uint8_t>(300, 0xA5);
 };

@@ -32,7 +32,7 @@ class LambdaBody : public TThread {
 using LambdaThread = TStarted<LambdaBody>;
 
 TEST(HandOver, RunsOnTheMainThreadAndReturns) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   const auto main_id = std::this_thread::get_id();
   std::atomic<bool> ran_on_main{false}, returned{false};
   LambdaThread t([&](TThread&) {
@@ -44,14 +44,14 @@ TEST(HandOver, RunsOnTheMainThreadAndReturns) {
 }
 
 TEST(HandOver, OnTheMainThreadRunsAtOnce) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   bool ran = false;
   RunOnMainThread([&] { ran = true; });
   EXPECT_TRUE(ran);
 }
 
 TEST(HandOver, ExceptionCrossesBackToTheCallingThread) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> caught{false}, done{false};
   std::string message;
   LambdaThread t([&](TThread&) {
@@ -69,7 +69,7 @@ TEST(HandOver, ExceptionCrossesBackToTheCallingThread) {
 }
 
 TEST(HandOver, MainThreadWaitRunsTheHandOverOfTheThreadItWaitsFor) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> entered{false};
   bool handed_over = false;
   LambdaThread t([&](TThread&) {
@@ -84,7 +84,7 @@ TEST(HandOver, MainThreadWaitRunsTheHandOverOfTheThreadItWaitsFor) {
 }
 
 TEST(HandOver, ManyThreadsHandingOverAtOnceAllComplete) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   constexpr int kThreads = 16, kCalls = 200;
   int counter = 0;  // main thread only: no lock needed if the hand-over holds
   std::atomic<int> finished{0};
@@ -100,7 +100,7 @@ TEST(HandOver, ManyThreadsHandingOverAtOnceAllComplete) {
 }
 
 TEST(Thread, BodyStartsOnlyAfterTheConstructorAndStopsOnRequest) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<int> loops{0};
   auto t = std::make_unique<LambdaThread>([&](TThread& self) {
     while (!self.StopRequested()) {
@@ -117,7 +117,7 @@ TEST(Thread, BodyStartsOnlyAfterTheConstructorAndStopsOnRequest) {
 }
 
 TEST(Thread, DestructionRequestsStopAndWaits) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> ended{false};
   {
     LambdaThread t([&](TThread& self) {
@@ -130,7 +130,7 @@ TEST(Thread, DestructionRequestsStopAndWaits) {
 }
 
 TEST(Thread, ATimedWaitGivesUpAtItsDeadlineAndRunsHandOversMeanwhile) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> release{false}, handed_over{false};
   LambdaThread t([&](TThread&) {
     while (!release) std::this_thread::sleep_for(1ms);
@@ -144,7 +144,7 @@ TEST(Thread, ATimedWaitGivesUpAtItsDeadlineAndRunsHandOversMeanwhile) {
 }
 
 TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   LambdaThread t([](TThread&) { throw std::runtime_error("body"); });
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
@@ -165,7 +165,7 @@ class Sleeper : public TThread {
 };
 
 TEST(Thread, StopRequestCutsASleepShort) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TStarted<Sleeper> t;
   t.RequestStop();
   t.WaitFor();  // would take an hour if the sleep ignored the request
@@ -202,7 +202,7 @@ static_assert(!std::is_default_constructible_v<TThread::TBuildKey>,
               "only TStarted may build a thread object");
 
 TEST(Thread, TheBodyHasEndedBeforeAnyMemberOfItsClassGoes) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> in_use_when_destroyed{true}, started{false};
   std::unique_ptr<UsesItsMember> t = StartThread<UsesItsMember>(in_use_when_destroyed, started);
   while (!started) std::this_thread::sleep_for(1ms);

@@ -120,7 +120,7 @@ class PortRules : public ::testing::Test {
     return {script.calls.begin() + static_cast<std::ptrdiff_t>(from), script.calls.end()};
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   Script script;
   std::vector<std::string> hooks;  // declared first: the port's destructor still runs the hooks
   TSerialPort port;

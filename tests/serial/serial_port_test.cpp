@@ -62,7 +62,7 @@ class PtyPort : public ::testing::Test {
     return got;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   FarEnd far;
   std::vector<std::string> log;  // declared before the port: its destructor runs the hooks
   TSerialPort port;

@@ -217,7 +217,7 @@ bool Flat(const std::vector<long>& samples, long slack, long& growth) {
   return growth <= slack;
 }
 
-class RecordingFrontEnd final : public ExchangeFrontEnd {
+class RecordingFrontEnd final : public TExchangeFrontEnd {
  public:
   void SetStatusText(const std::string& text) override { statuses.push_back(text); }
   void SetProgress(int position) override { progress = position; }
@@ -294,7 +294,7 @@ class Soak {
 
   Outcome EngineRun(const Scenario& s, const Devices& devices) {
     RecordingFrontEnd front;
-    ExchangeSettings settings;
+    TExchangeSettings settings;
     settings.DeviceNumber = static_cast<uint8_t>(s.image[0]);
     settings.StopAddress = static_cast<uint16_t>(s.image.size() - 1);
     settings.ImageData = s.image.data();
@@ -314,7 +314,7 @@ class Soak {
     };
     give_up.SetEnabled(true);
     exchange.StartNegotiation();
-    auto& loop = static_cast<PlainMessageLoop&>(CurrentLoop());
+    auto& loop = static_cast<TPlainMessageLoop&>(CurrentLoop());
     if (!loop.RunUntil([&] { return front.result != mrNone; }, 60s)) return Outcome::kNoReply;
     if (front.result == mrOk) return Outcome::kFinished;
     return no_device ? Outcome::kNoDevice : Outcome::kNoReply;
@@ -322,7 +322,7 @@ class Soak {
 
   void EngineRuns() {
     if (runs_ == 0) return;
-    PlainMessageLoop loop;
+    TPlainMessageLoop loop;
     SetExceptionHandler([](std::exception_ptr) {});  // a hung-up line throws on its resend
     std::vector<long> resident;
     Resources first{};

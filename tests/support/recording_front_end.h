@@ -13,7 +13,7 @@
 
 namespace orvix::testing {
 
-class RecordingFrontEnd final : public ExchangeFrontEnd {
+class RecordingFrontEnd final : public TExchangeFrontEnd {
  public:
   void SetStatusText(const std::string& text) override { status.push_back(text); }
   void SetProgress(int position) override { progress.push_back(position); }

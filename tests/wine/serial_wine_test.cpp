@@ -80,7 +80,7 @@ class WinePort : public ::testing::Test {
     return got;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::vector<std::string> log;
   TSerialPort port;
 };
