@@ -19,6 +19,7 @@
 
 #include "bench/bench_support.h"
 #include "exchange/exchange.h"
+#include "tests/support/recording_front_end.h"
 
 #ifdef ORVIX_BENCH_WINDOW
 #include <QCoreApplication>
@@ -35,46 +36,24 @@
 namespace orvix::bench {
 namespace {
 
-// Ends the run it shows by quitting the loop the run was started in.
-class LoopFrontEnd final : public TExchangeFrontEnd {
- public:
-  explicit LoopFrontEnd(std::function<void(TStatusPanel, const std::string&)> panel)
-      : panel_(std::move(panel)) {}
-  void SetStatusText(const std::string&) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
-    if (panel_) panel_(panel, text);
-    if (panel == TStatusPanel::spStatusText) final_text = text;
-  }
-  void ShowMessage(const std::string& text) override { final_text = text; }
-  void Close(TModalResult modal_result) override {
-    if (result != mrNone) return;
-    result = modal_result;
-    CurrentLoop().Quit();
-  }
-  bool LogFrames() override { return false; }
-
-  TModalResult result = mrNone;
-  std::string final_text;
-
- private:
-  std::function<void(TStatusPanel, const std::string&)> panel_;
-};
-
 // One run, modal as the exchange window's: a loop of its own until the run closes.
 TModalResult RunModal(const TExchangeSettings& settings,
                       std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
-  LoopFrontEnd out(std::move(panel));
+  testing::RecordingFrontEnd out;
+  out.OnPanel = std::move(panel);
+  // The run ends the loop it was started in, as the window's modal loop ends with the window.
+  out.OnClose = [&out] {
+    if (out.closes.size() == 1) CurrentLoop().Quit();
+  };
   TExchange exchange(out, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
   limit.SetInterval(60000);
   limit.OnTimer = [&] { out.Close(mrCancel); };
   limit.SetEnabled(true);
   exchange.StartNegotiation();
-  if (out.result == mrNone) CurrentLoop().Run();
-  if (out.result != mrOk) Fail("run failed: " + out.final_text);
-  return out.result;
+  if (!out.Closed()) CurrentLoop().Run();
+  if (out.Result() != mrOk) Fail("run failed: " + out.final_text);
+  return out.Result();
 }
 
 #ifdef ORVIX_BENCH_WINDOW
@@ -123,8 +102,7 @@ int main(int argc, char** argv) {
   }
 
   ImageFile image("memory.bin", size);
-  Child device({BuiltProgram("tools/devsim/orvix-devsim"), "--serve", "--timeout", "600"}, {},
-               true);
+  ChildProcess device({BuiltProgram("tools/devsim/orvix-devsim"), "--serve", "--timeout", "600"});
   const std::string entry = device.ReadLine();
   if (entry.find('=') == std::string::npos) Fail("the simulator did not start");
   setenv("ORVIX_PORTS", entry.c_str(), 1);
@@ -166,7 +144,7 @@ int main(int argc, char** argv) {
 #endif
 
   device.Signal(SIGTERM);
-  device.Wait();
+  device.Wait(kNoLimit);
   Report(rss, what);
   return 0;
 }

@@ -26,7 +26,8 @@
 #include "app/main_window.h"
 #include "runtime/handover.h"
 #include "tests/support/recording_dialogs.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/simulated_ports.h"
 
 // Failures show texts, not UTF-16 code units.
 void PrintTo(const QString& text, std::ostream* os) {
@@ -38,7 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
+using testing::SimulatedPorts;
 using testing::Child;
 using Bytes = std::vector<uint8_t>;
 
@@ -85,21 +86,8 @@ std::vector<std::string> ThreadNames() {
 }
 
 // ORVIX_PORTS set to a text of the test's own, put back afterwards.
-class PortsVariable {
- public:
-  explicit PortsVariable(const char* value) {
-    if (const char* old = getenv("ORVIX_PORTS")) saved_ = old;
-    setenv("ORVIX_PORTS", value, 1);
-  }
-  ~PortsVariable() {
-    if (saved_)
-      setenv("ORVIX_PORTS", saved_->c_str(), 1);
-    else
-      unsetenv("ORVIX_PORTS");
-  }
-
- private:
-  std::optional<std::string> saved_;
+struct PortsVariable : testing::ScopedEnv {
+  explicit PortsVariable(const char* value) : ScopedEnv("ORVIX_PORTS", value) {}
 };
 
 struct Ending {

@@ -12,10 +12,11 @@
 
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
+#include "tests/support/process_counts.h"
 #include "tools/devsim/device_simulator.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace {
 
 using devsim::DeviceSimulator;
@@ -226,8 +227,8 @@ using ComPingLifetime = Discovery;
 // not reach a discovery object that is being torn down.
 TEST_F(ComPingLifetime, DestructionEndsTheThreadBeforeReleasingThePort) {
   std::thread([] {}).join();  // a sanitizer's runtime adds a helper thread at the first thread
-  const int tasks = CountEntries("/proc/self/task");
-  const int descriptors = CountEntries("/proc/self/fd");
+  const int tasks = ThreadsOf("self");
+  const int descriptors = OpenDescriptorsOf("self");
   for (int round = 0; round < 20; ++round) {
     FarEnd far;
     std::atomic<bool> streaming{true};
@@ -245,9 +246,9 @@ TEST_F(ComPingLifetime, DestructionEndsTheThreadBeforeReleasingThePort) {
     streaming = false;
     noise.join();
   }
-  EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
-  EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+  EXPECT_EQ(ThreadsOf("self"), tasks);
+  EXPECT_EQ(OpenDescriptorsOf("self"), descriptors);
 }
 
 }  // namespace
-}  // namespace orvix::test
+}  // namespace orvix::testing

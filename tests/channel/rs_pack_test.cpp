@@ -8,9 +8,9 @@
 
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace {
 
 const RSPacket kBlock{133, 5, cmdWriteBlock, 0x0100, Bytes(128, 0xA5)};
@@ -162,4 +162,4 @@ TEST_F(RSPackLifetime, NoChunkReachesADestroyedChannel) {
 }
 
 }  // namespace
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -15,7 +15,7 @@ std::optional<TFlashOptions> Parse(std::vector<const char*> args, std::string* e
   return o;
 }
 
-TEST(TFlashOptions, DeviceNumberDecimalOrHexWithinOneByte) {
+TEST(FlashOptions, DeviceNumberDecimalOrHexWithinOneByte) {
   EXPECT_EQ(Parse({"-d", "209", "a.bin"})->device, 209);
   EXPECT_EQ(Parse({"--device", "0xFF", "a.bin"})->device, 255);
   EXPECT_EQ(Parse({"--device=0x0a", "a.bin"})->device, 10);
@@ -27,7 +27,7 @@ TEST(TFlashOptions, DeviceNumberDecimalOrHexWithinOneByte) {
   }
 }
 
-TEST(TFlashOptions, UsageErrors) {
+TEST(FlashOptions, UsageErrors) {
   std::string error;
   EXPECT_FALSE(Parse({}, &error));
   EXPECT_EQ(error, "missing IMAGE");
@@ -41,7 +41,7 @@ TEST(TFlashOptions, UsageErrors) {
   EXPECT_FALSE(Parse({"--quiet=yes", "a.bin"}, &error));
 }
 
-TEST(TFlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
+TEST(FlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
   for (const char* bad : {"nan", "inf", "-0.5", "1e7", "", "2s", "0x"}) {
     std::string error;
     EXPECT_FALSE(Parse({"-w", bad, "a.bin"}, &error)) << bad;
@@ -59,7 +59,7 @@ TEST(TFlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
   EXPECT_EQ(error, "empty port name");
 }
 
-TEST(TFlashOptions, EverythingTogether) {
+TEST(FlashOptions, EverythingTogether) {
   auto o = Parse({"-q", "-p", "/dev/pts/7", "--log", "l.txt", "-w", "2.5", "--", "-odd.bin"});
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->quiet);

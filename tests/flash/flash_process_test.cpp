@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
+using testing::SimulatedPorts;
 using testing::ChildProcess;
 using testing::ProcessResult;
 using Bytes = std::vector<uint8_t>;

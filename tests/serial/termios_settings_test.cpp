@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "channel/com_ping.h"
 #include "serial/serial_port.h"
-#include "tests/serial/far_end.h"
+
 
 namespace orvix {
 namespace {

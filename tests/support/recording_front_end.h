@@ -1,9 +1,9 @@
-// A front end for engine tests: records everything the engine shows and pumps the plain loop
-// when asked to, with hooks to act at the moments a window would.
+// A front end for driving the engine in tests, the soak and the benchmarks: records everything
+// the engine shows and pumps the loop when asked to, with hooks to act at the moments a window
+// would.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +25,13 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
   }
   void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
     panels.emplace_back(static_cast<int>(panel), text);
+    if (panel == TStatusPanel::spStatusText) final_text = text;
+    if (OnPanel) OnPanel(panel, text);
   }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    final_text = text;
+  }
   void Close(TModalResult modal_result) override {
     closes.push_back(modal_result);
     if (OnClose) OnClose();
@@ -34,6 +39,8 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
   bool LogFrames() override { return log_frames; }
 
   bool Closed() const { return !closes.empty(); }
+  // How the run ended: its first close, as the window's modal result; mrNone while open.
+  TModalResult Result() const { return closes.empty() ? mrNone : closes.front(); }
   // The last text written to a panel of the main window's status bar, by its number there; empty
   // when none was.
   std::string Panel(int panel) const {
@@ -48,11 +55,13 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
   std::vector<std::pair<int, std::string>> panels;
   std::vector<std::string> messages;
   std::vector<TModalResult> closes;
+  std::string final_text;  // the outcome as the user last saw it: status panel 2 or a message
   bool log_frames = false;
   int pump_depth = 0;
 
   std::function<void()> OnPump;   // at each pump, before the loop runs
   std::function<void()> OnClose;  // when the engine closes the window
+  std::function<void(TStatusPanel, const std::string&)> OnPanel;  // after a panel is written
 };
 
 }  // namespace orvix::testing
