@@ -30,19 +30,25 @@ expect_breach() {
   fi
 }
 
+# expect_pass DESCRIPTION: the tree in $scratch/tree must pass.
+expect_pass() {
+  local out
+  if out=$(bash "$check" "$scratch/tree" 2>&1); then
+    echo "ok: $1"
+  else
+    echo "FAIL: $1: reported:"
+    echo "$out"
+    failures=$((failures + 1))
+  fi
+}
+
 plant() {
   fresh_copy
   printf '%s\n' "$2" >> "$scratch/tree/$1"
 }
 
 fresh_copy
-if out=$(bash "$check" "$scratch/tree" 2>&1); then
-  echo "ok: the untouched copy passes"
-else
-  echo "FAIL: the untouched copy does not pass:"
-  echo "$out"
-  failures=$((failures + 1))
-fi
+expect_pass "the untouched copy passes"
 
 plant exchange/exchange.h '#include "app/main_window.h"'
 expect_breach "exchange/ including app/" "exchange/exchange.h:"
@@ -75,13 +81,7 @@ expect_breach "Qt set up in serial/" "sets up Qt"
 fresh_copy
 printf '%s\n' '#include <QTimer>' >> "$scratch/tree/runtime/qt/qt_loop.cpp"
 printf '%s\n' '#include "channel/com_ping.h"' >> "$scratch/tree/app/main.cpp"
-if out=$(bash "$check" "$scratch/tree" 2>&1); then
-  echo "ok: Qt in runtime/qt and a window using channel/ pass"
-else
-  echo "FAIL: an allowed include was reported:"
-  echo "$out"
-  failures=$((failures + 1))
-fi
+expect_pass "Qt in runtime/qt and a window using channel/ pass"
 
 if ((failures > 0)); then
   echo "planted breaches: $failures failure(s)"
