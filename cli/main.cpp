@@ -95,24 +95,24 @@ void ReportPortsGivenUp(TConsoleFrontEnd& out, const TExchange& exchange) {
 int Flash(const TFlashOptions& options) {
   std::vector<uint8_t> image;
   try {
-    image = LoadImageFile(options.image);
+    image = LoadImageFile(options.Image);
   } catch (const std::exception& e) {
     PrintError(e.what());
     return kBadImage;
   }
   if (image.empty()) {
-    PrintError("image \"" + FullFileName(options.image) + "\" is empty: nothing to program");
+    PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
     return kBadImage;
   }
   // The log is written from the first frame on, in the middle of the exchange: a log that cannot
   // be written is refused before the device hears anything.
-  if (std::string why; !options.log_file.empty() && !CanWriteFile(options.log_file, why)) {
-    PrintError("cannot write the frame log \"" + options.log_file + "\": " + why);
+  if (std::string why; !options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
+    PrintError("cannot write the frame log \"" + options.LogFile + "\": " + why);
     return kBadLog;
   }
 
   TPlainMessageLoop loop;
-  TConsoleFrontEnd out(options.quiet, StderrIsTerminal(), !options.log_file.empty());
+  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty());
   SetExceptionHandler([&](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
@@ -124,13 +124,13 @@ int Flash(const TFlashOptions& options) {
   });
 
   TExchangeSettings settings;
-  settings.DeviceNumber = static_cast<uint8_t>(options.device);
+  settings.DeviceNumber = static_cast<uint8_t>(options.Device);
   settings.StartAddress = 0;
   settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
-  settings.LogFileName = options.log_file;
-  if (!options.port.empty()) settings.Ports = {options.port};
+  settings.LogFileName = options.LogFile;
+  if (!options.Port.empty()) settings.Ports = {options.Port};
 
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
@@ -152,7 +152,7 @@ int Flash(const TFlashOptions& options) {
       for (const auto& entry : exchange.PortList())
         if (!entry.second->Finished()) any_pinging = true;
       if (!any_pinging) ReportPortsGivenUp(out, exchange);
-      if (!any_pinging || (options.wait_seconds >= 0 && waited >= options.wait_seconds)) {
+      if (!any_pinging || (options.WaitSeconds >= 0 && waited >= options.WaitSeconds)) {
         no_device = true;
         out.SetFinalText(kTextNoAnswer);
         out.Close(mrCancel);
@@ -201,14 +201,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orvix-flash: %s\n\n%s", error.c_str(), kFlashUsage);
     return kUsage;
   }
-  if (options->help) {
+  if (options->Help) {
     std::fputs(kFlashUsage, stdout);
     return kFinished;
   }
-  if (options->version) {
+  if (options->Version) {
     std::printf("orvix-flash %s\n", ORVIX_VERSION);
     return kFinished;
   }
-  if (options->list_ports) return ListPorts();
+  if (options->ListPorts) return ListPorts();
   return Flash(*options);
 }

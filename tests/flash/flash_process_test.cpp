@@ -335,6 +335,45 @@ TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
   EXPECT_EQ(device.Pings(), 0);
 }
 
+// The text and codes scripts rely on: --help word for word as it was before the options moved to
+// CLI11 (tests/cli/flash_help.txt), the version line, and each usage error on stderr followed by
+// the same text, with exit 64 and nothing on stdout.
+TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
+  std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
+  const std::string usage((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_FALSE(usage.empty());
+  for (const char* help : {"--help", "-h"}) {
+    ProcessResult r = Run({help});
+    EXPECT_EQ(r.exit_code, 0) << help;
+    EXPECT_EQ(r.out, usage) << help;
+    EXPECT_EQ(r.err, "") << help;
+  }
+  ProcessResult version = Run({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "orvix-flash " ORVIX_VERSION "\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } usage_errors[] = {
+      {{}, "missing IMAGE"},
+      {{"--frobnicate", "a.bin"}, "unknown option --frobnicate"},
+      {{"-d5", "a.bin"}, "unknown option -d5"},
+      {{"-d", "256", "a.bin"}, "bad device number \"256\": give 0..255, decimal or 0x hexadecimal"},
+      {{"a.bin", "--port"}, "option --port needs a value"},
+      {{"-w", "soon", "a.bin"}, "bad --wait value \"soon\": give seconds, 0 or more"},
+      {{"--log=", "a.bin"}, "empty log file name"},
+      {{"--quiet=yes", "a.bin"}, "option --quiet takes no value"},
+      {{"a.bin", "b.bin"}, "more than one IMAGE: \"a.bin\" and \"b.bin\""},
+      {{"-h", "--bogus"}, "unknown option --bogus"},
+  };
+  for (const auto& c : usage_errors) {
+    ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exit_code, 64) << c.error;
+    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n\n" + usage);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {
   SimulatedPorts ports;
   auto& a = ports.Add("COM2");

@@ -1,0 +1,20 @@
+# CLI11, header-only, reads the command lines of the flasher, the simulator and the tools
+# (Debian: libcli11-dev). The cross build must not see the host's /usr/include, where glibc's
+# headers live beside it: there the CLI folder alone is linked into the build tree.
+add_library(orvix_cli11 INTERFACE)
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(CLI11 CONFIG QUIET)
+endif()
+if(TARGET CLI11::CLI11)
+  target_link_libraries(orvix_cli11 INTERFACE CLI11::CLI11)
+else()
+  find_path(ORVIX_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include /usr/local/include
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT ORVIX_CLI11_INCLUDE)
+    message(FATAL_ERROR "CLI11 not found: scripts/bootstrap.sh installs libcli11-dev")
+  endif()
+  set(cli11_dir ${CMAKE_BINARY_DIR}/cli11)
+  file(MAKE_DIRECTORY ${cli11_dir})
+  file(CREATE_LINK ${ORVIX_CLI11_INCLUDE}/CLI ${cli11_dir}/CLI SYMBOLIC)
+  target_include_directories(orvix_cli11 SYSTEM INTERFACE ${cli11_dir})
+endif()
