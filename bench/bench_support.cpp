@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,17 @@ void Result(const std::string& key, double value, const char* format) {
 void Result(const std::string& key, const std::string& value) {
   std::printf("RESULT %s %s\n", key.c_str(), value.c_str());
   std::fflush(stdout);
+}
+
+void ReadCommandLine(CLI::App& line, int argc, char** argv) {
+  try {
+    line.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(line.help().c_str(), stdout);
+    std::exit(0);
+  } catch (const CLI::ParseError& e) {
+    Fail(std::string(e.what()) + "\n" + line.help());
+  }
 }
 
 void Fail(const std::string& text) {

@@ -10,6 +10,10 @@
 #include "tests/support/child_process.h"
 #include "tests/support/process_counts.h"
 
+namespace CLI {
+class App;
+}
+
 namespace orvix::bench {
 
 using Clock = std::chrono::steady_clock;
@@ -50,6 +54,10 @@ double Median(std::vector<double> values);
 // "RESULT key value" lines are what scripts/bench.sh reads; the rest of the output is for people.
 void Result(const std::string& key, double value, const char* format = "%.4f");
 void Result(const std::string& key, const std::string& value);
+
+// Reads the command line into the options `line` defines: --help prints them and ends the
+// program, a mistake ends it through Fail, naming the mistake and the usage.
+void ReadCommandLine(CLI::App& line, int argc, char** argv);
 
 // Stops the benchmark with a message on stderr.
 [[noreturn]] void Fail(const std::string& text);

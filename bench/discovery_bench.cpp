@@ -8,6 +8,7 @@
 //    from /proc once discovery is under way, and how long it takes to end once it gives up.
 // 3. The engine in this process: descriptors and threads before a run and after its teardown,
 //    for a run that finds the device and for one stopped with no device.
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -160,8 +161,10 @@ void InProcess() {
 int main(int argc, char** argv) {
   using namespace orvix::bench;
   int idle = 10;
-  if (argc == 3 && std::string(argv[1]) == "--idle") idle = std::atoi(argv[2]);
-  if (idle < 1) Fail("usage: discovery_bench [--idle SECONDS]");
+  CLI::App line{"Discovery over 32 simulated ports.", "discovery_bench"};
+  line.add_option("--idle", idle, "seconds of sampling with no device (default 10)")
+      ->check(CLI::Range(1, 3600));
+  ReadCommandLine(line, argc, argv);
   FirstBlock();
   Idle(idle);
   InProcess();

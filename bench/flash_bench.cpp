@@ -7,8 +7,8 @@
 //       runs (start-up, discovery and teardown cancel out)
 //   flash_bench log [--size N] [--baud B] [--runs R]
 //       runs with --log against runs without, alternating
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -161,28 +161,22 @@ void Log(const Options& o) {
 
 int main(int argc, char** argv) {
   using namespace orvix::bench;
-  if (argc < 2) Fail("usage: flash_bench wire|turnaround|log [--size N] [--baud B] [--runs R]");
-  const std::string what = argv[1];
+  std::string what;
   Options o;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    const long value = std::strtol(argv[i + 1], nullptr, 10);
-    if (flag == "--size" && value > 0 && value <= 65536)
-      o.size = static_cast<size_t>(value);
-    else if (flag == "--baud" && value >= 0)
-      o.baud = static_cast<int>(value);
-    else if (flag == "--runs" && value > 0)
-      o.runs = static_cast<int>(value);
-    else
-      Fail("bad option " + flag + " " + argv[i + 1]);
-  }
+  CLI::App line{"Whole orvix-flash runs against the simulated device.", "flash_bench"};
+  line.add_option("BENCHMARK", what, "wire, turnaround or log")
+      ->required()
+      ->check(CLI::IsMember({"wire", "turnaround", "log"}));
+  line.add_option("--size", o.size, "image bytes (default 65536)")->check(CLI::Range(1, 65536));
+  line.add_option("--baud", o.baud, "line rate; 0: unpaced")->check(CLI::Range(0, 1 << 30));
+  line.add_option("--runs", o.runs, "runs (default: the benchmark's own)")
+      ->check(CLI::Range(1, 1 << 30));
+  ReadCommandLine(line, argc, argv);
   if (what == "wire")
     Wire(o);
   else if (what == "turnaround")
     Turnaround(o);
-  else if (what == "log")
-    Log(o);
   else
-    Fail("unknown benchmark '" + what + "'");
+    Log(o);
   return 0;
 }

@@ -10,6 +10,7 @@
 // loop.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -90,16 +91,10 @@ int main(int argc, char** argv) {
   using namespace orvix::bench;
   int runs = 10;
   size_t size = 65536;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    const long value = std::strtol(argv[i + 1], nullptr, 10);
-    if (flag == "--runs" && value >= 2)
-      runs = static_cast<int>(value);
-    else if (flag == "--size" && value > 0 && value <= 65536)
-      size = static_cast<size_t>(value);
-    else
-      Fail("usage: memory_bench [--runs N] [--size BYTES]");
-  }
+  CLI::App line{"Resident memory over programming runs in one process.", "memory_bench"};
+  line.add_option("--runs", runs, "runs (default 10)")->check(CLI::Range(2, 1 << 20));
+  line.add_option("--size", size, "image bytes (default 65536)")->check(CLI::Range(1, 65536));
+  ReadCommandLine(line, argc, argv);
 
   ImageFile image("memory.bin", size);
   ChildProcess device({BuiltProgram("tools/devsim/orvix-devsim"), "--serve", "--timeout", "600"});

@@ -7,6 +7,7 @@
 // --fast leaves out the faults that cost a reply time-out (5 s each).
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -406,21 +407,19 @@ int main(int argc, char** argv) {
   int runs = 200, processes = 50;
   unsigned seed = 1;
   bool fast = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == "--runs" && has_value) {
-      runs = std::atoi(argv[++i]);
-    } else if (arg == "--processes" && has_value) {
-      processes = std::atoi(argv[++i]);
-    } else if (arg == "--seed" && has_value) {
-      seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
-    } else if (arg == "--fast") {
-      fast = true;
-    } else {
-      std::fprintf(stderr, "usage: orvix_soak [--runs N] [--processes N] [--seed N] [--fast]\n");
-      return 64;
-    }
+  CLI::App line{"The soak: many programming runs with random faults.", "orvix_soak"};
+  line.add_option("--runs", runs, "engine runs in this process (default 200)");
+  line.add_option("--processes", processes, "orvix-flash processes (default 50)");
+  line.add_option("--seed", seed, "the faults' random seed (default 1)");
+  line.add_flag("--fast", fast, "leave out the faults that cost a reply time-out");
+  try {
+    line.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(line.help().c_str(), stdout);
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "orvix_soak: %s\nusage: orvix_soak [--runs N] [--processes N] [--seed N] [--fast]\n", e.what());
+    return 64;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a failure shows as it happens, also in a log file
   std::printf("soak: seed %u%s\n", seed, fast ? ", quick faults only" : "");
