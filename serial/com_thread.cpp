@@ -24,7 +24,7 @@ void TComThread::Execute() {
   try {
     while (!StopRequested()) {
       uint32_t mask = 0;
-      if (backend_.WaitEvents(mask) != TWaitResult::Events) break;
+      if (backend_.WaitEvents(mask) != TWaitResult::wrEvents) break;
       const auto events = EventsOfMask(mask);
       last_events_.store(events.Bits());
       port_.FireEvents(events);

@@ -92,10 +92,10 @@ class ScriptedBackend final : public TSerialBackend {
   TWaitResult WaitEvents(uint32_t& mask) override {
     std::unique_lock lock(s_.mutex);
     s_.cv.wait(lock, [&] { return s_.stop || !s_.reports.empty(); });
-    if (s_.stop) return TWaitResult::Stopped;
+    if (s_.stop) return TWaitResult::wrStopped;
     mask = s_.reports.front();
     s_.reports.pop_front();
-    return TWaitResult::Events;
+    return TWaitResult::wrEvents;
   }
   void StopEventWait() override {
     std::lock_guard lock(s_.mutex);
