@@ -99,10 +99,30 @@ void TExchange::DeviceFound(TCustomSerialPort* port) {
   Pack_ = std::make_unique<TRSPack>(port);
   Pack_->OnPacket = [this](const uint8_t* f, int n) { PacketReceived(f, n); };
   Pack_->OnFrameSent = [this](const uint8_t* f, int n) { FrameSent(f, n); };
+  StopPinging(port);
   front_end_.SetMainStatusPanel(0, port->Port());
   Phase_ = 1;
   SendBlock();
   front_end_.SetStatusText(kTextProgramming);
+}
+
+// The device's port is pinged no more, so the last ping answers are due by a known time. The
+// first block goes out at once all the same: within the settle time only a command-1 frame can
+// be a ping answer, and that is the one kind of reply MayAnswerAPing holds back.
+void TExchange::StopPinging(TCustomSerialPort* port) {
+  for (auto& [name, ping] : PortList_) {
+    if (!ping || ping->SerialPort() != port) continue;
+    ping->Terminate();
+    if (const auto last = ping->LastPingWritten())
+      SettleUntil_ = *last + kPingAnswerDelay + kSettleMargin;
+  }
+}
+
+// A command-1 frame inside the settle time cannot be told from a late ping answer, so it
+// acknowledges nothing; the frame awaiting its reply keeps its reply timer. Replies with
+// command 2 or 3 never answer a ping and count at once.
+bool TExchange::MayAnswerAPing(const RSPacket& packet) const {
+  return packet.Command == cmdPing && std::chrono::steady_clock::now() < SettleUntil_;
 }
 
 void TExchange::SendBlock() {
@@ -150,7 +170,7 @@ void TExchange::HandleReply(const RSPacket& packet) {
   const bool accepted = (packet.Command == cmdWriteBlock &&
                          packet.Device == settings_.DeviceNumber) ||
                         packet.Command == cmdPing || packet.Command == cmdChecksum;
-  if (!accepted) return;
+  if (!accepted || MayAnswerAPing(packet)) return;
   RetryCount_ = 0;
   TimerSendTimeout_.SetEnabled(false);
   if (Phase_ == 1 && !LastBlock_) {
