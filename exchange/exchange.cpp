@@ -31,6 +31,7 @@ TExchange::TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings)
       FrameLog_(std::make_unique<TFrameLog>(settings_.LogFileName)) {
   TimerSendTimeout_.SetInterval(kReplyTimeOut);
   TimerSendTimeout_.OnTimer = [this] { TimerSendTimeoutTimer(); };
+  TimerSettle_.OnTimer = [this] { TimerSettleTimer(); };
 }
 
 TExchange::~TExchange() {
@@ -38,6 +39,7 @@ TExchange::~TExchange() {
   // start a transfer on a channel and log that are going away.
   Running_ = false;
   TimerSendTimeout_.SetEnabled(false);
+  TimerSettle_.SetEnabled(false);
   FrameLog_.reset();
   Pack_.reset();
   StopDiscovery();
@@ -125,6 +127,28 @@ bool TExchange::MayAnswerAPing(const RSPacket& packet) const {
   return packet.Command == cmdPing && std::chrono::steady_clock::now() < SettleUntil_;
 }
 
+// The checksum's reply ends the run, so it must not come inside the settle time, where a
+// command-1 reply counts for nothing: a device that confirms with command 1 and then starts its
+// new firmware would be reported as not confirming. Only a short image gets there that soon.
+void TExchange::SendChecksumAfterSettle() {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+      SettleUntil_ - std::chrono::steady_clock::now());
+  if (left.count() <= 0) {
+    SendChecksum();
+    return;
+  }
+  ChecksumHeld_ = true;
+  TimerSettle_.SetInterval(static_cast<int>(left.count()));
+  TimerSettle_.SetEnabled(true);
+}
+
+void TExchange::TimerSettleTimer() {
+  TimerSettle_.SetEnabled(false);
+  if (!ChecksumHeld_ || !Running_) return;
+  ChecksumHeld_ = false;
+  SendChecksum();
+}
+
 void TExchange::SendBlock() {
   std::vector<uint8_t> block(kBlockSize, kFill);
   const int address = settings_.StartAddress + Offset_;
@@ -170,7 +194,8 @@ void TExchange::HandleReply(const RSPacket& packet) {
   const bool accepted = (packet.Command == cmdWriteBlock &&
                          packet.Device == settings_.DeviceNumber) ||
                         packet.Command == cmdPing || packet.Command == cmdChecksum;
-  if (!accepted || MayAnswerAPing(packet)) return;
+  // While the checksum frame is held back no frame awaits a reply.
+  if (!accepted || ChecksumHeld_ || MayAnswerAPing(packet)) return;
   RetryCount_ = 0;
   TimerSendTimeout_.SetEnabled(false);
   if (Phase_ == 1 && !LastBlock_) {
@@ -178,7 +203,7 @@ void TExchange::HandleReply(const RSPacket& packet) {
   } else if (Phase_ == 1) {
     Offset_ = 0;
     Phase_ = 2;
-    SendChecksum();
+    SendChecksumAfterSettle();
   } else if (Phase_ == 2) {
     Offset_ = 0;
     Phase_ = 3;
@@ -210,6 +235,7 @@ void TExchange::TimerSendTimeoutTimer() {
 void TExchange::AbortExchange() {
   Running_ = false;
   TimerSendTimeout_.SetEnabled(false);
+  TimerSettle_.SetEnabled(false);
   ShowProgress(0, 0);
   ShowStatus(kTextAborted);
 }

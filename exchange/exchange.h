@@ -116,6 +116,8 @@ class TExchange {
   void HandleReply(const RSPacket& packet);
   void StopPinging(TCustomSerialPort* port);
   bool MayAnswerAPing(const RSPacket& packet) const;
+  void SendChecksumAfterSettle();
+  void TimerSettleTimer();
   void ShowProgress(int total, int done);
   void ShowStatus(const std::string& text) { front_end_.SetMainStatusPanel(2, text); }
   void LogFrame(bool sent, const uint8_t* frame, int length);
@@ -129,6 +131,8 @@ class TExchange {
   bool Running_ = false;
   // Until then a command-1 frame on the device's port may be the answer to a ping.
   std::chrono::steady_clock::time_point SettleUntil_{};
+  bool ChecksumHeld_ = false;  // the checksum frame waits for the settle time to end
+  TTimer TimerSettle_;
   std::unique_ptr<TFrameLog> FrameLog_;
   std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> PortList_;
   std::unique_ptr<TRSPack> Pack_;

@@ -212,6 +212,21 @@ TEST_F(ExchangeEngineSettle, ADeviceThatRepliesWithCommandOneIsStillProgrammed) 
   EXPECT_TRUE(device.LastChecksum()->matched);
 }
 
+// The checksum frame of a short image waits for the end of the settle time, so its reply counts
+// whatever its command: a device that confirms with command 1 once and then answers no more (it
+// has started its new firmware) is done, not "not confirmed".
+TEST_F(ExchangeEngineSettle, AShortImagesChecksumWaitsForTheSettleTime) {
+  SimOptions options;
+  options.reply_command = {ReplyFault{ParseFrameSelector("checksum"), cmdPing}};
+  options.drop = {ParseFrameSelector("checksum:2+")};
+  DeviceSimulator& device = AddDevice(options);
+  Start(0x0000, 0x007F, 0x80, {&device}, 1000);
+  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  EXPECT_EQ(front.Panel(2), kTextFinished);
+  EXPECT_EQ(device.FrameCount(cmdChecksum), 1);
+}
+
 // ---- Frames that come after the run has ended.
 
 using ExchangeEngineLateFrames = Engine;
