@@ -435,7 +435,12 @@ TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
   EXPECT_EQ(Count(r.err, "cannot open"), 0u) << r.err;
 
   // Both limits low: either the device was reached, or it is named with the others that could not
-  // be opened; every port was pinged or named.
+  // be opened; every port was pinged or named. Not under AddressSanitizer: its runtime needs
+  // descriptors of its own (it probes memory through a pipe) and, with none left, reports
+  // errors that are not there.
+#if defined(__SANITIZE_ADDRESS__)
+  return;
+#endif
   for (auto& line : lines) line->Written();
   const int device_pings = device.Pings();
   r = RunInShell("ulimit -n 24 && exec \"$@\"", {"-w", "3", Image(image)});
