@@ -5,8 +5,10 @@
 #include "exchange/exchange_window.h"
 #include "runtime/message_loop.h"
 #include "runtime/qt/qt_loop.h"
+#include "serial/port_list.h"
 
 int main(int argc, char** argv) {
+  orvix::RaiseOpenPortLimit();  // discovery opens every port at once
   orvix::TApplication app(argc, argv);
   orvix::QtMessageLoop loop;
   orvix::InstallErrorBox();

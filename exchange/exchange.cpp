@@ -31,6 +31,7 @@ TExchange::TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings)
       FrameLog_(std::make_unique<TFrameLog>(settings_.LogFileName)) {
   TimerSendTimeout_.SetInterval(kReplyTimeOut);
   TimerSendTimeout_.OnTimer = [this] { TimerSendTimeoutTimer(); };
+  TimerSettle_.OnTimer = [this] { TimerSettleTimer(); };
 }
 
 TExchange::~TExchange() {
@@ -38,6 +39,7 @@ TExchange::~TExchange() {
   // start a transfer on a channel and log that are going away.
   Running_ = false;
   TimerSendTimeout_.SetEnabled(false);
+  TimerSettle_.SetEnabled(false);
   FrameLog_.reset();
   Pack_.reset();
   StopDiscovery();
@@ -99,10 +101,52 @@ void TExchange::DeviceFound(TCustomSerialPort* port) {
   Pack_ = std::make_unique<TRSPack>(port);
   Pack_->OnPacket = [this](const uint8_t* f, int n) { PacketReceived(f, n); };
   Pack_->OnFrameSent = [this](const uint8_t* f, int n) { FrameSent(f, n); };
+  StopPinging(port);
   front_end_.SetMainStatusPanel(0, port->Port());
   Phase_ = 1;
   SendBlock();
   front_end_.SetStatusText(kTextProgramming);
+}
+
+// The device's port is pinged no more, so the last ping answers are due by a known time. The
+// first block goes out at once all the same: within the settle time only a command-1 frame can
+// be a ping answer, and that is the one kind of reply MayAnswerAPing holds back.
+void TExchange::StopPinging(TCustomSerialPort* port) {
+  for (auto& [name, ping] : PortList_) {
+    if (!ping || ping->SerialPort() != port) continue;
+    ping->Terminate();
+    if (const auto last = ping->LastPingWritten())
+      SettleUntil_ = *last + kPingAnswerDelay + kSettleMargin;
+  }
+}
+
+// A command-1 frame inside the settle time cannot be told from a late ping answer, so it
+// acknowledges nothing; the frame awaiting its reply keeps its reply timer. Replies with
+// command 2 or 3 never answer a ping and count at once.
+bool TExchange::MayAnswerAPing(const RSPacket& packet) const {
+  return packet.Command == cmdPing && std::chrono::steady_clock::now() < SettleUntil_;
+}
+
+// The checksum's reply ends the run, so it must not come inside the settle time, where a
+// command-1 reply counts for nothing: a device that confirms with command 1 and then starts its
+// new firmware would be reported as not confirming. Only a short image gets there that soon.
+void TExchange::SendChecksumAfterSettle() {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+      SettleUntil_ - std::chrono::steady_clock::now());
+  if (left.count() <= 0) {
+    SendChecksum();
+    return;
+  }
+  ChecksumHeld_ = true;
+  TimerSettle_.SetInterval(static_cast<int>(left.count()));
+  TimerSettle_.SetEnabled(true);
+}
+
+void TExchange::TimerSettleTimer() {
+  TimerSettle_.SetEnabled(false);
+  if (!ChecksumHeld_ || !Running_) return;
+  ChecksumHeld_ = false;
+  SendChecksum();
 }
 
 void TExchange::SendBlock() {
@@ -150,7 +194,8 @@ void TExchange::HandleReply(const RSPacket& packet) {
   const bool accepted = (packet.Command == cmdWriteBlock &&
                          packet.Device == settings_.DeviceNumber) ||
                         packet.Command == cmdPing || packet.Command == cmdChecksum;
-  if (!accepted) return;
+  // While the checksum frame is held back no frame awaits a reply.
+  if (!accepted || ChecksumHeld_ || MayAnswerAPing(packet)) return;
   RetryCount_ = 0;
   TimerSendTimeout_.SetEnabled(false);
   if (Phase_ == 1 && !LastBlock_) {
@@ -158,7 +203,7 @@ void TExchange::HandleReply(const RSPacket& packet) {
   } else if (Phase_ == 1) {
     Offset_ = 0;
     Phase_ = 2;
-    SendChecksum();
+    SendChecksumAfterSettle();
   } else if (Phase_ == 2) {
     Offset_ = 0;
     Phase_ = 3;
@@ -190,6 +235,7 @@ void TExchange::TimerSendTimeoutTimer() {
 void TExchange::AbortExchange() {
   Running_ = false;
   TimerSendTimeout_.SetEnabled(false);
+  TimerSettle_.SetEnabled(false);
   ShowProgress(0, 0);
   ShowStatus(kTextAborted);
 }

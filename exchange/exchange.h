@@ -66,6 +66,12 @@ class TExchange {
   static constexpr int32_t RetryLimit = 2;
   // How long the teardown lets a ping write that is under way finish before it closes the port.
   static constexpr std::chrono::milliseconds kPingWriteGrace{100};
+  // Ping answers still on their way when the device's port is handed over. The bound: an answer
+  // may come up to kPingAnswerDelay after its ping, and a ping may have any number of answers
+  // (two, say, in separate reads). The margin covers the ping's and the answer's time on the
+  // line, a USB adapter's latency timer and this machine's own delays under load.
+  static constexpr std::chrono::milliseconds kPingAnswerDelay{200};
+  static constexpr std::chrono::milliseconds kSettleMargin{150};
 
   TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings);
   // The teardown: frame log, packet channel, then discovery (every port closed, every thread
@@ -108,6 +114,10 @@ class TExchange {
   void SendBlock();
   void SendChecksum();
   void HandleReply(const RSPacket& packet);
+  void StopPinging(TCustomSerialPort* port);
+  bool MayAnswerAPing(const RSPacket& packet) const;
+  void SendChecksumAfterSettle();
+  void TimerSettleTimer();
   void ShowProgress(int total, int done);
   void ShowStatus(const std::string& text) { front_end_.SetMainStatusPanel(2, text); }
   void LogFrame(bool sent, const uint8_t* frame, int length);
@@ -119,6 +129,10 @@ class TExchange {
   bool LastBlock_ = false;
   uint16_t RetryCount_ = 0;
   bool Running_ = false;
+  // Until then a command-1 frame on the device's port may be the answer to a ping.
+  std::chrono::steady_clock::time_point SettleUntil_{};
+  bool ChecksumHeld_ = false;  // the checksum frame waits for the settle time to end
+  TTimer TimerSettle_;
   std::unique_ptr<TFrameLog> FrameLog_;
   std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> PortList_;
   std::unique_ptr<TRSPack> Pack_;
