@@ -5,8 +5,10 @@
 #include "app/user_dialogs.h"
 #include "runtime/message_loop.h"
 #include "runtime/qt/qt_loop.h"
+#include "serial/port_list.h"
 
 int main(int argc, char** argv) {
+  orvix::RaiseOpenPortLimit();  // discovery opens every port at once
   orvix::TApplication app(argc, argv);
   orvix::TQtMessageLoop loop;
   orvix::TScreenDialogs dialogs;

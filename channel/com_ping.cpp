@@ -50,22 +50,44 @@ TComPing::~TComPing() {
 }
 
 void TComPing::Execute() {
+  bool opened = false;
   try {
     pinging_ = true;
     serial_port_->OpenPort();
+    opened = true;
     const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
-      serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
+      try {
+        serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
+      } catch (...) {
+        NotePingWritten();  // part of it may have gone out
+        throw;
+      }
+      NotePingWritten();
       if (!StopRequested()) SleepFor(std::chrono::milliseconds(kPingPeriod));
     }
   } catch (const std::exception& e) {
-    // An absent or busy port, or a failed write: this port is skipped, and nobody is told; the
-    // cause is kept for a front end that wants to say why no port is left.
+    // An absent or busy port, or a failed write: this port is skipped. The cause is kept for a
+    // front end that names the ports it could not ping.
     failure_text_ = e.what();
+    open_failed_ = !opened;
+    if (const auto* serial = dynamic_cast<const ESerialPort*>(&e))
+      failure_code_ = serial->SystemCode();
     pinging_ = false;
   } catch (...) {
+    open_failed_ = !opened;
     pinging_ = false;
   }
+}
+
+std::optional<std::chrono::steady_clock::time_point> TComPing::LastPingWritten() const {
+  const auto at = last_ping_written_.load();
+  if (at == kNoPing) return std::nullopt;
+  return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(at));
+}
+
+void TComPing::NotePingWritten() {
+  last_ping_written_ = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 void TComPing::PortRxChar(TCustomSerialPort* /*sender*/, int count) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/frame_assembler.h"
@@ -36,6 +38,12 @@ class TComPing : public TThread {
   bool Pinging() const { return pinging_.load(); }
   // Why the body ended early (the port could not be opened or written); read it once Finished().
   const std::string& FailureText() const { return failure_text_; }
+  // Whether it was the open that failed, and the system's error number for it (-1 when none).
+  bool OpenFailed() const { return open_failed_; }
+  int FailureCode() const { return failure_code_; }
+  // When the last ping write on this port ended, or failed; none before the first. Exact once the
+  // thread has ended.
+  std::optional<std::chrono::steady_clock::time_point> LastPingWritten() const;
 
   // Raised on the main thread with the open port for each answer.
   std::function<void(TCustomSerialPort* port)> OnDeviceFound;
@@ -48,6 +56,7 @@ class TComPing : public TThread {
   void CheckAnswer(const uint8_t* frame, int count);
   void DoDeviceFound();
   void TimerTimeout();
+  void NotePingWritten();
 
   std::unique_ptr<TSerialPort> serial_port_;
   TTimer timer_;
@@ -55,6 +64,11 @@ class TComPing : public TThread {
   uint8_t device_;
   std::atomic<bool> pinging_{false};
   std::string failure_text_;
+  bool open_failed_ = false;
+  int failure_code_ = -1;
+  static constexpr std::chrono::steady_clock::rep kNoPing =
+      std::chrono::steady_clock::duration::min().count();
+  std::atomic<std::chrono::steady_clock::rep> last_ping_written_{kNoPing};
 };
 
 }  // namespace orvix

@@ -6,15 +6,20 @@ namespace orvix {
 
 void TConsoleFrontEnd::PrintLine(const std::string& text) {
   if (bar_shown_) {
-    std::fputc('\n', stderr);
+    Write("\n");
     bar_shown_ = false;
   }
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
+  Write(text + "\n");
 }
 
 void TConsoleFrontEnd::Say(const std::string& text) {
   if (!quiet_) PrintLine(text);
+}
+
+void TConsoleFrontEnd::Write(const std::string& text) {
+  if (output_lost_) return;
+  if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size() || std::fflush(stderr) != 0)
+    output_lost_ = true;
 }
 
 void TConsoleFrontEnd::SetStatusText(const std::string& text) {
@@ -35,13 +40,13 @@ void TConsoleFrontEnd::SetProgress(int position) {
   last_position_ = position;
   if (terminal_) {
     const int filled = position / 2;
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                 std::string(50 - filled, ' ').c_str(), position);
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%3d%%", position);
+    Write("\r[" + std::string(filled, '#') + std::string(50 - filled, ' ') + "] " + percent);
     bar_shown_ = true;
   } else {
-    std::fprintf(stderr, "%d%%\n", position);
+    Write(std::to_string(position) + "%\n");
   }
-  std::fflush(stderr);
 }
 
 void TConsoleFrontEnd::Close(TModalResult result) {

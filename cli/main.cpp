@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "channel/com_ping.h"
 #include "cli/console.h"
@@ -79,18 +80,61 @@ int ListPorts() {
   return kFinished;
 }
 
-// Names every port discovery gave up on, with the cause where one is known.
-void ReportPortsGivenUp(TConsoleFrontEnd& out, const TExchange& exchange) {
-  if (exchange.PortList().empty()) {
-    out.PrintLine("orvix-flash: no serial port to ping");
-    return;
+// Every port of the run accounted for, each named once: one that cannot be opened as soon as that
+// is known (unless --quiet), and when no port is left to ping, every port not named yet with why
+// it was given up.
+class PortAccount {
+ public:
+  explicit PortAccount(TConsoleFrontEnd& out) : out_(out) {}
+
+  void NameUnopened(const TExchange& exchange) {
+    if (out_.Quiet()) return;
+    for (const auto& [name, ping] : exchange.PortList())
+      if (ping->Finished() && ping->OpenFailed()) Name(name, *ping);
   }
-  for (const auto& [name, ping] : exchange.PortList()) {
-    const std::string cause = ping->FailureText();
-    out.PrintLine("orvix-flash: port " + name + ": " +
-                  (cause.empty() ? "no answer, given up" : cause));
+
+  // At the end of the run: a thread still opening its port gets a moment to know the outcome,
+  // so that the lines before the verdict name every port that could not be opened.
+  void NameUnopenedAtEnd(TPlainMessageLoop& loop, const TExchange& exchange) {
+    if (out_.Quiet()) return;
+    const auto opening = [&] {
+      for (const auto& entry : exchange.PortList())
+        if (!entry.second->Finished() && !entry.second->SerialPort()->Connected()) return true;
+      return false;
+    };
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (opening() && std::chrono::steady_clock::now() < give_up)
+      loop.RunUntil([&] { return !opening(); }, std::chrono::milliseconds(10));
+    NameUnopened(exchange);
   }
-}
+
+  void NameGivenUp(const TExchange& exchange) {
+    if (exchange.PortList().empty()) {
+      out_.PrintLine("orvix-flash: no serial port to ping");
+      return;
+    }
+    for (const auto& [name, ping] : exchange.PortList()) Name(name, *ping);
+  }
+
+ private:
+  void Name(const std::string& name, const TComPing& ping) {
+    if (!named_.insert(name).second) return;
+    if (!ping.OpenFailed()) {
+      const std::string cause = ping.FailureText();
+      out_.PrintLine("orvix-flash: port " + name + ": " +
+                     (cause.empty() ? "no answer, given up" : cause));
+      return;
+    }
+    const std::string path = PortDevicePath(name);
+    const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
+    const std::string cause =
+        ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
+    out_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
+  }
+
+  TConsoleFrontEnd& out_;
+  std::set<std::string> named_;
+};
 
 int Flash(const TFlashOptions& options) {
   std::vector<uint8_t> image;
@@ -138,6 +182,7 @@ int Flash(const TFlashOptions& options) {
   int code = kNoReply;
   {
     TExchange exchange(out, settings);
+    PortAccount ports(out);
     bool stopped = false, no_device = false;
     // Looks after what the window leaves to its user: the --wait limit, and a negotiation with
     // no port left to ping, which would otherwise wait for ever.
@@ -145,20 +190,22 @@ int Flash(const TFlashOptions& options) {
     watch.SetInterval(250);
     const auto started = std::chrono::steady_clock::now();
     watch.OnTimer = [&] {
-      if (out.Closed() || exchange.Phase() != TExchangePhase::epNegotiation) return;
+      if (out.Closed()) return;
+      ports.NameUnopened(exchange);
+      if (exchange.Phase() != TExchangePhase::epNegotiation) return;
       const double waited =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
       bool any_pinging = false;
       for (const auto& entry : exchange.PortList())
         if (!entry.second->Finished()) any_pinging = true;
-      if (!any_pinging) ReportPortsGivenUp(out, exchange);
+      if (!any_pinging) ports.NameGivenUp(exchange);
       if (!any_pinging || (options.WaitSeconds >= 0 && waited >= options.WaitSeconds)) {
         no_device = true;
         out.SetFinalText(kTextNoAnswer);
         out.Close(mrCancel);
       }
     };
-    // A signal stops the run exactly as the stop button does.
+    // A signal (SIGINT, SIGTERM, SIGHUP) stops the run exactly as the stop button does.
     auto stop_if_asked = [&] {
       if (StopRequest::Instance().Asked() && !out.Closed()) {
         stopped = true;
@@ -177,6 +224,7 @@ int Flash(const TFlashOptions& options) {
     watch.SetEnabled(true);
     loop.RunUntil(stop_if_asked);
     watch.SetEnabled(false);
+    ports.NameUnopenedAtEnd(loop, exchange);
     if (out.Result() == mrOk)
       code = kFinished;
     else if (stopped)
@@ -195,6 +243,8 @@ int Flash(const TFlashOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace orvix;
+  IgnoreBrokenPipe();
+  RaiseOpenPortLimit();
   std::string error;
   auto options = ParseFlashOptions(argc, argv, error);
   if (!options) {

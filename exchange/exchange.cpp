@@ -31,6 +31,7 @@ TExchange::TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings)
       frame_log_(std::make_unique<TFrameLog>(settings_.LogFileName)) {
   timer_send_timeout_.SetInterval(kReplyTimeOut);
   timer_send_timeout_.OnTimer = [this] { TimerSendTimeoutTimer(); };
+  timer_settle_.OnTimer = [this] { TimerSettleTimer(); };
 }
 
 TExchange::~TExchange() {
@@ -38,6 +39,7 @@ TExchange::~TExchange() {
   // start a transfer on a channel and log that are going away.
   running_ = false;
   timer_send_timeout_.SetEnabled(false);
+  timer_settle_.SetEnabled(false);
   frame_log_.reset();
   pack_.reset();
   StopDiscovery();
@@ -99,10 +101,52 @@ void TExchange::DeviceFound(TCustomSerialPort* port) {
   pack_ = std::make_unique<TRSPack>(port);
   pack_->OnPacket = [this](const uint8_t* f, int n) { PacketReceived(f, n); };
   pack_->OnFrameSent = [this](const uint8_t* f, int n) { FrameSent(f, n); };
+  StopPinging(port);
   front_end_.SetMainStatusPanel(TStatusPanel::spPortName, port->Port());
   phase_ = TExchangePhase::epBlockTransfer;
   SendBlock();
   front_end_.SetStatusText(kTextProgramming);
+}
+
+// The device's port is pinged no more, so the last ping answers are due by a known time. The
+// first block goes out at once all the same: within the settle time only a command-1 frame can
+// be a ping answer, and that is the one kind of reply MayAnswerAPing holds back.
+void TExchange::StopPinging(TCustomSerialPort* port) {
+  for (auto& [name, ping] : port_list_) {
+    if (!ping || ping->SerialPort() != port) continue;
+    ping->Terminate();
+    if (const auto last = ping->LastPingWritten())
+      settle_until_ = *last + kPingAnswerDelay + kSettleMargin;
+  }
+}
+
+// A command-1 frame inside the settle time cannot be told from a late ping answer, so it
+// acknowledges nothing; the frame awaiting its reply keeps its reply timer. Replies with
+// command 2 or 3 never answer a ping and count at once.
+bool TExchange::MayAnswerAPing(const RSPacket& packet) const {
+  return packet.Command == cmdPing && std::chrono::steady_clock::now() < settle_until_;
+}
+
+// The checksum's reply ends the run, so it must not come inside the settle time, where a
+// command-1 reply counts for nothing: a device that confirms with command 1 and then starts its
+// new firmware would be reported as not confirming. Only a short image gets there that soon.
+void TExchange::SendChecksumAfterSettle() {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+      settle_until_ - std::chrono::steady_clock::now());
+  if (left.count() <= 0) {
+    SendChecksum();
+    return;
+  }
+  checksum_held_ = true;
+  timer_settle_.SetInterval(static_cast<int>(left.count()));
+  timer_settle_.SetEnabled(true);
+}
+
+void TExchange::TimerSettleTimer() {
+  timer_settle_.SetEnabled(false);
+  if (!checksum_held_ || !running_) return;
+  checksum_held_ = false;
+  SendChecksum();
 }
 
 void TExchange::SendBlock() {
@@ -151,7 +195,8 @@ void TExchange::HandleReply(const RSPacket& packet) {
   const bool accepted = (packet.Command == cmdWriteBlock &&
                          packet.Device == settings_.DeviceNumber) ||
                         packet.Command == cmdPing || packet.Command == cmdChecksum;
-  if (!accepted) return;
+  // While the checksum frame is held back no frame awaits a reply.
+  if (!accepted || checksum_held_ || MayAnswerAPing(packet)) return;
   retry_count_ = 0;
   timer_send_timeout_.SetEnabled(false);
   if (phase_ == TExchangePhase::epBlockTransfer && !last_block_) {
@@ -159,7 +204,7 @@ void TExchange::HandleReply(const RSPacket& packet) {
   } else if (phase_ == TExchangePhase::epBlockTransfer) {
     offset_ = 0;
     phase_ = TExchangePhase::epChecksumSent;
-    SendChecksum();
+    SendChecksumAfterSettle();
   } else if (phase_ == TExchangePhase::epChecksumSent) {
     offset_ = 0;
     phase_ = TExchangePhase::epDone;
@@ -192,6 +237,7 @@ void TExchange::TimerSendTimeoutTimer() {
 void TExchange::AbortExchange() {
   running_ = false;
   timer_send_timeout_.SetEnabled(false);
+  timer_settle_.SetEnabled(false);
   ShowProgress(0, 0);
   ShowStatus(kTextAborted);
 }

@@ -79,6 +79,12 @@ class TExchange {
   static constexpr int32_t RetryLimit = 2;
   // How long the teardown lets a ping write that is under way finish before it closes the port.
   static constexpr std::chrono::milliseconds kPingWriteGrace{100};
+  // Ping answers still on their way when the device's port is handed over. The bound: an answer
+  // may come up to kPingAnswerDelay after its ping, and a ping may have any number of answers
+  // (two, say, in separate reads). The margin covers the ping's and the answer's time on the
+  // line, a USB adapter's latency timer and this machine's own delays under load.
+  static constexpr std::chrono::milliseconds kPingAnswerDelay{200};
+  static constexpr std::chrono::milliseconds kSettleMargin{150};
 
   TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings);
   // The teardown: frame log, packet channel, then discovery (every port closed, every thread
@@ -121,6 +127,10 @@ class TExchange {
   void SendBlock();
   void SendChecksum();
   void HandleReply(const RSPacket& packet);
+  void StopPinging(TCustomSerialPort* port);
+  bool MayAnswerAPing(const RSPacket& packet) const;
+  void SendChecksumAfterSettle();
+  void TimerSettleTimer();
   void ShowProgress(int total, int done);
   void ShowStatus(const std::string& text) {
     front_end_.SetMainStatusPanel(TStatusPanel::spStatusText, text);
@@ -134,6 +144,10 @@ class TExchange {
   bool last_block_ = false;
   uint16_t retry_count_ = 0;
   bool running_ = false;
+  // Until then a command-1 frame on the device's port may be the answer to a ping.
+  std::chrono::steady_clock::time_point settle_until_{};
+  bool checksum_held_ = false;  // the checksum frame waits for the settle time to end
+  TTimer timer_settle_;
   std::unique_ptr<TFrameLog> frame_log_;
   std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> port_list_;
   std::unique_ptr<TRSPack> pack_;

@@ -71,7 +71,7 @@ class ScenarioMaker {
     const std::string k = std::to_string(Between(1, blocks));
     SimOptions& d = s.device;
     // Faults that cost a reply time-out are drawn a third as often as the quick ones.
-    const int quick = 11, slow = fast_ ? 0 : 6;
+    const int quick = 12, slow = fast_ ? 0 : 6;
     int kind = Between(0, quick * 3 + slow - 1);
     kind = kind < quick * 3 ? kind / 3 : quick + kind - quick * 3;
     switch (kind) {
@@ -93,7 +93,9 @@ class ScenarioMaker {
         break;
       case 4:
         s.description = "blocks acknowledged with command 1 or 3";
-        d.reply_command.push_back({ParseFrameSelector("block"), Between(0, 1) ? 1 : 3});
+        // Command 1 costs a reply time-out: the first block's reply comes within the settle
+        // time after the hand-over, where it cannot be told from a ping answer.
+        d.reply_command.push_back({ParseFrameSelector("block"), Between(0, 1) && !fast_ ? 1 : 3});
         break;
       case 5:
         d.split_bytes = Between(1, 7);
@@ -123,24 +125,32 @@ class ScenarioMaker {
         d.frame_timeout_ms = Between(20, 50);
         break;
       case 11:
+        s.description = "ping answers late or twice, device busy after each block";
+        if (Between(0, 1))
+          d.delay.push_back({ParseFrameSelector("ping"), Between(0, 200)});
+        else
+          d.twice.push_back({ParseFrameSelector("ping"), Between(0, 10)});
+        d.busy_after_block_ms = Between(1, 20);
+        break;
+      case 12:
         s.description = "block reply dropped once";
         d.drop.push_back(ParseFrameSelector("block:" + k));
         break;
-      case 12:
+      case 13:
         s.description = "block reply dropped twice";
         d.drop.push_back(ParseFrameSelector("block:" + k));
         d.drop.push_back(ParseFrameSelector("block:" + std::to_string(std::stoi(k) + 1)));
         s.expected = Outcome::kNoReply;
         break;
-      case 13:
+      case 14:
         s.description = "block reply corrupt once";
         d.corrupt_checksum.push_back(ParseFrameSelector("block:" + k));
         break;
-      case 14:
+      case 15:
         s.description = "garbage instead of a block reply";
         d.garbage.push_back({ParseFrameSelector("block:" + k), Between(1, 300)});
         break;
-      case 15:
+      case 16:
         s.description = "checksum reply dropped once";
         d.drop.push_back(ParseFrameSelector("checksum:1"));
         break;

@@ -32,7 +32,7 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, std::vector<std::strin
   started_ = std::chrono::steady_clock::now();
   pid_ = ::fork();
   if (pid_ == 0) {
-    const int null = ::open("/dev/null", O_RDONLY);
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     ::dup2(null, STDIN_FILENO);
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);

@@ -249,11 +249,17 @@ bool DeviceSimulator::Receive(short revents) {
   // counts as received only when its ten bits are through.
   const Clock::time_point start = std::max(now_, rx_free_);
   if (options_.echo) Queue({chunk, chunk + n}, start, nullptr);
+  int lost = 0;
   for (ssize_t i = 0; i < n && line_fd_ >= 0; ++i) {
     frame_end_ = start + byte_time_ * (i + 1);
+    if (frame_end_ < busy_until_) {
+      ++lost;
+      continue;
+    }
     assembler_.Feed(&chunk[i], 1);
   }
   rx_free_ = start + byte_time_ * n;
+  if (lost > 0) Update([&] { lost_bytes_ += lost; });
   return true;
 }
 
@@ -306,6 +312,8 @@ void DeviceSimulator::OnBlock(const RSPacket& packet) {
     Store(packet);
     CountFrame(cmdWriteBlock);
   });
+  if (options_.busy_after_block_ms > 0)
+    busy_until_ = frame_end_ + milliseconds(options_.busy_after_block_ms);
   Reply(packet, packet.Address, false);
 }
 
@@ -354,13 +362,17 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
     }
   }
 
-  Clock::duration delay{};
+  // A busy device replies once it is free again.
+  Clock::time_point due = std::max(frame_end_, busy_until_);
   if (const ReplyFault* f = FindRule(options_.delay, command, of_kind, of_all)) {
-    delay = milliseconds(f->value);
+    due += milliseconds(f->value);
   }
+  const ReplyFault* again = FindRule(options_.twice, command, of_kind, of_all);
+  std::vector<uint8_t> copy = again ? bytes : std::vector<uint8_t>{};
   std::function<void()> written;
   if (ends_run && taken) written = [this] { CompleteRun(); };
-  Queue(std::move(bytes), frame_end_ + delay, std::move(written));
+  Queue(std::move(bytes), due, std::move(written));
+  if (again) Queue(std::move(copy), due + milliseconds(again->value), nullptr);
 }
 
 void DeviceSimulator::Queue(std::vector<uint8_t> bytes, Clock::time_point not_before,
@@ -455,6 +467,11 @@ int DeviceSimulator::FrameCount(uint8_t command) const {
 int DeviceSimulator::BadFrames() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return bad_frames_;
+}
+
+int DeviceSimulator::LostBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lost_bytes_;
 }
 
 int DeviceSimulator::IgnoredFrames() const {

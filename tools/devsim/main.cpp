@@ -122,6 +122,19 @@ const std::vector<Flag>& Flags() {
            s.sim.delay.push_back(Rule(v, "--delay", 0, 0, 3600000));
          }
        }},
+      {"--twice", "SEL[=MS]",
+       "send the reply to the selected frames twice, the second MS ms (default 2) after the first "
+       "and in a write of its own (--twice ping: a device whose second answer crosses the "
+       "hand-over)",
+       [](Settings& s, const std::string& v) {
+         s.sim.twice.push_back(Rule(v, "--twice", 2, 0, 3600000));
+       }},
+      {"--busy-after-block", "MS",
+       "after each block frame the device is busy for MS ms, as a microcontroller writing its "
+       "flash: bytes that arrive meanwhile are lost, and the block's reply goes out at its end",
+       [](Settings& s, const std::string& v) {
+         s.sim.busy_after_block_ms = ParseNumber(v, "--busy-after-block", 0, 3600000);
+       }},
       {"--split", "BYTES[/MS]",
        "write every reply in pieces of BYTES bytes with MS ms between them (default 10)",
        [](Settings& s, const std::string& v) {
@@ -365,6 +378,8 @@ int Run(const Settings& settings) {
     std::printf("no complete run: %s\n",
                 Describe(sim->Written(), block_frames, sim->LastChecksum()).c_str());
   }
+  if (const int lost = sim->LostBytes(); lost > 0)
+    std::printf("lost %d bytes that arrived while busy after a block\n", lost);
   if (!settings.save.empty() && Save(*sim, settings.save) != kMatched) status = kSaveFailed;
   std::fflush(stdout);
   return status;
