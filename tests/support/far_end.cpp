@@ -17,6 +17,9 @@ FarEnd::FarEnd() {
     throw std::runtime_error("openpty failed");
   slave_path_ = name;
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  // Programs the test starts must not inherit the pair: a run with few descriptors to spare
+  // would count them as its own.
+  for (int fd : {fd_, slave_}) fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
 }
 
 FarEnd::FarEnd(const std::string& path)
@@ -53,6 +56,13 @@ bool FarEnd::Send(const std::vector<uint8_t>& bytes) {
   } catch (const std::runtime_error&) {
     return false;
   }
+}
+
+std::vector<uint8_t> FarEnd::TakeWaiting() {
+  std::vector<uint8_t> got;
+  uint8_t chunk[4096];
+  for (ssize_t n; (n = ::read(fd_, chunk, sizeof chunk)) > 0;) got.insert(got.end(), chunk, chunk + n);
+  return got;
 }
 
 std::vector<uint8_t> FarEnd::Read(size_t count, std::chrono::milliseconds limit) {

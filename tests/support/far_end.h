@@ -34,6 +34,8 @@ class FarEnd {
   void Write(const std::string& text);
   // The same, telling a failure by its result.
   bool Send(const std::vector<uint8_t>& bytes);
+  // What has come and not been read yet, without waiting for more.
+  std::vector<uint8_t> TakeWaiting();
   // Reads until `count` bytes came, the limit passed or the line hung up; returns what came.
   std::vector<uint8_t> Read(size_t count,
                             std::chrono::milliseconds limit = std::chrono::seconds(5));
