@@ -4,7 +4,7 @@
 
 namespace orvix {
 
-void ConsoleFrontEnd::PrintLine(const std::string& text) {
+void TConsoleFrontEnd::PrintLine(const std::string& text) {
   if (bar_shown_) {
     Write("\n");
     bar_shown_ = false;
@@ -12,26 +12,28 @@ void ConsoleFrontEnd::PrintLine(const std::string& text) {
   Write(text + "\n");
 }
 
-void ConsoleFrontEnd::Say(const std::string& text) {
+void TConsoleFrontEnd::Say(const std::string& text) {
   if (!quiet_) PrintLine(text);
 }
 
-void ConsoleFrontEnd::Write(const std::string& text) {
+void TConsoleFrontEnd::Write(const std::string& text) {
   if (output_lost_) return;
   if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size() || std::fflush(stderr) != 0)
     output_lost_ = true;
 }
 
-void ConsoleFrontEnd::SetStatusText(const std::string& text) { Say(text); }
+void TConsoleFrontEnd::SetStatusText(const std::string& text) {
+  Say(text);
+}
 
-void ConsoleFrontEnd::SetMainStatusPanel(int panel, const std::string& text) {
-  if (panel == 0)
+void TConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
+  if (panel == TStatusPanel::spPortName)
     Say(text);
-  else if (panel == 2)
+  else if (panel == TStatusPanel::spStatusText)
     final_text_ = text;
 }
 
-void ConsoleFrontEnd::SetProgress(int position) {
+void TConsoleFrontEnd::SetProgress(int position) {
   position = std::clamp(position, 0, 100);
   // Only a rising position is news: a resend repeats one, a give-up or stop drops it to 0.
   if (quiet_ || position <= last_position_) return;
@@ -47,7 +49,7 @@ void ConsoleFrontEnd::SetProgress(int position) {
   }
 }
 
-void ConsoleFrontEnd::Close(TModalResult result) {
+void TConsoleFrontEnd::Close(TModalResult result) {
   if (result_ == mrNone) result_ = result;
 }
 

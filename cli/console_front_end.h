@@ -9,15 +9,15 @@
 
 namespace orvix {
 
-class ConsoleFrontEnd final : public ExchangeFrontEnd {
+class TConsoleFrontEnd final : public TExchangeFrontEnd {
  public:
-  ConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
+  TConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
       : quiet_(quiet), terminal_(terminal), log_frames_(log_frames) {}
 
   void SetStatusText(const std::string& text) override;
   void SetProgress(int position) override;
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override;
   void ShowMessage(const std::string& text) override { final_text_ = text; }
   void Close(TModalResult result) override;
   bool LogFrames() override { return log_frames_; }

@@ -6,19 +6,15 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/devsim/far_end.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/far_end.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix::devsim {
 namespace {
 
 using namespace std::chrono_literals;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
+using namespace orvix::testing;
 
 Bytes Image(size_t size) {
   Bytes image(size);

@@ -7,9 +7,9 @@
 #include <map>
 #include <memory>
 
+#include "channel/com_ping.h"
+#include "channel/rs_pack.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
-#include "link/rs_pack.h"
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
 #include "tests/support/recording_front_end.h"
@@ -65,8 +65,8 @@ class Engine : public ::testing::Test {
     std::vector<std::string> ports;
     for (DeviceSimulator* device : on) ports.push_back(device->PortPath());
     engine = std::make_unique<TExchange>(
-        front, ExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
-                                (log_dir / "out.txt").string(), ports});
+        front, TExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
+                                 (log_dir / "out.txt").string(), ports});
     engine->TimerSendTimeout().SetInterval(reply_timeout_ms);
     engine->StartNegotiation();
   }
@@ -100,7 +100,7 @@ class Engine : public ::testing::Test {
     };
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   RecordingFrontEnd front;
   Bytes image;
   int arrivals = 0;
@@ -134,7 +134,7 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
     DeviceSimulator& device = AddDevice();
     RecordingFrontEnd run_front;
     const Bytes run_image = Image(c.image_size);
-    ExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
+    TExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
     settings.ImageSize = static_cast<int>(run_image.size());
     TExchange run(run_front, settings);
     run.StartNegotiation();

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
-#include "tools/devsim/sim_fixture.h"
-#include "tools/devsim/terminal.h"
+#include "tests/support/far_end.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix {
 namespace {
@@ -21,8 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
+using testing::SimulatedPorts;
 using testing::ChildProcess;
+using testing::FarEnd;
 using testing::ProcessResult;
 using Bytes = std::vector<uint8_t>;
 
@@ -126,29 +127,6 @@ class FlashTest : public ::testing::Test {
   }
 
   fs::path dir_;
-};
-
-// A silent line of the test's own: its master shows whether anybody wrote to it.
-class QuietLine {
- public:
-  QuietLine() : line_(devsim::OpenPseudoTerminal()) {}
-  ~QuietLine() {
-    ::close(line_.master);
-    ::close(line_.slave);
-  }
-  QuietLine(const QuietLine&) = delete;
-  QuietLine& operator=(const QuietLine&) = delete;
-  const std::string& Path() const { return line_.slave_path; }
-  // Whether anything was written to the line since the last call.
-  bool Written() const {
-    uint8_t bytes[512];
-    bool any = false;
-    while (::read(line_.master, bytes, sizeof bytes) > 0) any = true;
-    return any;
-  }
-
- private:
-  devsim::PseudoTerminal line_;
 };
 
 TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
@@ -380,20 +358,20 @@ TEST_F(FlashTest, WaitLimitWithNoDevice) {
 // Ports that are gone or held by another instance of the programmer.
 TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   const std::string gone = (dir_ / "no-such-tty").string();
-  QuietLine held;
-  const int holder = ::open(held.Path().c_str(), O_RDWR | O_NOCTTY);
+  FarEnd held;  // a silent line
+  const int holder = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   const std::string gone_line =
       "orvix-flash: COM1 (" + gone + "): cannot open: No such file or directory\n";
   const std::string held_line =
-      "orvix-flash: COM2 (" + held.Path() + "): cannot open: in use by another program\n";
+      "orvix-flash: COM2 (" + held.SlavePath() + "): cannot open: in use by another program\n";
   const Bytes bytes = Random(300);
   const std::string image = Image(bytes);
   {
     SimulatedPorts ports;
     ports.Map("COM1", gone);
-    ports.Map("COM2", held.Path());
+    ports.Map("COM2", held.SlavePath());
     auto& device = ports.Add("COM3");
     ProcessResult r = Run({image}, 20s);
     EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -408,7 +386,7 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   // No port left to ping: named once all the same, before the verdict.
   SimulatedPorts ports;
   ports.Map("COM1", gone);
-  ports.Map("COM2", held.Path());
+  ports.Map("COM2", held.SlavePath());
   ProcessResult r = Run({image}, 20s);
   EXPECT_EQ(r.exit_code, 3) << r.err;
   EXPECT_EQ(Count(r.err, gone_line), 1u) << r.err;
@@ -420,11 +398,11 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
 
 // More ports than the descriptor limit leaves room for, the device on the last one.
 TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
-  std::vector<std::unique_ptr<QuietLine>> lines;
+  std::vector<std::unique_ptr<FarEnd>> lines;  // silent: their far ends show what was written
   SimulatedPorts ports;
   for (int n = 1; n <= 40; ++n) {
-    lines.push_back(std::make_unique<QuietLine>());
-    ports.Map("COM" + std::to_string(n), lines.back()->Path());
+    lines.push_back(std::make_unique<FarEnd>());
+    ports.Map("COM" + std::to_string(n), lines.back()->SlavePath());
   }
   auto& device = ports.Add("COM41");
   const Bytes image = Random(700, 4);
@@ -441,13 +419,14 @@ TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
 #if defined(__SANITIZE_ADDRESS__)
   return;
 #endif
-  for (auto& line : lines) line->Written();
+  for (auto& line : lines) line->TakeWaiting();
   const int device_pings = device.Pings();
   r = RunInShell("ulimit -n 24 && exec \"$@\"", {"-w", "3", Image(image)});
   for (int n = 1; n <= 41; ++n) {
     const std::string name = "COM" + std::to_string(n);
     const size_t named = Count(r.err, "orvix-flash: " + name + " (");
-    const bool pinged = n <= 40 ? lines[n - 1]->Written() : device.Pings() > device_pings;
+    const bool pinged =
+        n <= 40 ? !lines[n - 1]->TakeWaiting().empty() : device.Pings() > device_pings;
     EXPECT_EQ(named + (pinged ? 1 : 0), 1u) << name << "\n" << r.err;
   }
   EXPECT_NE(Count(r.err, "cannot open: Too many open files\n"), 0u) << r.err;
@@ -541,6 +520,45 @@ TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
             std::string::npos)
       << r.err;
   EXPECT_EQ(device.Pings(), 0);
+}
+
+// The text and codes scripts rely on: --help word for word as it was before the options moved to
+// CLI11 (tests/cli/flash_help.txt), the version line, and each usage error on stderr followed by
+// the same text, with exit 64 and nothing on stdout.
+TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
+  std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
+  const std::string usage((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_FALSE(usage.empty());
+  for (const char* help : {"--help", "-h"}) {
+    ProcessResult r = Run({help});
+    EXPECT_EQ(r.exit_code, 0) << help;
+    EXPECT_EQ(r.out, usage) << help;
+    EXPECT_EQ(r.err, "") << help;
+  }
+  ProcessResult version = Run({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "orvix-flash " ORVIX_VERSION "\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } usage_errors[] = {
+      {{}, "missing IMAGE"},
+      {{"--frobnicate", "a.bin"}, "unknown option --frobnicate"},
+      {{"-d5", "a.bin"}, "unknown option -d5"},
+      {{"-d", "256", "a.bin"}, "bad device number \"256\": give 0..255, decimal or 0x hexadecimal"},
+      {{"a.bin", "--port"}, "option --port needs a value"},
+      {{"-w", "soon", "a.bin"}, "bad --wait value \"soon\": give seconds, 0 or more"},
+      {{"--log=", "a.bin"}, "empty log file name"},
+      {{"--quiet=yes", "a.bin"}, "option --quiet takes no value"},
+      {{"a.bin", "b.bin"}, "more than one IMAGE: \"a.bin\" and \"b.bin\""},
+      {{"-h", "--bogus"}, "unknown option --bogus"},
+  };
+  for (const auto& c : usage_errors) {
+    ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exit_code, 64) << c.error;
+    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n\n" + usage);
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {

@@ -21,10 +21,9 @@ namespace orvix::devsim {
 
 using std::chrono::milliseconds;
 
-class DeviceSimulator::Worker final : public TThread {
+class DeviceSimulator::Worker : public TThread {
  public:
-  explicit Worker(DeviceSimulator& sim) : sim_(sim) { Start(); }
-  ~Worker() override { Terminate(); }
+  Worker(TBuildKey key, DeviceSimulator& sim) : TThread(key), sim_(sim) {}
 
  private:
   void Execute() override { sim_.Serve(*this); }
@@ -33,7 +32,7 @@ class DeviceSimulator::Worker final : public TThread {
 
 namespace {
 
-constexpr int kBlockFrameLength = 5 + kBlockSize;
+constexpr int kBlockFrameLength = kLengthOverData + kBlockSize;
 constexpr int kChecksumFrameLength = 7;
 // When paced, bytes due sooner than this after the last write wait and go out together.
 constexpr auto kPaceTick = milliseconds(1);
@@ -117,7 +116,7 @@ DeviceSimulator::DeviceSimulator(SimOptions options, PseudoTerminal line)
     if (slave_fd_ >= 0) close(slave_fd_);
     throw std::system_error(error, std::generic_category(), "cannot make a wake-up descriptor");
   }
-  worker_ = std::make_unique<Worker>(*this);
+  worker_ = StartThread<Worker>(*this);
 }
 
 DeviceSimulator::~DeviceSimulator() {
@@ -348,7 +347,7 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
   if (const ReplyFault* noise = FindRule(options_.garbage, command, of_kind, of_all)) {
     bytes = Noise(noise->value);
   } else {
-    RSPacket reply{5, request.Device, command, address, {}};
+    RSPacket reply = MakePacket(request.Device, command, address);
     if (const ReplyFault* f = FindRule(options_.other_device, command, of_kind, of_all)) {
       reply.Device = static_cast<uint8_t>(f->value < 0 ? request.Device + 1 : f->value);
     }

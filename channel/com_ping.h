@@ -19,14 +19,19 @@ namespace orvix {
 class TCustomSerialPort;
 class TSerialPort;
 
-class TComPing final : public TThread {
+// The line settings discovery opens a port with, and the packet channel then goes on using:
+// 57,600 baud, 8 data bits, no parity, 1 stop bit, DTR and RTS on, no flow control.
+void ConfigureForDiscovery(TCustomSerialPort& port);
+
+class TComPing : public TThread {
  public:
   static constexpr int kTimeOut = 200;     // ms for a begun frame to complete
   static constexpr int kPingPeriod = 50;   // ms of sleep between pings
 
-  // Makes and configures the port (not opened) and starts the thread.
-  TComPing(const std::string& port_name, uint8_t device);
-  // Ends the thread before the port is released, so the body never writes to a freed port.
+  // Makes and configures the port (not opened); StartThread<TComPing>(name, device) then starts
+  // the pinging.
+  TComPing(TBuildKey key, const std::string& port_name, uint8_t device);
+  // The thread has ended by now (TStarted saw to it), so the body never writes to a freed port.
   ~TComPing() override;
 
   TSerialPort* SerialPort() const { return serial_port_.get(); }

@@ -1,4 +1,4 @@
-#include "link/com_ping.h"
+#include "channel/com_ping.h"
 
 #include <chrono>
 #include <vector>
@@ -9,13 +9,7 @@
 
 namespace orvix {
 
-TComPing::TComPing(const std::string& port_name, uint8_t device)
-    : serial_port_(std::make_unique<TSerialPort>()),
-      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
-                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
-                  [this] { return StopRequested(); }}),
-      device_(device) {
-  TSerialPort& port = *serial_port_;
+void ConfigureForDiscovery(TCustomSerialPort& port) {
   port.SetBaudRate(br57600);
   port.SetDataBits(dbEight);
   port.SetEvents(TComEvents{evRxChar});
@@ -29,18 +23,26 @@ TComPing::TComPing(const std::string& port_name, uint8_t device)
   port.SetStopBits(sbOneStopBit);
   port.Timeouts().SetReadInterval(0);
   port.Timeouts().SetWriteTotalMultiplier(50);
+}
+
+TComPing::TComPing(TBuildKey key, const std::string& port_name, uint8_t device)
+    : TThread(key),
+      serial_port_(std::make_unique<TSerialPort>()),
+      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
+                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
+                  [this] { return StopRequested(); }}),
+      device_(device) {
+  TSerialPort& port = *serial_port_;
+  ConfigureForDiscovery(port);
   port.SetPort(port_name);
   port.OnRxChar = [this](TCustomSerialPort* sender, int count) { PortRxChar(sender, count); };
   timer_.SetInterval(kTimeOut);
   timer_.OnTimer = [this] { TimerTimeout(); };
-  Start();
 }
 
 TComPing::~TComPing() {
   pinging_ = false;
   timer_.SetEnabled(false);
-  // The body may be about to write a ping: it ends before the port goes.
-  Terminate();
   // Closing the port runs receive reports still queued for the main thread; they must not
   // reach this half-destroyed object, whose port pointer is already gone by then.
   serial_port_->OnRxChar = nullptr;
@@ -53,7 +55,7 @@ void TComPing::Execute() {
     pinging_ = true;
     serial_port_->OpenPort();
     opened = true;
-    const std::vector<uint8_t> ping = EncodePacket(RSPacket{6, device_, cmdPing, 0, {0x00}});
+    const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
       try {
         serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
