@@ -64,7 +64,7 @@ void TfrmTrans::SetMainStatusPanel(TStatusPanel panel, const std::string& text) 
 }
 
 void TfrmTrans::ShowMessage(const std::string& text) {
-  dialogs_.ShowMessage(*this, owner_.windowTitle(), QString::fromStdString(text));
+  dialogs_.ShowMessage(*this, QString::fromStdString(text));
 }
 
 void TfrmTrans::Close(TModalResult result) {
@@ -72,6 +72,7 @@ void TfrmTrans::Close(TModalResult result) {
   // a failure.
   if (ended_) return;
   ended_ = true;
+  CloseOwnedBoxes(*this);
   done(result);
 }
 
