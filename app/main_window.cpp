@@ -4,10 +4,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolButton>
 #include <QValidator>
 
 #include "app/hex_text.h"
@@ -52,6 +55,11 @@ uint16_t AddressFrom(const QComboBox& field) {
   return static_cast<uint16_t>(HexTextToInt(field.currentText().toStdString()));
 }
 
+// A cleared field reads as 0: the spin box keeps its last valid value while its text is empty.
+uint8_t DeviceNumberFrom(const QSpinBox& field) {
+  return field.cleanText().trimmed().isEmpty() ? 0 : static_cast<uint8_t>(field.value());
+}
+
 // Connects a handler that may raise: what it raises goes to the error box, not through Qt.
 void Guarded(auto* sender, auto signal, QObject* context, std::function<void()> handler) {
   QObject::connect(sender, signal, context,
@@ -79,14 +87,16 @@ void TfmMain::SetupComponents() {
                      QStringLiteral("Arial")});
   small.setPixelSize(11);
   setFont(small);
+  setWindowTitle(ApplicationTitle());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(385, 114);
 
-  file_button_ = ui_->beFileName->addAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))),
-                                            QLineEdit::TrailingPosition);
-  file_button_->setObjectName(QStringLiteral("beFileNameButton"));
-  Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
+  SetupFileButton();
+
+  // What the field shows once the user leaves it empty is what a run programs: 0, not the last
+  // number.
+  ui_->seNumberDevice->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 
   for (QComboBox* address : {ui_->cbStartAddress, ui_->cbStopAddress})
     address->setValidator(new AddressValidator(address));
@@ -107,6 +117,35 @@ void TfmMain::SetupComponents() {
     if (i + 1 < kStatusPanels) panels_[i]->setMaximumWidth(50);
     status_bar.addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
   }
+}
+
+// The picture button at the right end of the file field. A button of our own rather than the
+// field's action icon, which takes no focus: this one is in the Tab order right after the field
+// and is pressed with Space like any button; F4 or Alt+Down in the field press it too, as they
+// open a combo box's list.
+void TfmMain::SetupFileButton() {
+  QLineEdit& field = *ui_->beFileName;
+  file_button_ = new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(),
+                             this);
+  file_button_->setObjectName(QStringLiteral("beFileNameButton"));
+  Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
+
+  auto* button = new QToolButton(&field);
+  button->setObjectName(QStringLiteral("beFileNameButton"));
+  button->setDefaultAction(file_button_);
+  button->setFocusPolicy(Qt::TabFocus);
+  button->setAutoRaise(true);
+  button->setCursor(Qt::ArrowCursor);
+  button->setIconSize(QSize(14, 12));
+  const int side = field.height() - 4;
+  button->setFixedSize(side + 2, side);
+  auto* row = new QHBoxLayout(&field);
+  row->setContentsMargins(0, 0, 2, 0);
+  row->addStretch();
+  row->addWidget(button);
+  field.setTextMargins(0, 0, button->width(), 0);
+  QWidget::setTabOrder(&field, button);
+  QWidget::setTabOrder(button, ui_->cbStartAddress);
 }
 
 void TfmMain::FormCreate(const QStringList& args) {
@@ -165,7 +204,7 @@ QString TfmMain::StatusPanel(TStatusPanel panel) const {
 
 TExchangeSettings TfmMain::RunSettings() const {
   TExchangeSettings settings;
-  settings.DeviceNumber = static_cast<uint8_t>(ui_->seNumberDevice->value());
+  settings.DeviceNumber = DeviceNumberFrom(*ui_->seNumberDevice);
   settings.StartAddress = AddressFrom(*ui_->cbStartAddress);
   settings.StopAddress = AddressFrom(*ui_->cbStopAddress);
   settings.ImageData = ImageData();
@@ -192,6 +231,13 @@ void TfmMain::showEvent(QShowEvent* event) {
 
 // Enter presses the focused button, or else the default button, as in a dialog.
 void TfmMain::keyPressEvent(QKeyEvent* event) {
+  const bool opens_list = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
+  const bool opens_list_alt = event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier;
+  if ((opens_list || opens_list_alt) && focusWidget() == ui_->beFileName) {
+    file_button_->trigger();
+    event->accept();
+    return;
+  }
   if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
     QMainWindow::keyPressEvent(event);
     return;

@@ -65,11 +65,12 @@ class TfmMain : public QMainWindow, public TStatusSink {
 
  private:
   void SetupComponents();
+  void SetupFileButton();
   void ClearImage();
 
   std::unique_ptr<Ui_TfmMain> ui_;
   TUserDialogs& dialogs_;
-  QAction* file_button_ = nullptr;  // the picture button at the right end of beFileName
+  QAction* file_button_ = nullptr;  // what the picture button at the right end of beFileName does
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::vector<uint8_t> image_;  // exactly image_size_ bytes
