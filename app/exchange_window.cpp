@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/placement/window_placement.h"
 #include "runtime/message_loop.h"
 #include "ui_exchange_window.h"
 
@@ -82,7 +83,9 @@ void TfrmTrans::reject() {
 
 void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) CentreOnOwner();
+  if (event->spontaneous()) return;
+  CentreOnOwner();
+  AgainWhenFramed(*this, [this] { CentreOnOwner(); });
 }
 
 // Qt's own placement of a dialog guesses a title bar where the window system has none yet and

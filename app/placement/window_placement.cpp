@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QScreen>
 #include <QVariant>
+#include <QEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -100,7 +101,50 @@ bool IsApplicationWindow(const QWidget& window) {
          (window.windowType() == Qt::Window || window.windowType() == Qt::Dialog);
 }
 
+// Runs its call once the window's frame is known, then goes.
+class FramedWatch final : public QObject {
+ public:
+  FramedWatch(QWidget& window, std::function<void()> call)
+      : QObject(&window), window_(window), call_(std::move(call)) {
+    window.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != &window_ || !call_) return false;
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::Paint:
+      case QEvent::WindowActivate:
+        break;
+      default:
+        return false;
+    }
+    if (!IsFramed(window_)) return false;
+    window_.removeEventFilter(this);
+    const std::function<void()> call = std::move(call_);
+    call_ = nullptr;
+    deleteLater();
+    call();
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  std::function<void()> call_;
+};
+
 }  // namespace
+
+bool IsFramed(const QWidget& window) {
+  return window.frameGeometry() != window.geometry();
+}
+
+void AgainWhenFramed(QWidget& window, std::function<void()> call) {
+  if (!IsFramed(window) && !(window.windowFlags() & Qt::FramelessWindowHint))
+    new FramedWatch(window, std::move(call));
+}
 
 TWindowPlacement GetWindowPlacement(const QWidget& window) {
   TWindowPlacement p;

@@ -18,6 +18,8 @@
 //                   the outer rectangle is the window's own.
 #pragma once
 
+#include <functional>
+
 #include "app/placement/placement_record.h"
 
 class QWidget;
@@ -48,6 +50,13 @@ struct TScreenSize {
 };
 TScreenSize PrimaryScreenSize();
 int32_t ScreenPixelsPerInch();
+
+// Qt learns a window's frame only once the window manager has framed it, some time after the
+// window was first shown; until then the frame is taken for the window itself. A window placed
+// before that must be placed again as soon as the frame is known: `call` runs once then, or never
+// when the frame is known already (or never comes, as without a window manager).
+bool IsFramed(const QWidget& window);
+void AgainWhenFramed(QWidget& window, std::function<void()> call);
 
 // Whether the user can resize the window: only then does a restore also set its size.
 bool HasSizeableFrame(const QWidget& window);

@@ -80,7 +80,7 @@ class MainWindowPlacement : public ::testing::Test {
     return w.frameGeometry().topLeft() - WorkArea().topLeft();
   }
   static bool Centred(const QWidget& w) {
-    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 4;
+    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 1;
   }
 
   // The errors the box showed, as text.
