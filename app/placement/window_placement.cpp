@@ -47,9 +47,7 @@ QRect NormalFrame(const QWidget& window) {
   return normal.marginsAdded(FrameMargins(window));
 }
 
-QRect KeptOnScreen(QRect frame) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(frame)) return frame;
+QRect InsideWorkArea(QRect frame) {
   const QRect area = WorkArea();
   if (area.isEmpty()) return frame;
   frame.moveLeft(std::clamp(frame.left(), area.left(),
@@ -57,6 +55,12 @@ QRect KeptOnScreen(QRect frame) {
   frame.moveTop(std::clamp(frame.top(), area.top(),
                            std::max(area.top(), area.bottom() + 1 - frame.height())));
   return frame;
+}
+
+bool OnAnyScreen(const QRect& frame) {
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(frame)) return true;
+  return false;
 }
 
 void SetNormalFrame(QWidget& window, const QRect& frame) {
@@ -164,8 +168,18 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
   StorePoint(window, kMinPositionProperty, placement.MinPosition);
   StorePoint(window, kMaxPositionProperty, placement.MaxPosition);
   const TPlacementRect& r = placement.NormalPosition;
-  const QRect frame(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-  SetNormalFrame(window, KeptOnScreen(frame.translated(WorkArea().topLeft())));
+  const QRect frame =
+      QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top).translated(WorkArea().topLeft());
+  if (OnAnyScreen(frame)) {
+    SetNormalFrame(window, frame);
+  } else {
+    SetNormalFrame(window, InsideWorkArea(frame));
+    // Brought back with the frame unknown, the title bar's height would hang below the edge.
+    AgainWhenFramed(window, [&window] {
+      if (!window.isMaximized() && !window.isMinimized())
+        window.move(InsideWorkArea(window.frameGeometry()).topLeft());
+    });
+  }
   ApplyShowCommand(window, placement);
 }
 

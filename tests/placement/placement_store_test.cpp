@@ -181,6 +181,25 @@ TEST_F(PlacementStoreTest, CentringCountsAFrameKnownOnlyAfterShowing) {
                              << late.frameGeometry().center().y();
 }
 
+// A place wholly off screen comes back with the whole outer frame in the work area, also when
+// the frame is known only after the place was applied (here: applied before the window exists).
+TEST_F(PlacementStoreTest, APlaceOffScreenComesBackWithTheWholeFrameInTheWorkArea) {
+  QWidget late;
+  late.setFixedSize(385, 114);
+  TWindowPlacement placement;
+  placement.ShowCmd = swShowNormal;
+  const TPlacementPoint far = {5000, 4000};  // beyond any screen here
+  placement.NormalPosition = {far.X, far.Y, far.X + 385,
+                              far.Y + 114};
+  SetWindowPlacement(late, placement);
+  late.show();
+  Settle();
+  ASSERT_TRUE(IsFramed(late));
+  EXPECT_TRUE(WorkArea().contains(late.frameGeometry()));
+  // Pushed against the edges it came from.
+  EXPECT_EQ(late.frameGeometry().bottomRight(), WorkArea().bottomRight());
+}
+
 TEST_F(PlacementStoreTest, AnotherPixelDensityRestoresTheStateButNotThePlace) {
   WriteSection("ShowCmd=3\nPixelsPerInch=" + std::to_string(PixelsPerInch() + 48) + "\nNormPos" +
                Suffix() + "=200,100,585,214\n");
