@@ -21,6 +21,22 @@ QRect WorkArea() {
   return screen ? screen->availableGeometry() : QRect();
 }
 
+// The file holds device pixels, as the Windows build writes them, whatever the scale Qt applies
+// (QT_SCALE_FACTOR, QT_FONT_DPI, a high-density screen): Qt's own coordinates are device pixels
+// divided by the screen's device pixel ratio.
+double DeviceScale() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+int32_t ToDevice(int logical) {
+  return qRound(logical * DeviceScale());
+}
+
+int FromDevice(int32_t device) {
+  return qRound(device / DeviceScale());
+}
+
 TPlacementPoint StoredPoint(const QWidget& window, const char* property) {
   const QVariant v = window.property(property);
   if (!v.isValid()) return {-1, -1};
@@ -159,17 +175,21 @@ TWindowPlacement GetWindowPlacement(const QWidget& window) {
   p.MinPosition = StoredPoint(window, kMinPositionProperty);
   p.MaxPosition = StoredPoint(window, kMaxPositionProperty);
   const QRect frame = NormalFrame(window).translated(-WorkArea().topLeft());
-  p.NormalPosition = {frame.left(), frame.top(), frame.left() + frame.width(),
-                      frame.top() + frame.height()};
+  p.NormalPosition = {ToDevice(frame.left()), ToDevice(frame.top()),
+                      ToDevice(frame.left() + frame.width()), ToDevice(frame.top() + frame.height())};
   return p;
 }
 
 void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
-  StorePoint(window, kMinPositionProperty, placement.MinPosition);
+  // As on Windows: the minimised position is taken only when the flags ask for it; otherwise the
+  // window keeps its own (-1, -1 for one that has none).
+  if (placement.Flags & wpfSetMinPosition)
+    StorePoint(window, kMinPositionProperty, placement.MinPosition);
   StorePoint(window, kMaxPositionProperty, placement.MaxPosition);
   const TPlacementRect& r = placement.NormalPosition;
-  const QRect frame =
-      QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top).translated(WorkArea().topLeft());
+  const QRect frame = QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
+                            FromDevice(r.Bottom - r.Top))
+                          .translated(WorkArea().topLeft());
   if (OnAnyScreen(frame)) {
     SetNormalFrame(window, frame);
   } else {
@@ -224,12 +244,14 @@ void PostMinimizeApplication() {
 TScreenSize PrimaryScreenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {};
-  return {screen->size().width(), screen->size().height()};
+  return {ToDevice(screen->size().width()), ToDevice(screen->size().height())};
 }
 
+// Qt divides the screen's logical density by the scale it applies; the file keeps the screen's
+// own, as Windows reports it.
 int32_t ScreenPixelsPerInch() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? qRound(screen->logicalDotsPerInch()) : 96;
+  return screen ? qRound(screen->logicalDotsPerInch() * screen->devicePixelRatio()) : 96;
 }
 
 bool HasSizeableFrame(const QWidget& window) {
@@ -240,7 +262,7 @@ bool HasSizeableFrame(const QWidget& window) {
 TPlacementPoint FrameBorderSize(const QWidget& window) {
   if (window.windowFlags() & Qt::FramelessWindowHint) return {0, 0};
   const QMargins m = FrameMargins(window);
-  return {m.left(), m.bottom()};
+  return {ToDevice(m.left()), ToDevice(m.bottom())};
 }
 
 }  // namespace orvix

@@ -200,6 +200,32 @@ TEST_F(PlacementStoreTest, APlaceOffScreenComesBackWithTheWholeFrameInTheWorkAre
   EXPECT_EQ(late.frameGeometry().bottomRight(), WorkArea().bottomRight());
 }
 
+// The maximised position is the frame's border, negated; the minimised one is -1, -1 (none)
+// unless the flags of a restored record asked for one, as Windows keeps them.
+TEST_F(PlacementStoreTest, MinimisedAndMaximisedPositionsAreThoseWindowsWouldWrite) {
+  auto window = Open();
+  const int border_x = window->geometry().left() - window->frameGeometry().left();
+  const int border_y = window->frameGeometry().bottom() - window->geometry().bottom();
+  ASSERT_GT(border_x, 0) << "the offscreen platform draws a frame";
+  Close(std::move(window));
+  EXPECT_EQ(Saved("MinMaxPos" + Suffix()),
+            "-1,-1," + std::to_string(-border_x) + "," + std::to_string(-border_y));
+  const std::string none_and_max = *Saved("MinMaxPos");
+
+  // A file without the flag: the stored minimised position is not taken, nor are zeros for it.
+  for (const char* lines : {"Flags=0\nMinMaxPos=0,0,0,0\nNormPos=10,20,395,134\n",
+                            "NormPos=10,20,395,134\n", "Flags=0\nMinMaxPos=33,44,-9,-9\n"}) {
+    WriteSection(lines);
+    Close(Open());
+    EXPECT_EQ(Saved("MinMaxPos"), none_and_max) << lines;
+  }
+  WriteSection("Flags=1\nMinMaxPos=33,44,-9,-9\nNormPos=10,20,395,134\n");
+  Close(Open());
+  EXPECT_EQ(Saved("MinMaxPos"),
+            "33,44," + std::to_string(-border_x) + "," + std::to_string(-border_y));
+  EXPECT_TRUE(errors_.empty());
+}
+
 TEST_F(PlacementStoreTest, AnotherPixelDensityRestoresTheStateButNotThePlace) {
   WriteSection("ShowCmd=3\nPixelsPerInch=" + std::to_string(PixelsPerInch() + 48) + "\nNormPos" +
                Suffix() + "=200,100,585,214\n");
