@@ -29,6 +29,8 @@ namespace orvix {
 namespace {
 
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
+constexpr int kDesignedFontPixels = 11;  // MS Sans Serif, 8 points
+constexpr int kSmallestFontPixels = 8;
 
 // Four hexadecimal positions, letters shown in upper case. It governs typing only: a text the
 // program writes into the field is kept as it is, whatever its length.
@@ -85,7 +87,7 @@ void TfmMain::SetupComponents() {
   QFont small = font();
   small.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                      QStringLiteral("Arial")});
-  small.setPixelSize(11);
+  small.setPixelSize(kDesignedFontPixels);
   setFont(small);
   setWindowTitle(ApplicationTitle());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -105,6 +107,8 @@ void TfmMain::SetupComponents() {
   Guarded(ui_->bbStart, &QPushButton::clicked, this, [this] { bbStartClick(); });
   ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
   connect(ui_->BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+
+  FitFontToTexts();
 
   QStatusBar& status_bar = *ui_->sbStatusBar;
   status_bar.setFixedHeight(19);
@@ -146,6 +150,31 @@ void TfmMain::SetupFileButton() {
   field.setTextMargins(0, 0, button->width(), 0);
   QWidget::setTabOrder(&field, button);
   QWidget::setTabOrder(button, ui_->cbStartAddress);
+}
+
+// The controls keep their designed places; the font gives way instead. Each label may reach to
+// the field it names, and each text must fit its control whole. A face with Arial's metrics
+// (Liberation Sans on a desktop) fits at the designed size; a wider one, such as DejaVu Sans where
+// no desktop fonts are installed, is made a pixel or two smaller until every text fits.
+void TfmMain::FitFontToTexts() {
+  const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
+                                                   {ui_->Label2, ui_->cbStopAddress},
+                                                   {ui_->Label3, ui_->seNumberDevice}};
+  for (const auto& [label, field] : labelled)
+    label->resize(field->x() - label->x(), label->height());
+  const auto texts_fit = [&] {
+    for (const auto& [label, field] : labelled)
+      if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+        return false;
+    for (const QPushButton* button : {ui_->bbStart, ui_->BitBtn2})
+      if (button->sizeHint().width() > button->width()) return false;
+    return true;
+  };
+  QFont fitted = font();
+  while (!texts_fit() && fitted.pixelSize() > kSmallestFontPixels) {
+    fitted.setPixelSize(fitted.pixelSize() - 1);
+    setFont(fitted);
+  }
 }
 
 void TfmMain::FormCreate(const QStringList& args) {

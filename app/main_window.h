@@ -66,6 +66,7 @@ class TfmMain : public QMainWindow, public TStatusSink {
  private:
   void SetupComponents();
   void SetupFileButton();
+  void FitFontToTexts();
   void ClearImage();
 
   std::unique_ptr<Ui_TfmMain> ui_;

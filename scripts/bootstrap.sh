@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev)
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core fonts-liberation)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
