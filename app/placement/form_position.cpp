@@ -27,7 +27,7 @@ void CentreOnWorkArea(QWidget& window) {
     if (!screen) return;
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
+    MoveFrameTo(window, frame.topLeft());
   };
   centre();
   // Centred with the frame unknown, the window is off centre by the frame's title bar.

@@ -63,6 +63,18 @@ QRect NormalFrame(const QWidget& window) {
   return normal.marginsAdded(FrameMargins(window));
 }
 
+}  // namespace
+
+void MoveFrameTo(QWidget& window, const QPoint& frame_top_left) {
+  window.move(frame_top_left);
+  // Before the window manager has framed a window Qt does not know the frame, and would put the
+  // client where the frame belongs; placing the frame itself lets the manager do it, whether the
+  // frame is known yet or not.
+  if (QWindow* handle = window.windowHandle()) handle->setFramePosition(frame_top_left);
+}
+
+namespace {
+
 QRect InsideWorkArea(QRect frame) {
   const QRect area = WorkArea();
   if (area.isEmpty()) return frame;
@@ -83,12 +95,7 @@ void SetNormalFrame(QWidget& window, const QRect& frame) {
   // A maximised window's normal rectangle cannot be set on its own here.
   if (window.isMaximized() || window.isFullScreen()) return;
   const QRect current = window.frameGeometry();
-  if (frame.topLeft() != current.topLeft()) {
-    window.move(frame.topLeft());
-    // Before the window manager has framed a window Qt does not know the frame, and would put
-    // the client where the frame belongs; placing the frame itself lets the manager do it.
-    if (QWindow* handle = window.windowHandle()) handle->setFramePosition(frame.topLeft());
-  }
+  if (frame.topLeft() != current.topLeft()) MoveFrameTo(window, frame.topLeft());
   const QSize client = frame.size() - (current.size() - window.size());
   if (client != window.size() && client.isValid()) window.resize(client);
 }
@@ -126,7 +133,17 @@ class FramedWatch final : public QObject {
  public:
   FramedWatch(QWidget& window, std::function<void()> call)
       : QObject(&window), window_(window), call_(std::move(call)) {
-    window.installEventFilter(this);
+    // Not at once: a filter installed while the window's filters run (the placement store
+    // restores from one) would have the same event filtered again, and again.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (IsFramed(window_))
+            Run();
+          else
+            window_.installEventFilter(this);
+        },
+        Qt::QueuedConnection);
   }
 
  protected:
@@ -143,14 +160,18 @@ class FramedWatch final : public QObject {
     }
     if (!IsFramed(window_)) return false;
     window_.removeEventFilter(this);
-    const std::function<void()> call = std::move(call_);
-    call_ = nullptr;
-    deleteLater();
-    call();
+    Run();
     return false;
   }
 
  private:
+  void Run() {
+    const std::function<void()> call = std::move(call_);
+    call_ = nullptr;
+    deleteLater();
+    call();
+  }
+
   QWidget& window_;
   std::function<void()> call_;
 };
@@ -197,7 +218,7 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
     // Brought back with the frame unknown, the title bar's height would hang below the edge.
     AgainWhenFramed(window, [&window] {
       if (!window.isMaximized() && !window.isMinimized())
-        window.move(InsideWorkArea(window.frameGeometry()).topLeft());
+        MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
     });
   }
   ApplyShowCommand(window, placement);

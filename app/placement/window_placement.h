@@ -24,6 +24,7 @@
 
 #include "app/placement/placement_record.h"
 
+class QPoint;
 class QWidget;
 
 namespace orvix {
@@ -61,6 +62,9 @@ int32_t ScreenPixelsPerInch();
 // when the frame is known already (or never comes, as without a window manager).
 bool IsFramed(const QWidget& window);
 void AgainWhenFramed(QWidget& window, std::function<void()> call);
+
+// Puts the window's outer frame, title bar included, at the point (Qt's coordinates).
+void MoveFrameTo(QWidget& window, const QPoint& frame_top_left);
 
 // Whether the user can resize the window: only then does a restore also set its size.
 bool HasSizeableFrame(const QWidget& window);

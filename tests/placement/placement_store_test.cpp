@@ -181,6 +181,30 @@ TEST_F(PlacementStoreTest, CentringCountsAFrameKnownOnlyAfterShowing) {
                              << late.frameGeometry().center().y();
 }
 
+// The store asks for a second placement from inside its show-event filter: each filter must still
+// see each event once.
+TEST_F(PlacementStoreTest, ASecondPlacementAskedForFromAnEventFilterRunsOnceWhenFramed) {
+  QWidget late;
+  late.setFixedSize(385, 114);
+  struct AsksFromFilter : QObject {
+    QWidget* window = nullptr;
+    int seen = 0, placed = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() != QEvent::User || ++seen > 3) return false;
+      AgainWhenFramed(*window, [this] { ++placed; });
+      return false;
+    }
+  } filter;
+  filter.window = &late;
+  late.installEventFilter(&filter);
+  QEvent event(QEvent::User);
+  QCoreApplication::sendEvent(&late, &event);
+  EXPECT_EQ(filter.seen, 1);
+  late.show();
+  Settle();
+  EXPECT_EQ(filter.placed, 1);
+}
+
 // A place wholly off screen comes back with the whole outer frame in the work area, also when
 // the frame is known only after the place was applied (here: applied before the window exists).
 TEST_F(PlacementStoreTest, APlaceOffScreenComesBackWithTheWholeFrameInTheWorkArea) {
