@@ -13,32 +13,21 @@
 
 #include "app/placement/ini_file.h"
 #include "runtime/message_loop.h"
+#include "tests/placement/placement_test_support.h"
 #include "tests/placement/stand_in_window.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+using testing::Settle;
+using testing::Slurp;
+using testing::WorkArea;
 
 constexpr double kScale = 1.25;
 // The offscreen platform's screen: 800 by 800 device pixels, whatever the scale. Its 96 pixels per
 // inch, scaled by 1.25, are 120: what Windows reports for a screen at 125 %.
 const std::string kScreen = "(800x800)";
 constexpr int kPixelsPerInch = 120;
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-QRect WorkArea() {
-  return QGuiApplication::primaryScreen()->availableGeometry();
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
 
 int Device(int logical) {
   return qRound(logical * kScale);
@@ -66,17 +55,8 @@ class ScaledPlacement : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
-  std::unique_ptr<TfmMain> Open() {
-    auto window = std::make_unique<TfmMain>(ini_.string());
-    window->show();
-    Settle();
-    return window;
-  }
-  void Close(std::unique_ptr<TfmMain> window) {
-    window->close();
-    Settle();
-    window.reset();
-  }
+  std::unique_ptr<TfmMain> Open() { return testing::OpenWindow<TfmMain>(ini_); }
+  void Close(std::unique_ptr<TfmMain> window) { testing::CloseWindow(std::move(window)); }
   std::optional<std::string> Saved(const std::string& key) {
     return FindIniValue(Slurp(ini_), "TfmMain", key);
   }

@@ -15,25 +15,18 @@
 #include "app/placement/ini_file.h"
 #include "app/placement/window_placement.h"
 #include "runtime/message_loop.h"
+#include "tests/placement/placement_test_support.h"
 #include "tests/placement/stand_in_window.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+using testing::Settle;
+using testing::Slurp;
+using testing::WorkArea;
 
 const char* const kSavedKeys[] = {"FormVersion", "Flags",   "ShowCmd", "PixelsPerInch", "MinMaxPos",
                                   "MinMaxPos",   "NormPos", "NormPos", "Visible"};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-QRect WorkArea() {
-  return QGuiApplication::primaryScreen()->availableGeometry();
-}
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
@@ -42,10 +35,6 @@ std::string Suffix() {
 
 int PixelsPerInch() {
   return qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
 class PlacementStoreTest : public ::testing::Test {
@@ -73,17 +62,8 @@ class PlacementStoreTest : public ::testing::Test {
   // A file as the program would leave it, with the given lines in its section.
   void WriteSection(const std::string& lines) { WriteIni("[TfmMain]\n" + lines); }
 
-  std::unique_ptr<TfmMain> Open() {
-    auto window = std::make_unique<TfmMain>(ini_.string());
-    window->show();
-    Settle();
-    return window;
-  }
-  void Close(std::unique_ptr<TfmMain> window) {
-    window->close();
-    Settle();
-    window.reset();
-  }
+  std::unique_ptr<TfmMain> Open() { return testing::OpenWindow<TfmMain>(ini_); }
+  void Close(std::unique_ptr<TfmMain> window) { testing::CloseWindow(std::move(window)); }
 
   std::optional<std::string> Saved(const std::string& key) {
     return FindIniValue(Slurp(ini_), "TfmMain", key);
