@@ -1,11 +1,11 @@
 #include "app/placement/window_placement.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QPoint>
 #include <QScreen>
 #include <QVariant>
-#include <QEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
