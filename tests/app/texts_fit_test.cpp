@@ -1,8 +1,10 @@
 // Every text of both windows shows whole: the width its font in use needs fits inside its
 // control. CTest runs these at 96 and at 120 pixels per inch (QT_FONT_DPI), each with the fonts a
-// desktop has (Liberation Sans) and with DejaVu alone (fonts-dejavu-core), as fontconfig files
-// beside this one choose them.
+// desktop has (Liberation Sans) and with DejaVu alone (fonts-dejavu-core), as the fontconfig
+// files in fonts/ choose them: ORVIX_WINDOW_TEXTS="FONTS/DPI" names one, "dejavu-only/120".
 #include <gtest/gtest.h>
+
+#include <QByteArrayList>
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -15,8 +17,10 @@
 #include <QScreen>
 #include <QSpinBox>
 
+#include "app/application.h"
 #include "app/exchange_window.h"
 #include "app/main_window.h"
+#include "runtime/qt/qt_loop.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scoped_env.h"
 
@@ -104,3 +108,17 @@ TEST_F(TextsFit, EveryTextOfTheExchangeWindow) {
 
 }  // namespace
 }  // namespace orvix
+
+// One variable for both settings: CTest's environment for a discovered test takes only one.
+int main(int argc, char** argv) {
+  const QByteArrayList setting = qgetenv("ORVIX_WINDOW_TEXTS").split('/');
+  if (setting.size() == 2) {
+    qputenv("FONTCONFIG_FILE", ORVIX_TEXTS_FONTS_DIR "/" + setting[0] + ".conf");
+    qputenv("QT_FONT_DPI", setting[1]);
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  orvix::TApplication app(argc, argv);
+  orvix::TQtMessageLoop loop;
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
