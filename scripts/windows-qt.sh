@@ -5,6 +5,7 @@
 #   scripts/windows-qt.sh          (about 30 minutes on 2 cores; about 100 MB installed)
 # The result goes to ${ORVIX_CACHE:-$HOME/.cache/orvix}/qt-6.4.2-mingw64, outside the work tree;
 # a stamp there records the version and the options, and a complete cache makes this a no-op.
+#   scripts/windows-qt.sh --check  (exit 0 when the cache is complete, 1 when not; builds nothing)
 # Prints the prefix last, for -DORVIX_WINDOWS_QT=... in the cross build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,13 +38,26 @@ say() {
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo=sudo
 
-"$root/scripts/bootstrap.sh" wine winqt
+check_only=0
+case "${1:-}" in
+  --check) check_only=1 ;;
+  "") ;;
+  *) echo "usage: scripts/windows-qt.sh [--check]" >&2; exit 64 ;;
+esac
 
-compiler=$(x86_64-w64-mingw32-g++-posix --version | head -n 1)
-host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
+if [[ $check_only -eq 0 ]]; then
+  "$root/scripts/bootstrap.sh" wine winqt
+fi
+compiler=$(x86_64-w64-mingw32-g++-posix --version 2>/dev/null | head -n 1)
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null || true)
 expected_stamp=$(printf 'qt %s (Debian source %s)\ncompiler %s\nskipped patches %s\nown patch %s\nconfigure %s\n' \
   "$version" "$host_qt" "$compiler" "${skipped_patches[*]}" "$(sha256sum <"$own_patch" | cut -c1-16)" \
   "${options[*]}")
+
+if [[ $check_only -eq 1 ]]; then
+  [[ -f $stamp && "$(cat "$stamp")" == "$expected_stamp" ]]
+  exit
+fi
 
 mkdir -p "$cache"
 # A second caller (two test runs at once) waits for the first instead of building beside it.
@@ -102,7 +116,9 @@ fetch_source() {
   chmod 755 "$work" "$work/download"
   (cd "$work/download" && apt-get source -qq --download-only "qt6-base=$host_qt" >/dev/null 2>&1) ||
     { echo "windows-qt: apt-get source qt6-base=$host_qt failed" >&2; exit 1; }
-  (cd "$work/download" && dpkg-source -q --skip-patches -x ./*.dsc "$work/src" >/dev/null)
+  # apt has checked the download against the archive's signed index; dpkg-source's own signature
+  # check would only complain about the uploader's key missing here.
+  (cd "$work/download" && dpkg-source -q --no-check --skip-patches -x ./*.dsc "$work/src" >/dev/null)
   rm -rf "$work/download"
 
   local applied=0 patch
