@@ -185,4 +185,7 @@ fi
 build_qt
 install_qt
 say "done: $(du -sh "$prefix" | cut -f1) in $prefix"
+# Kept apart from the stamp, which must stay the same from one build to the next.
+printf 'built in %d min on %d cores, %s installed\n' $(((SECONDS - started) / 60)) "$(nproc)" \
+  "$(du -sh "$prefix" | cut -f1)" >"$prefix/orvix-qt-build.txt"
 echo "$prefix"
