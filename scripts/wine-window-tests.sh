@@ -46,6 +46,12 @@ window_id() {
     id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == title) print id }' | head -n 1
 }
 
+# The titles of the top-level windows other than the main one (error boxes, for one).
+other_windows() {
+  wmctrl -l | awk -v title="$window_caption" '{
+    id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 != title) print "\"" $0 "\"" }'
+}
+
 # Waits up to $2 seconds for the window titled $1 and prints its id.
 wait_for_window() {
   local id
@@ -187,8 +193,7 @@ Windows; scripts/windows-qt.sh builds it)}"
   sleep 1
   shot main-window "$main"
   local others
-  others=$(wmctrl -l | awk -v title="$window_caption" '{
-    id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 != title) print "\"" $0 "\"" }')
+  others=$(other_windows)
   if [[ -z $others ]]; then
     window_pass "the image named on the command line loads without an error box"
   else
@@ -277,11 +282,18 @@ Windows; scripts/windows-qt.sh builds it)}"
       window_fail "the Linux build wrote no NormPos"
     else
       cp "$linux_app/orvix.ini" "$ini"
-      (cd "$app" && exec wine orvix.exe </dev/null >"$logs/orvix-window-2.txt" 2>&1) &
+      # "/l" this time: the frame-log switch, not an image file to open.
+      (cd "$app" && exec wine orvix.exe /l </dev/null >"$logs/orvix-window-2.txt" 2>&1) &
       app_pid=$!
       if main=$(wait_for_window "$window_caption" 90); then
         sleep 1
         shot main-window-moved root
+        others=$(other_windows)
+        if [[ -z $others ]]; then
+          window_pass "'/l' is taken as the frame-log switch, not as an image to open"
+        else
+          window_fail "other windows beside the main one after starting with '/l': $others"
+        fi
         local mleft mtop x0 y0 x1 y1
         IFS=, read -r mleft mtop _ <<<"$moved"
         read -r x0 y0 <<<"$first_origin"
