@@ -51,11 +51,14 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 far_ends=()
 
-stop_far_ends() {
-  for pid in "${far_ends[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${far_ends[@]}"; do wait "$pid" 2>/dev/null; done
-  far_ends=()
+# Stops and reaps the processes whose ids the array named $1 holds, then empties it.
+stop_all() {
+  local -n pids=$1
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  pids=()
 }
+stop_far_ends() { stop_all far_ends; }
 
 cleanup() {
   stop_far_ends

@@ -18,11 +18,7 @@ window_pass() { window_passed=$((window_passed + 1)); pass "$@"; }
 window_fail() { window_failed=$((window_failed + 1)); fail "$@"; }
 window_pids=()
 
-stop_window_helpers() {
-  for pid in "${window_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${window_pids[@]}"; do wait "$pid" 2>/dev/null; done
-  window_pids=()
-}
+stop_window_helpers() { stop_all window_pids; }
 
 # Starts Xvfb on the first free display of the list and sets DISPLAY.
 start_display() {
