@@ -2,6 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Safe to run again and again; a newcomer's clean Debian 12 and CI start here.
 #   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
+#                                       winqt (building Qt for Windows from Debian's source),
+#                                       winwindow (the window program's tests under Wine on Xvfb),
 #                                       bench (the profiler and strace for scripts/bench.sh)
 set -euo pipefail
 
@@ -10,6 +12,8 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+    winqt) packages+=(dpkg-dev patch qt6-base-dev-tools) ;;
+    winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(valgrind strace) ;;
     *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;

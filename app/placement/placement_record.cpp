@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "runtime/file_name.h"
+
 #include "app/placement/ini_file.h"
 
 namespace orvix {
@@ -31,9 +33,9 @@ std::string ScreenSizeSuffix(int32_t width, int32_t height) {
 }
 
 std::string PlacementIniFileName(const std::string& executable_path) {
-  std::filesystem::path name(executable_path);
+  std::filesystem::path name = PathFromUtf8(executable_path);
   name.replace_extension(".ini");
-  return name.string();
+  return Utf8FromPath(name);
 }
 
 }  // namespace orvix

@@ -1,7 +1,8 @@
+// The placement record on window systems that have none (X11 and the other Qt platforms but
+// Windows): each field is given its equivalent through Qt, as window_placement.h describes.
 #include "app/placement/window_placement.h"
 
-#include <QApplication>
-#include <QMetaObject>
+#include <QGuiApplication>
 #include <QPoint>
 #include <QScreen>
 #include <QVariant>
@@ -95,11 +96,6 @@ void ApplyShowCommand(QWidget& window, const TWindowPlacement& placement) {
   }
 }
 
-bool IsApplicationWindow(const QWidget& window) {
-  return window.isWindow() && !window.parentWidget() &&
-         (window.windowType() == Qt::Window || window.windowType() == Qt::Dialog);
-}
-
 }  // namespace
 
 TWindowPlacement GetWindowPlacement(const QWidget& window) {
@@ -130,39 +126,6 @@ bool IsWindowVisible(const QWidget& window) {
   return handle && handle->isVisible();
 }
 
-void SetWindowState(QWidget& window, TWindowState state) {
-  const Qt::WindowStates current = window.windowState();
-  Qt::WindowStates wanted =
-      current & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
-  if (state == wsMinimized) wanted |= Qt::WindowMinimized;
-  if (state == wsMaximized) wanted |= Qt::WindowMaximized;
-  if (wanted != current) window.setWindowState(wanted);
-}
-
-bool IsApplicationMainWindow(const QWidget& window) {
-  return IsApplicationWindow(window) && window.windowType() == Qt::Window;
-}
-
-bool IsApplicationMinimized() {
-  bool any = false;
-  for (const QWidget* w : QApplication::topLevelWidgets()) {
-    if (!IsApplicationMainWindow(*w) || !w->isVisible()) continue;
-    if (!w->isMinimized()) return false;
-    any = true;
-  }
-  return any;
-}
-
-void PostMinimizeApplication() {
-  QMetaObject::invokeMethod(
-      qApp,
-      [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-          if (IsApplicationWindow(*w) && w->isVisible() && !w->isMinimized()) w->showMinimized();
-      },
-      Qt::QueuedConnection);
-}
-
 TScreenSize PrimaryScreenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {};
@@ -172,11 +135,6 @@ TScreenSize PrimaryScreenSize() {
 int32_t ScreenPixelsPerInch() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? qRound(screen->logicalDotsPerInch()) : 96;
-}
-
-bool HasSizeableFrame(const QWidget& window) {
-  return !(window.windowFlags() & Qt::FramelessWindowHint) &&
-         window.minimumSize() != window.maximumSize();
 }
 
 TPlacementPoint FrameBorderSize(const QWidget& window) {
