@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/placement/placement_store.h"
@@ -66,6 +67,8 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   int32_t ImageSize() const { return image_size_; }
   const uint8_t* ImageData() const { return image_.empty() ? nullptr : image_.data(); }
   bool LogFrames() const { return log_frames_; }
+  // Where a run started with "/l" writes its frames (out.txt); set by FormCreate.
+  const std::string& FrameLogFileName() const { return frame_log_file_; }
 
   TOpenDialog OpenDialog;
   // Held by value, not as a Qt child: the destructor still needs it for the destroy-time save.
@@ -85,6 +88,7 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
 
   int32_t image_size_ = 0;
   bool log_frames_ = false;
+  std::string frame_log_file_;
   std::vector<uint8_t> image_;  // exactly image_size_ bytes
   QLabel* panels_[kStatusPanels] = {};
 };

@@ -1,7 +1,5 @@
 #include "exchange/exchange_window.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
@@ -55,9 +53,7 @@ ExchangeSettings TfrmTrans::SettingsFrom(const TfmMain& main) {
   settings.StopAddress = AddressFrom(*main.cbStopAddress);
   settings.ImageData = main.ImageData();
   settings.ImageSize = main.ImageSize();
-  settings.LogFileName =
-      QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/out.txt"))
-          .toStdString();
+  settings.LogFileName = main.FrameLogFileName();
   return settings;
 }
 
