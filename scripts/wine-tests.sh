@@ -22,12 +22,11 @@ logs=$root/$win_build/wine-logs
 
 echo "== wine: building the Linux far ends and the Windows programs"
 if [[ ! -f $linux_build/CMakeCache.txt ]]; then
-  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+  cmake --preset default -B "$linux_build" >/dev/null || exit 1
 fi
 cmake --build "$linux_build" -j"$jobs" --target orvix-devsim wine_tiocm_preload wine_hold_line \
   >/dev/null || { echo "wine-tests: the Linux helpers did not build" >&2; exit 1; }
-cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DORVIX_GUI=OFF >/dev/null || exit 1
+cmake --preset windows >/dev/null || exit 1
 cmake --build "$win_build" -j"$jobs" >/dev/null ||
   { cmake --build "$win_build" -j1 2>&1 | tail -30; echo "wine-tests: the Windows build failed" >&2; exit 1; }
 
