@@ -8,7 +8,7 @@
 set -euo pipefail
 
 # scdoc and rsvg-convert make the manual pages and the icons; man-db renders the pages in a test.
-packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev scdoc librsvg2-bin man-db)
 for group in "$@"; do
   case "$group" in
