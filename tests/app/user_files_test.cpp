@@ -2,17 +2,18 @@
 #include "app/user_files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
+
+#include "tests/support/temp_folder.h"
 
 namespace orvix {
 namespace {
 
 namespace fs = std::filesystem;
+using orvix::testing::ReadWholeFile;
 
 class Machine {
  public:
@@ -126,21 +127,8 @@ TEST(UserFilesChoice, WindowsUsesAppDataAndLocalAppData) {
 
 class UserFilesOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/orvix-user-files-XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    dir_ = name;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  static std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  fs::path dir_;
+  const orvix::testing::TempFolder folder_{"orvix-user-files"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 TEST_F(UserFilesOnDisk, AWritableFolderTakesANewFileAndTheProbeLeavesNothingBehind) {
@@ -160,13 +148,13 @@ TEST_F(UserFilesOnDisk, TheFirstStartCopiesTheFileBesideTheExecutableAsAWritable
   const UserFiles files{dir_ / "config" / "orvix" / "orvix.ini", dir_ / "out.txt", seed};
 
   PrepareIniFile(files);
-  EXPECT_EQ(Read(files.IniFile), text);
+  EXPECT_EQ(ReadWholeFile(files.IniFile), text);
   EXPECT_NE(fs::status(files.IniFile).permissions() & fs::perms::owner_write, fs::perms::none);
 
   // From then on the user's own file is the one read: a later start does not copy over it.
   std::ofstream(files.IniFile, std::ios::binary | std::ios::trunc) << "[TfmMain]\nShowCmd=1\n";
   PrepareIniFile(files);
-  EXPECT_EQ(Read(files.IniFile), "[TfmMain]\nShowCmd=1\n");
+  EXPECT_EQ(ReadWholeFile(files.IniFile), "[TfmMain]\nShowCmd=1\n");
 }
 
 TEST_F(UserFilesOnDisk, TheFolderIsMadeEvenWithNothingToCopy) {
