@@ -4,11 +4,14 @@
 #   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
 #                                       winqt (building Qt for Windows from Debian's source),
 #                                       winwindow (the window program's tests under Wine on Xvfb),
-#                                       bench (the profiler and strace for scripts/bench.sh)
+#                                       bench (the profiler and strace for scripts/bench.sh),
+#                                       package (what scripts/package.sh uses to make and check
+#                                       the Debian package)
 set -euo pipefail
 
+# scdoc and rsvg-convert make the manual pages and the icons; man-db renders the pages in a test.
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev)
+          qt6-base-dev qt6-qpa-plugins libgl-dev scdoc librsvg2-bin man-db)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
@@ -16,6 +19,7 @@ for group in "$@"; do
     winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(valgrind strace) ;;
+    package) packages+=(dpkg-dev file lintian desktop-file-utils) ;;
     *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;
   esac
 done

@@ -24,13 +24,12 @@ logs=$root/$win_build/wine-logs
 
 echo "== wine: building the Linux far ends and the Windows programs"
 if [[ ! -f $linux_build/CMakeCache.txt ]]; then
-  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+  cmake --preset default -B "$linux_build" >/dev/null || exit 1
 fi
 cmake --build "$linux_build" -j"$jobs" --target orvix-devsim wine_tiocm_preload wine_hold_line \
   >/dev/null || { echo "wine-tests: the Linux helpers did not build" >&2; exit 1; }
 mkdir -p "$win_build"
-cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DORVIX_GUI=ON >"$win_build/configure.txt" ||
+cmake --preset windows >"$win_build/configure.txt" ||
   { cat "$win_build/configure.txt"; exit 1; }
 # Whether the window program is built, and with which Qt; an orvix.exe left by an earlier
 # configure with a Qt does not count.

@@ -35,7 +35,7 @@ QRect WorkArea() {
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
-  return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+  return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height()).toStdString();
 }
 
 int PixelsPerInch() {
