@@ -4,7 +4,10 @@
 
 namespace orvix {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Wayland shells find the window's icon and name through the installed desktop entry.
+  setDesktopFileName(QStringLiteral("orvix"));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

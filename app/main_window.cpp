@@ -15,7 +15,7 @@
 
 #include "app/hex_text.h"
 #include "app/placement/form_position.h"
-#include "app/placement/placement_record.h"
+#include "app/user_files.h"
 #include "exchange/image_file.h"
 #include "runtime/message_loop.h"
 #include "ui_main_window.h"
@@ -183,8 +183,12 @@ void TfmMain::FitFontToTexts() {
 void TfmMain::FormCreate(const QStringList& args) {
   log_frames_ = !args.isEmpty() && IsLogSwitch(args.first());
   ClearImage();
-  PlacementStore.SetIniFileName(
-      PlacementIniFileName(QCoreApplication::applicationFilePath().toStdString()));
+  const UserFiles files = LocateUserFiles(
+      QFileInfo(QCoreApplication::applicationFilePath()).filesystemAbsoluteFilePath());
+  PrepareIniFile(files);
+  PlacementStore.SetIniFileName(files.IniFile.string());
+  frame_log_file_ = files.FrameLog.string();
+  if (log_frames_) MakeFolderFor(files.FrameLog);
   OpenDialog.InitialDir = QCoreApplication::applicationDirPath();
   if (!log_frames_ && !args.isEmpty()) {
     ui_->beFileName->setText(args.first());
@@ -241,9 +245,7 @@ TExchangeSettings TfmMain::RunSettings() const {
   settings.StopAddress = AddressFrom(*ui_->cbStopAddress);
   settings.ImageData = ImageData();
   settings.ImageSize = ImageSize();
-  settings.LogFileName =
-      QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/out.txt"))
-          .toStdString();
+  settings.LogFileName = frame_log_file_;
   return settings;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/placement/placement_store.h"
@@ -74,6 +75,7 @@ class TfmMain : public QMainWindow, public TStatusSink {
   QAction* file_button_ = nullptr;  // what the picture button at the right end of beFileName does
   int32_t image_size_ = 0;
   bool log_frames_ = false;
+  std::string frame_log_file_;  // out.txt for a run started with "/l"; set by FormCreate
   std::vector<uint8_t> image_;  // exactly image_size_ bytes
   QLabel* panels_[kStatusPanels] = {};
 };

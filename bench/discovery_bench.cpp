@@ -37,8 +37,11 @@ class Lines {
       const bool device = device_on_last && i == kPorts;
       sims_.push_back(
           std::make_unique<devsim::DeviceSimulator>(device ? devsim::SimOptions{} : silent));
-      map_ += (map_.empty() ? "" : ";") + std::string("COM") + std::to_string(i) + "=" +
-              sims_.back()->PortPath();
+      if (!map_.empty()) map_ += ';';
+      map_ += "COM";
+      map_ += std::to_string(i);
+      map_ += '=';
+      map_ += sims_.back()->PortPath();
     }
   }
   const std::string& Map() const { return map_; }

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <new>
 
+#include "runtime/file_name.h"
+
 namespace orvix {
 namespace fs = std::filesystem;
 
@@ -20,20 +22,21 @@ namespace {
 
 std::string FullFileName(const std::string& path) {
   std::error_code ec;
-  fs::path full = fs::absolute(path, ec);
-  return ec ? path : full.lexically_normal().string();
+  fs::path full = fs::absolute(PathFromUtf8(path), ec);
+  return ec ? path : Utf8FromPath(full.lexically_normal());
 }
 
 std::vector<uint8_t> LoadImageFile(const std::string& path) {
   const std::string full = FullFileName(path);
+  const fs::path file = PathFromUtf8(path);
   std::error_code ec;
   // Looked at before opening: opening a FIFO for reading would block until a writer comes.
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(file, ec);
   if (ec) CannotOpen(full, ec.message());
   if (fs::is_directory(status)) CannotOpen(full, std::strerror(EISDIR));
   if (!fs::is_regular_file(status)) CannotOpen(full, "Not a regular file");
 
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in) CannotOpen(full, std::strerror(errno));
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();

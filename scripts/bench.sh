@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Runs every benchmark once, side by side, and prints one table with the goals. Not part of the
 # test command: it takes about two minutes and prints figures, it asserts nothing.
-#   scripts/bench.sh [build-dir]        (default build; RelWithDebInfo, as the other scripts)
+#   scripts/bench.sh [build-dir]        (default: build/, the default preset, built first)
 # The raw output of each program is kept in the folder the table names at its end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 scripts/bootstrap.sh bench
-scripts/build.sh "$build" >/dev/null
+if [[ $build == build ]]; then
+  scripts/build.sh default >/dev/null
+else
+  cmake --build "$build" >/dev/null
+fi
 
 out=$(mktemp -d /tmp/orvix-bench.XXXXXX)
 sim_pid=""

@@ -2,16 +2,25 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Safe to run again and again; a newcomer's clean Debian 12 and CI start here.
 #   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
-#                                       bench (the profiler and strace for scripts/bench.sh)
+#                                       winqt (building Qt for Windows from Debian's source),
+#                                       winwindow (the window program's tests under Wine on Xvfb),
+#                                       bench (the profiler and strace for scripts/bench.sh),
+#                                       package (what scripts/package.sh uses to make and check
+#                                       the Debian package)
 set -euo pipefail
 
+# scdoc and rsvg-convert make the manual pages and the icons; man-db renders the pages in a test.
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core fonts-liberation)
+          qt6-base-dev qt6-qpa-plugins libgl-dev scdoc librsvg2-bin man-db
+          fonts-dejavu-core fonts-liberation)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+    winqt) packages+=(dpkg-dev patch qt6-base-dev-tools) ;;
+    winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(valgrind strace) ;;
+    package) packages+=(dpkg-dev file lintian desktop-file-utils) ;;
     *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;
   esac
 done

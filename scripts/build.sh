@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds one build folder: scripts/build.sh DIR [cmake options...]
+# Configures and builds one of the configurations CMakePresets.json names (default, release,
+# asan, tsan, fuzz, windows) in its own folder: scripts/build.sh PRESET [cmake options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=$1; shift
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+preset=$1; shift
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"

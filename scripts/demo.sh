@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
-scripts/build.sh build
+scripts/build.sh default
 
 work=$(mktemp -d)
 sim_pid=""

@@ -7,7 +7,7 @@
 #     or the hang-up), and leaves no process behind and no descriptor on any of the row's lines.
 #
 #   scripts/fault-matrix.sh [--quick] [--jobs N] [--build DIR] [--only REGEX]
-# --quick runs the subset the test command runs. Needs a built tree (scripts/build.sh build).
+# --quick runs the subset the test command runs. Needs a built tree (scripts/build.sh default).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 

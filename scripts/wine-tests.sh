@@ -5,7 +5,9 @@
 #   - the serial port's tests through those COM ports (a looped-back line, a line that never
 #     reads, a device that hangs up, and one run of Wine without the modem-line shim),
 #   - the port list against the registry,
-#   - one complete orvix-flash.exe run against orvix-devsim, whose memory must equal the image.
+#   - one complete orvix-flash.exe run against orvix-devsim, whose memory must equal the image,
+#   - the window program orvix.exe on an X display, when it was built (scripts/wine-window-tests.sh;
+#     it needs the Qt for Windows that scripts/windows-qt.sh builds).
 # Prints "N passed, N failed" last and exits non-zero when anything failed. Only when Wine cannot
 # start at all does it print a SKIPPED line instead (and exit 0).
 #   scripts/wine-tests.sh            (logs: build-win/wine-logs/)
@@ -22,12 +24,18 @@ logs=$root/$win_build/wine-logs
 
 echo "== wine: building the Linux far ends and the Windows programs"
 if [[ ! -f $linux_build/CMakeCache.txt ]]; then
-  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+  cmake --preset default -B "$linux_build" >/dev/null || exit 1
 fi
 cmake --build "$linux_build" -j"$jobs" --target orvix-devsim wine_tiocm_preload wine_hold_line \
   >/dev/null || { echo "wine-tests: the Linux helpers did not build" >&2; exit 1; }
-cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DORVIX_GUI=OFF >/dev/null || exit 1
+mkdir -p "$win_build"
+cmake --preset windows >"$win_build/configure.txt" ||
+  { cat "$win_build/configure.txt"; exit 1; }
+# Whether the window program is built, and with which Qt; an orvix.exe left by an earlier
+# configure with a Qt does not count.
+grep -F 'orvix.exe' "$win_build/configure.txt" | sed 's/^-- /   /'
+window_built=0
+grep -q '^-- orvix.exe is built' "$win_build/configure.txt" && window_built=1
 cmake --build "$win_build" -j"$jobs" >/dev/null ||
   { cmake --build "$win_build" -j1 2>&1 | tail -30; echo "wine-tests: the Windows build failed" >&2; exit 1; }
 
@@ -42,14 +50,18 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 far_ends=()
 
-stop_far_ends() {
-  for pid in "${far_ends[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${far_ends[@]}"; do wait "$pid" 2>/dev/null; done
-  far_ends=()
+# Stops and reaps the processes whose ids the array named $1 holds, then empties it.
+stop_all() {
+  local -n pids=$1
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  pids=()
 }
+stop_far_ends() { stop_all far_ends; }
 
 cleanup() {
   stop_far_ends
+  declare -F stop_window_helpers >/dev/null && stop_window_helpers
   if [[ -d $WINEPREFIX ]]; then
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
@@ -184,6 +196,8 @@ if start_far_end flash_pty devsim "$devsim" --name COM14 --device 5 --timeout 12
 else
   fail "orvix-devsim did not start"
 fi
+
+source "$root/scripts/wine-window-tests.sh"
 
 echo "wine: $passed passed, $failed failed$([[ $skipped -gt 0 ]] && echo ", $skipped skipped")"
 [[ $failed -eq 0 ]]

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "runtime/file_name.h"
+
 namespace orvix {
 namespace fs = std::filesystem;
 
@@ -260,12 +262,13 @@ TIniFile::TIniFile(std::string file_name) : file_name_(std::move(file_name)) {
 
 std::optional<std::string> TIniFile::Load() const {
   std::error_code ec;
-  const fs::file_status status = fs::status(file_name_, ec);
+  const fs::path file = PathFromUtf8(file_name_);
+  const fs::file_status status = fs::status(file, ec);
   if (status.type() == fs::file_type::not_found) return std::nullopt;
   if (ec) throw EIniFile("Unable to read " + file_name_ + ": " + ec.message());
   if (fs::is_directory(status))
     throw EIniFile("Unable to read " + file_name_ + ": " + std::strerror(EISDIR));
-  std::ifstream in(file_name_, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in) throw EIniFile("Unable to read " + file_name_ + ": " + std::strerror(errno));
   std::ostringstream text;
   text << in.rdbuf();
@@ -275,10 +278,10 @@ std::optional<std::string> TIniFile::Load() const {
 
 void TIniFile::Store(const std::string& text) const {
   std::error_code ec;
-  fs::path target = file_name_;
+  fs::path target = PathFromUtf8(file_name_);
   // Writing through a link keeps the link: the rename must land on the file it points to.
   if (fs::is_symlink(fs::symlink_status(target, ec))) target = fs::weakly_canonical(target, ec);
-  if (ec) target = file_name_;
+  if (ec) target = PathFromUtf8(file_name_);
   if (!WritableOrMissing(target)) throw EIniFile("Unable to write to " + file_name_);
   switch (ReplaceWhole(target, text)) {
     case WriteResult::kDone:

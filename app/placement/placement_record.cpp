@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "runtime/file_name.h"
+
 #include "app/placement/ini_file.h"
 
 namespace orvix {
@@ -27,13 +29,20 @@ std::string FormatPositionNumbers(int32_t a, int32_t b, int32_t c, int32_t d) {
 }
 
 std::string ScreenSizeSuffix(int32_t width, int32_t height) {
-  return "(" + std::to_string(width) + "x" + std::to_string(height) + ")";
+  // Appended piece by piece: GCC 12 at -O3 takes "(" + std::to_string(...) for an overlapping
+  // copy (a false -Wrestrict).
+  std::string suffix = "(";
+  suffix += std::to_string(width);
+  suffix += 'x';
+  suffix += std::to_string(height);
+  suffix += ')';
+  return suffix;
 }
 
 std::string PlacementIniFileName(const std::string& executable_path) {
-  std::filesystem::path name(executable_path);
+  std::filesystem::path name = PathFromUtf8(executable_path);
   name.replace_extension(".ini");
-  return name.string();
+  return Utf8FromPath(name);
 }
 
 }  // namespace orvix

@@ -1,8 +1,10 @@
 // The window system's side of placement persistence on Qt platforms.
 //
-// X11 and the other Qt platforms have no placement record, so GetWindowPlacement and
-// SetWindowPlacement give each field of the Windows record an equivalent, keeping the ini file's
-// keys, formats and show-command numbers the same on every platform:
+// On Windows the record, visibility, screen size, pixels per inch and frame sizes are the window
+// system's own (window_placement_win.cpp). X11 and the other Qt platforms have no placement
+// record, so there GetWindowPlacement and SetWindowPlacement give each field of the Windows record
+// an equivalent, keeping the ini file's keys, formats and show-command numbers the same on every
+// platform (window_placement.cpp):
 //   Flags           wpfRestoreToMaximized while the window is minimised from maximised; applying
 //                   it makes a minimised window come back maximised. wpfSetMinPosition has no
 //                   effect: X11 has no icon positions.

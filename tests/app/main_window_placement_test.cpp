@@ -30,7 +30,7 @@ using testing::WorkArea;
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
-  return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+  return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height()).toStdString();
 }
 
 class MainWindowPlacement : public ::testing::Test {

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "runtime/file_name.h"
+
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
@@ -108,6 +110,18 @@ TEST_F(ImageFileTest, DevicesAreRefusedWithoutReadingThem) {
   EXPECT_EQ(ErrorOf(link), "Cannot open file \"" + link + "\". Not a regular file");
 }
 #endif
+
+// Names are UTF-8 text; on Windows they must not reach the file system byte by byte.
+TEST_F(ImageFileTest, ACyrillicNameOpensAndIsShownAsWritten) {
+  const fs::path folder = dir_ / PathFromUtf8("Прошивки");
+  fs::create_directories(folder);
+  std::ofstream(folder / PathFromUtf8("образ.bin"), std::ios::binary) << "abc";
+  const std::string name = Utf8FromPath(folder) + "/образ.bin";
+  EXPECT_EQ(LoadImageFile(name), (std::vector<uint8_t>{'a', 'b', 'c'}));
+
+  const std::string missing = Utf8FromPath(folder / PathFromUtf8("нет.bin"));
+  EXPECT_EQ(ErrorOf(missing), "Cannot open file \"" + missing + "\". No such file or directory");
+}
 
 TEST_F(ImageFileTest, RelativeNamesAreShownInFull) {
   fs::path old = fs::current_path();

@@ -7,13 +7,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/placement/placement_record.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+using orvix::testing::ReadWholeFile;
 
 TEST(IniText, FindsKeysWithParenthesesWhateverTheirCaseAndBlanks) {
   const std::string text =
@@ -77,21 +78,8 @@ TEST(IniNumbers, PlacementFileLiesBesideTheExecutable) {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvix-ini-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  fs::path dir_;
+  const orvix::testing::TempFolder folder_{"orvix-ini"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndEachWriteReachesTheFileAtOnce) {
@@ -99,7 +87,7 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndEachWriteReachesTheFileAtOnce) {
   EXPECT_EQ(ini.ReadString("TfmMain", "NormPos", "none"), "none");
   EXPECT_EQ(ini.ReadInteger("TfmMain", "ShowCmd", 7), 7);
   ini.WriteInteger("TfmMain", "ShowCmd", 2);
-  EXPECT_EQ(Slurp(dir_ / "orvix.ini"), "[TfmMain]\nShowCmd=2\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "orvix.ini"), "[TfmMain]\nShowCmd=2\n");
   ini.WriteString("TfmMain", "NormPos(800x600)", "1,2,3,4");
   EXPECT_EQ(TIniFile(ini.FileName()).ReadString("TfmMain", "NormPos(800x600)", ""), "1,2,3,4");
   EXPECT_EQ(ini.ReadInteger("TfmMain", "ShowCmd", 7), 2);
@@ -113,7 +101,7 @@ TEST_F(IniFileTest, RewritingKeepsPermissionsAndLinksAndLeavesNoTemporaryFiles) 
   fs::create_symlink(real, link);
   TIniFile(link.string()).WriteString("A", "x", "2");
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(Slurp(real), "[A]\r\nx=2\r\n");
+  EXPECT_EQ(ReadWholeFile(real), "[A]\r\nx=2\r\n");
   EXPECT_EQ(fs::status(real).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
@@ -149,11 +137,11 @@ TEST_F(IniFileTest, GarbageAndHugeLinesAreReadPastAndKeptByteForByte) {
   EXPECT_EQ(ini.ReadString("TfmMain", "no equals sign", "none"), "none");
   // A new key goes at the end of its section, after whatever else the section holds.
   ini.WriteInteger("TfmMain", "ShowCmd", 1);
-  EXPECT_TRUE(Slurp(dir_ / "orvix.ini") == garbage + "ShowCmd=1\n");
+  EXPECT_TRUE(ReadWholeFile(dir_ / "orvix.ini") == garbage + "ShowCmd=1\n");
   ini.WriteInteger("TfmMain", "Flags", 8);
   std::string expected = garbage + "ShowCmd=1\n";
   expected.replace(expected.find("Flags=7"), 7, "Flags=8");
-  EXPECT_TRUE(Slurp(dir_ / "orvix.ini") == expected);
+  EXPECT_TRUE(ReadWholeFile(dir_ / "orvix.ini") == expected);
 }
 
 TEST_F(IniFileTest, WithoutWritePermissionTheFileStaysAsItWas) {
@@ -161,7 +149,9 @@ TEST_F(IniFileTest, WithoutWritePermissionTheFileStaysAsItWas) {
   const std::string text = "[TfmMain]\r\nFlags=0\r\n";
   std::ofstream(file, std::ios::binary) << text;
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  // Root writes any file: the write is tried by a child that has become nobody (65534).
+  // Root writes any file: the write is tried by a child that has become nobody (65534), who
+  // must reach the file through the test's folder, made private.
+  fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   std::string error;
   int out[2];
   ASSERT_EQ(::pipe(out), 0);
@@ -188,7 +178,7 @@ TEST_F(IniFileTest, WithoutWritePermissionTheFileStaysAsItWas) {
   ::waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(error, "Unable to write to " + file.string());
-  EXPECT_EQ(Slurp(file), text);
+  EXPECT_EQ(ReadWholeFile(file), text);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 

@@ -30,7 +30,7 @@ const char* const kSavedKeys[] = {"FormVersion", "Flags",   "ShowCmd", "PixelsPe
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
-  return "(" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ")";
+  return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height()).toStdString();
 }
 
 int PixelsPerInch() {

@@ -1,0 +1,330 @@
+# The window program under Wine, sourced by scripts/wine-tests.sh once its Wine prefix, COM port
+# map ($work/links/comN), far-end helpers and counters are set up. On an Xvfb display with a
+# window manager it runs the placement record's test program, then orvix.exe as a user would:
+#   - the main window appears with its caption, the image named on the command line loaded;
+#   - "Загрузить" programs orvix-devsim on a COM port whose far end is a pseudo-terminal, and the
+#     simulator's memory equals the image; the exchange window shows while it runs;
+#   - "Выход" closes it and the ini file beside the executable holds the nine keys;
+#   - a placement written the way the Linux build writes it puts the window there, and is saved
+#     back as it was read.
+# Screenshots: build-win/wine-window/*.png (for people to look at). Prints "wine-window: ..." last.
+# Displays are taken from ORVIX_X_DISPLAYS (numbers, default "80 81 82 83 84"): the first free one.
+
+window_caption='Программатор "Orvix"'
+exchange_caption='Обмен'
+window_passed=0
+window_failed=0
+window_pass() { window_passed=$((window_passed + 1)); pass "$@"; }
+window_fail() { window_failed=$((window_failed + 1)); fail "$@"; }
+window_pids=()
+
+stop_window_helpers() { stop_all window_pids; }
+
+# Starts Xvfb on the first free display of the list and sets DISPLAY.
+start_display() {
+  local n
+  for n in ${ORVIX_X_DISPLAYS:-80 81 82 83 84}; do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$logs/xvfb.txt" 2>&1 &
+    window_pids+=($!)
+    for _ in $(seq 100); do
+      [[ -e /tmp/.X11-unix/X$n ]] && { export DISPLAY=:$n; return 0; }
+      kill -0 "${window_pids[-1]}" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  return 1
+}
+
+# The id of the top-level window whose title is exactly $1, empty when there is none.
+window_id() {
+  wmctrl -l 2>/dev/null | awk -v title="$1" '{
+    id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == title) print id }' | head -n 1
+}
+
+# The titles of the top-level windows other than the main one (error boxes, for one).
+other_windows() {
+  wmctrl -l | awk -v title="$window_caption" '{
+    id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 != title) print "\"" $0 "\"" }'
+}
+
+# Waits up to $2 seconds for the window titled $1 and prints its id.
+wait_for_window() {
+  local id
+  for _ in $(seq $(($2 * 5))); do
+    id=$(window_id "$1")
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for process $1 to end; its status is left in window_status.
+wait_for_exit() {
+  for _ in $(seq $(($2 * 5))); do
+    kill -0 "$1" 2>/dev/null || { wait "$1"; window_status=$?; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# A click into the client area of window $1 at client point $2,$3.
+click() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# A screenshot of the screen, or of window $2 with its frame cut out of one. ImageMagick's own
+# window capture can wait for ever on a window that goes away meanwhile, so the screen is taken.
+shot() {
+  local crop=()
+  if [[ $2 != root ]]; then
+    local geometry
+    geometry=$(xwininfo -frame -id "$2" 2>/dev/null | awk '
+      /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+      /Width:/ { w = $NF } /Height:/ { h = $NF }
+      END { if (w != "") printf "%dx%d+%d+%d", w, h, x, y }')
+    [[ -n $geometry ]] && crop=(-crop "$geometry" +repage)
+  fi
+  timeout 20 import -window root "${crop[@]}" "$shots/$1.png" 2>/dev/null
+}
+
+# Top-left corner of window $1's client area on the screen.
+client_origin() {
+  xwininfo -id "$1" 2>/dev/null | awk '
+    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    END { if (x != "") print x, y }'
+}
+
+# Top-left corner of window $1's frame (the window manager's decoration) on the screen.
+frame_origin() {
+  xwininfo -id "$1" 2>/dev/null | awk '
+    /Absolute upper-left X/ { ax = $NF } /Absolute upper-left Y/ { ay = $NF }
+    /Relative upper-left X/ { rx = $NF } /Relative upper-left Y/ { ry = $NF }
+    END { if (ax != "") print ax - rx, ay - ry }'
+}
+
+# Starts the Linux build's window program in folder $1 and leaves its window id in
+# linux_window and its process in linux_pid.
+run_linux_window() {
+  (cd "$1" && QT_QPA_PLATFORM=xcb exec ./orvix </dev/null >>"$logs/linux-orvix.txt" 2>&1) &
+  linux_pid=$!
+  linux_window=$(wait_for_window "$window_caption" 30) && sleep 1 && return 0
+  kill "$linux_pid" 2>/dev/null
+  return 1
+}
+
+close_linux_window() {
+  click "$1" 332 76
+  wait_for_exit "$linux_pid" 30 || kill "$linux_pid" 2>/dev/null
+}
+
+ini_value() {
+  tr -d '\r' <"$1" | sed -n "s/^$2=//p" | head -n 1
+}
+
+run_window_tests() {
+  local exe=$root/$win_build/app/orvix.exe started=$SECONDS
+  echo "== wine: orvix.exe, the window program"
+  if [[ $window_built -eq 0 || ! -f $exe ]]; then
+    echo "wine-window: SKIPPED: ${ORVIX_WINE_WINDOW_SKIPPED:-orvix.exe was not built (no Qt for \
+Windows; scripts/windows-qt.sh builds it)}"
+    return 1
+  fi
+  "$root/scripts/bootstrap.sh" winwindow || { window_fail "the window tools did not install"; return; }
+  # Wine turns the Unix command line into the Windows one in the locale's character set: the
+  # Cyrillic file name below must arrive as UTF-8 is read.
+  local -x LC_ALL=C.UTF-8
+  shots=$root/$win_build/wine-window
+  rm -rf "$shots"
+  mkdir -p "$shots"
+
+  if ! start_display; then
+    window_fail "no free X display among ${ORVIX_X_DISPLAYS:-80 81 82 83 84} (log: $logs/xvfb.txt)"
+    return
+  fi
+  openbox --sm-disable >"$logs/openbox.txt" 2>&1 &
+  window_pids+=($!)
+  for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.2; done
+  note "display $DISPLAY with openbox"
+
+  # Wine's desktop process takes the display it starts with: start the server again on this one.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w
+  setsid wineserver -p 120 </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+
+  local passed_before=$passed failed_before=$failed
+  run_gtest placement_win_tests "$root/$win_build/tests/placement/placement_win_tests.exe"
+  window_passed=$((window_passed + passed - passed_before))
+  window_failed=$((window_failed + failed - failed_before))
+
+  # Cyrillic folder and file names: the program must open them as the user typed them.
+  local app=$work/Программатор image=$work/Прошивки/образ.bin
+  mkdir -p "$app" "${image%/*}"
+  cp "$exe" "$app/orvix.exe"
+  head -c 30000 /dev/urandom >"$image"
+  local image_win
+  image_win=$(winepath -w "$image" 2>/dev/null </dev/null) || image_win=$image
+
+  rm -f "$work/links/com14"
+  if ! start_far_end window_pty devsim-window "$devsim" --name COM14 --device 0 --realtime \
+       --timeout 180 --save "$work/window-memory.bin"; then
+    window_fail "orvix-devsim did not start"
+    return
+  fi
+  local sim_pid=${far_ends[-1]}
+  ln -s "$window_pty" "$work/links/com14"
+
+  (cd "$app" && exec wine orvix.exe "$image_win" </dev/null >"$logs/orvix-window.txt" 2>&1) &
+  local app_pid=$!
+  local main
+  if ! main=$(wait_for_window "$window_caption" 90); then
+    window_fail "no window captioned '$window_caption' within 90 s (log: $logs/orvix-window.txt)"
+    shot no-main-window root
+    kill "$app_pid" 2>/dev/null
+    return
+  fi
+  window_pass "the main window appears captioned '$window_caption'"
+  sleep 1
+  shot main-window "$main"
+  local others
+  others=$(other_windows)
+  if [[ -z $others ]]; then
+    window_pass "the image named on the command line loads without an error box"
+  else
+    window_fail "other windows beside the main one after the start: $others"
+    shot start-error root
+  fi
+  local first_origin
+  first_origin=$(client_origin "$main")
+
+  click "$main" 52 76
+  local exchange
+  if exchange=$(wait_for_window "$exchange_caption" 30); then
+    sleep 1
+    shot exchange-window "$exchange"
+    shot exchange-screen root
+    window_pass "'Загрузить' opens the exchange window '$exchange_caption'"
+  else
+    window_fail "'Загрузить' opened no window captioned '$exchange_caption'"
+    shot no-exchange-window root
+  fi
+
+  if wait_for_exit "$sim_pid" 150; then
+    local sim_status=$window_status
+    far_ends=()
+    if [[ $sim_status -eq 0 ]] && cmp -s "$image" "$work/window-memory.bin"; then
+      window_pass "the device's memory equals the 30000-byte image"
+    else
+      window_fail "simulator exit $sim_status, memory $(cmp -s "$image" "$work/window-memory.bin" &&
+        echo equal || echo differs) (log: $logs/devsim-window.txt)"
+    fi
+  else
+    window_fail "the simulator was not programmed within 150 s"
+  fi
+  for _ in $(seq 50); do [[ -z $(window_id "$exchange_caption") ]] && break; sleep 0.2; done
+  sleep 1
+  shot main-window-after-run "$main"
+
+  click "$main" 332 76
+  if wait_for_exit "$app_pid" 30; then
+    window_pass "'Выход' ends the program (exit $window_status)"
+  else
+    window_fail "'Выход' did not end the program within 30 s"
+    kill "$app_pid" 2>/dev/null
+    return
+  fi
+
+  local ini=$app/orvix.ini keys expected_keys
+  expected_keys="FormVersion Flags ShowCmd PixelsPerInch MinMaxPos(1024x768) MinMaxPos NormPos(1024x768) NormPos Visible"
+  keys=$(tr -d '\r' <"$ini" 2>/dev/null | sed -n 's/^\([^=[]*\)=.*/\1/p' | tr '\n' ' ')
+  if [[ "$(head -n 1 "$ini" 2>/dev/null)" == $'[TfmMain]\r' && "${keys% }" == "$expected_keys" &&
+        $(ini_value "$ini" Visible) == 0 && $(grep -c $'\r$' "$ini") -eq 10 ]]; then
+    window_pass "orvix.ini beside the executable holds [TfmMain] and its nine keys, in CR LF lines"
+  else
+    window_fail "orvix.ini: $(tr '\r' '|' <"$ini" 2>/dev/null | tr '\n' ' ')"
+  fi
+
+  # Both builds read each other's files: the Linux build opens where this file says, then
+  # writes a file of its own (LF lines) with the window moved, which orvix.exe follows.
+  local linux_app=$work/linux
+  mkdir -p "$linux_app"
+  if ! cmake --build "$root/$linux_build" -j"$jobs" --target orvix >"$logs/linux-orvix-build.txt" 2>&1; then
+    window_fail "the Linux window program did not build (log: $logs/linux-orvix-build.txt)"
+  else
+    cp "$root/$linux_build/app/orvix" "$linux_app/orvix"
+    local norm left top right bottom
+    norm=$(ini_value "$ini" NormPos)
+    IFS=, read -r left top right bottom <<<"$norm"
+    cp "$ini" "$linux_app/orvix.ini"
+    run_linux_window "$linux_app" && local linux_main=$linux_window || linux_main=""
+    if [[ -n $linux_main && "$(frame_origin "$linux_main")" == "$left $top" ]]; then
+      window_pass "the Linux build opens at the place orvix.exe saved ($norm)"
+    else
+      window_fail "the Linux build's frame is at '$(frame_origin "$linux_main")', orvix.exe saved $norm"
+    fi
+    [[ -n $linux_main ]] && close_linux_window "$linux_main"
+
+    rm -f "$linux_app/orvix.ini"
+    if run_linux_window "$linux_app"; then
+      wmctrl -i -r "$linux_window" -e 0,60,40,-1,-1
+      sleep 1
+      close_linux_window "$linux_window"
+    fi
+    local moved
+    moved=$(ini_value "$linux_app/orvix.ini" NormPos 2>/dev/null)
+    if [[ -z $moved ]]; then
+      window_fail "the Linux build wrote no NormPos"
+    else
+      cp "$linux_app/orvix.ini" "$ini"
+      # "/l" this time: the frame-log switch, not an image file to open.
+      (cd "$app" && exec wine orvix.exe /l </dev/null >"$logs/orvix-window-2.txt" 2>&1) &
+      app_pid=$!
+      if main=$(wait_for_window "$window_caption" 90); then
+        sleep 1
+        shot main-window-moved root
+        others=$(other_windows)
+        if [[ -z $others ]]; then
+          window_pass "'/l' is taken as the frame-log switch, not as an image to open"
+        else
+          window_fail "other windows beside the main one after starting with '/l': $others"
+        fi
+        local mleft mtop x0 y0 x1 y1
+        IFS=, read -r mleft mtop _ <<<"$moved"
+        read -r x0 y0 <<<"$first_origin"
+        read -r x1 y1 <<<"$(client_origin "$main")"
+        if [[ -n $x1 && $((x0 - x1)) -eq $((left - mleft)) && $((y0 - y1)) -eq $((top - mtop)) ]]; then
+          window_pass "orvix.exe opens where the Linux build's file says ($moved)"
+        else
+          window_fail "orvix.exe's client at $x1,$y1 for $moved; it was at $x0,$y0 for $norm"
+        fi
+        # The close box this time, as a user would.
+        wmctrl -c "$window_caption"
+        # The main window's size is fixed, so its frame is the window system's own: the place
+        # comes back as the Linux build wrote it, the size as orvix.exe saved it the first time.
+        local expected_norm="$mleft,$mtop,$((mleft + right - left)),$((mtop + bottom - top))"
+        if wait_for_exit "$app_pid" 30 && [[ $(ini_value "$ini" NormPos) == "$expected_norm" &&
+              $(grep -c $'\r' "$ini") -eq 0 ]]; then
+          window_pass "closing saves that place back ($expected_norm), keeping the file's LF lines"
+        else
+          window_fail "after closing: NormPos '$(ini_value "$ini" NormPos)', expected '$expected_norm'"
+          kill "$app_pid" 2>/dev/null
+        fi
+      else
+        window_fail "the second start showed no main window (log: $logs/orvix-window-2.txt)"
+        kill "$app_pid" 2>/dev/null
+      fi
+    fi
+  fi
+
+  wineserver -k >/dev/null 2>&1
+  stop_window_helpers
+  unset DISPLAY
+  note "screenshots: $shots; the window part took $((SECONDS - started)) s"
+}
+
+if run_window_tests || [[ $window_passed -gt 0 || $window_failed -gt 0 ]]; then
+  echo "wine-window: $window_passed passed, $window_failed failed"
+fi
+stop_window_helpers
