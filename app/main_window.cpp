@@ -17,6 +17,7 @@
 #include "app/placement/form_position.h"
 #include "app/user_files.h"
 #include "exchange/image_file.h"
+#include "runtime/file_name.h"
 #include "runtime/message_loop.h"
 #include "ui_main_window.h"
 
@@ -186,8 +187,8 @@ void TfmMain::FormCreate(const QStringList& args) {
   const UserFiles files = LocateUserFiles(
       QFileInfo(QCoreApplication::applicationFilePath()).filesystemAbsoluteFilePath());
   PrepareIniFile(files);
-  PlacementStore.SetIniFileName(files.IniFile.string());
-  frame_log_file_ = files.FrameLog.string();
+  PlacementStore.SetIniFileName(Utf8FromPath(files.IniFile));
+  frame_log_file_ = Utf8FromPath(files.FrameLog);
   if (log_frames_) MakeFolderFor(files.FrameLog);
   OpenDialog.InitialDir = QCoreApplication::applicationDirPath();
   if (!log_frames_ && !args.isEmpty()) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "app/placement/placement_record.h"
+#include "runtime/file_name.h"
 
 namespace fs = std::filesystem;
 
@@ -56,7 +57,7 @@ UserFiles ChooseUserFiles(const fs::path& executable, FilePlatform platform,
                           const EnvironmentLookup& env,
                           const std::function<bool(const fs::path&)>& can_write_beside,
                           const std::function<bool(const fs::path&)>& exists) {
-  const fs::path beside_ini = PlacementIniFileName(executable.string());
+  const fs::path beside_ini = PathFromUtf8(PlacementIniFileName(Utf8FromPath(executable)));
   const fs::path beside_log = executable.parent_path() / kFrameLogName;
   UserFiles files{beside_ini, beside_log, std::nullopt};
 
