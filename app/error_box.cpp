@@ -18,9 +18,16 @@ QString ErrorText(std::exception_ptr error) {
   }
 }
 
+void ShowModalBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+  QMessageBox box(icon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+  box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+  box.exec();
+}
+
 void ShowErrorBox(const QString& message) {
-  QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(), message,
-                        QMessageBox::Ok);
+  QWidget* front = QApplication::activeModalWidget();
+  if (!front) front = QApplication::activeWindow();
+  ShowModalBox(front, QMessageBox::Critical, message);
 }
 
 void InstallErrorBox(TUserDialogs& dialogs) {

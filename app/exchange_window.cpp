@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/placement/window_placement.h"
 #include "runtime/message_loop.h"
 #include "ui_exchange_window.h"
 
@@ -64,7 +65,7 @@ void TfrmTrans::SetMainStatusPanel(TStatusPanel panel, const std::string& text) 
 }
 
 void TfrmTrans::ShowMessage(const std::string& text) {
-  dialogs_.ShowMessage(*this, owner_.windowTitle(), QString::fromStdString(text));
+  dialogs_.ShowMessage(*this, QString::fromStdString(text));
 }
 
 void TfrmTrans::Close(TModalResult result) {
@@ -72,6 +73,7 @@ void TfrmTrans::Close(TModalResult result) {
   // a failure.
   if (ended_) return;
   ended_ = true;
+  CloseOwnedBoxes(*this);
   done(result);
 }
 
@@ -81,7 +83,9 @@ void TfrmTrans::reject() {
 
 void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) CentreOnOwner();
+  if (event->spontaneous()) return;
+  CentreOnOwner();
+  AgainWhenFramed(*this, [this] { CentreOnOwner(); });
 }
 
 // Qt's own placement of a dialog guesses a title bar where the window system has none yet and

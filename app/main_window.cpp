@@ -4,10 +4,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolButton>
 #include <QValidator>
 
 #include "app/hex_text.h"
@@ -27,6 +30,8 @@ namespace orvix {
 namespace {
 
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
+constexpr int kDesignedFontPixels = 11;  // MS Sans Serif, 8 points
+constexpr int kSmallestFontPixels = 8;
 
 // Four hexadecimal positions, letters shown in upper case. It governs typing only: a text the
 // program writes into the field is kept as it is, whatever its length.
@@ -51,6 +56,11 @@ bool IsLogSwitch(const QString& arg) {
 
 uint16_t AddressFrom(const QComboBox& field) {
   return static_cast<uint16_t>(HexTextToInt(field.currentText().toStdString()));
+}
+
+// A cleared field reads as 0: the spin box keeps its last valid value while its text is empty.
+uint8_t DeviceNumberFrom(const QSpinBox& field) {
+  return field.cleanText().trimmed().isEmpty() ? 0 : static_cast<uint8_t>(field.value());
 }
 
 // Connects a handler that may raise: what it raises goes to the error box, not through Qt.
@@ -78,16 +88,18 @@ void TfmMain::SetupComponents() {
   QFont small = font();
   small.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                      QStringLiteral("Arial")});
-  small.setPixelSize(11);
+  small.setPixelSize(kDesignedFontPixels);
   setFont(small);
+  setWindowTitle(ApplicationTitle());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(385, 114);
 
-  file_button_ = ui_->beFileName->addAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))),
-                                            QLineEdit::TrailingPosition);
-  file_button_->setObjectName(QStringLiteral("beFileNameButton"));
-  Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
+  SetupFileButton();
+
+  // What the field shows once the user leaves it empty is what a run programs: 0, not the last
+  // number.
+  ui_->seNumberDevice->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 
   for (QComboBox* address : {ui_->cbStartAddress, ui_->cbStopAddress})
     address->setValidator(new AddressValidator(address));
@@ -96,6 +108,8 @@ void TfmMain::SetupComponents() {
   Guarded(ui_->bbStart, &QPushButton::clicked, this, [this] { bbStartClick(); });
   ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
   connect(ui_->BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+
+  FitFontToTexts();
 
   QStatusBar& status_bar = *ui_->sbStatusBar;
   status_bar.setFixedHeight(19);
@@ -107,6 +121,63 @@ void TfmMain::SetupComponents() {
     // The last panel takes the rest of the bar: the status texts are longer than 50 pixels.
     if (i + 1 < kStatusPanels) panels_[i]->setMaximumWidth(50);
     status_bar.addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
+  }
+}
+
+// The picture button at the right end of the file field. A button of our own rather than the
+// field's action icon, which takes no focus: this one is in the Tab order right after the field
+// and is pressed with Space like any button; F4 or Alt+Down in the field press it too, as they
+// open a combo box's list.
+void TfmMain::SetupFileButton() {
+  QLineEdit& field = *ui_->beFileName;
+  file_button_ = new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(),
+                             this);
+  file_button_->setObjectName(QStringLiteral("beFileNameButton"));
+  Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
+
+  auto* button = new QToolButton(&field);
+  button->setObjectName(QStringLiteral("beFileNameButton"));
+  button->setDefaultAction(file_button_);
+  button->setFocusPolicy(Qt::TabFocus);
+  button->setAutoRaise(true);
+  button->setCursor(Qt::ArrowCursor);
+  button->setIconSize(QSize(14, 12));
+  // A flat button shows its focus too faintly to be found with Tab.
+  button->setStyleSheet(QStringLiteral(
+      "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"));
+  const int side = field.height() - 4;
+  button->setFixedSize(side + 2, side);
+  auto* row = new QHBoxLayout(&field);
+  row->setContentsMargins(0, 0, 2, 0);
+  row->addStretch();
+  row->addWidget(button);
+  field.setTextMargins(0, 0, button->width(), 0);
+  QWidget::setTabOrder(&field, button);
+  QWidget::setTabOrder(button, ui_->cbStartAddress);
+}
+
+// The controls keep their designed places; the font gives way instead. Each label may reach to
+// the field it names, and each text must fit its control whole. A face with Arial's metrics
+// (Liberation Sans on a desktop) fits at the designed size; a wider one, such as DejaVu Sans where
+// no desktop fonts are installed, is made a pixel or two smaller until every text fits.
+void TfmMain::FitFontToTexts() {
+  const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
+                                                   {ui_->Label2, ui_->cbStopAddress},
+                                                   {ui_->Label3, ui_->seNumberDevice}};
+  for (const auto& [label, field] : labelled)
+    label->resize(field->x() - label->x(), label->height());
+  const auto texts_fit = [&] {
+    for (const auto& [label, field] : labelled)
+      if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+        return false;
+    for (const QPushButton* button : {ui_->bbStart, ui_->BitBtn2})
+      if (button->sizeHint().width() > button->width()) return false;
+    return true;
+  };
+  QFont fitted = font();
+  while (!texts_fit() && fitted.pixelSize() > kSmallestFontPixels) {
+    fitted.setPixelSize(fitted.pixelSize() - 1);
+    setFont(fitted);
   }
 }
 
@@ -170,7 +241,7 @@ QString TfmMain::StatusPanel(TStatusPanel panel) const {
 
 TExchangeSettings TfmMain::RunSettings() const {
   TExchangeSettings settings;
-  settings.DeviceNumber = static_cast<uint8_t>(ui_->seNumberDevice->value());
+  settings.DeviceNumber = DeviceNumberFrom(*ui_->seNumberDevice);
   settings.StartAddress = AddressFrom(*ui_->cbStartAddress);
   settings.StopAddress = AddressFrom(*ui_->cbStopAddress);
   settings.ImageData = ImageData();
@@ -195,6 +266,13 @@ void TfmMain::showEvent(QShowEvent* event) {
 
 // Enter presses the focused button, or else the default button, as in a dialog.
 void TfmMain::keyPressEvent(QKeyEvent* event) {
+  const bool opens_list = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
+  const bool opens_list_alt = event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier;
+  if ((opens_list || opens_list_alt) && focusWidget() == ui_->beFileName) {
+    file_button_->trigger();
+    event->accept();
+    return;
+  }
   if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
     QMainWindow::keyPressEvent(event);
     return;

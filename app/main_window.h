@@ -66,11 +66,13 @@ class TfmMain : public QMainWindow, public TStatusSink {
 
  private:
   void SetupComponents();
+  void SetupFileButton();
+  void FitFontToTexts();
   void ClearImage();
 
   std::unique_ptr<Ui_TfmMain> ui_;
   TUserDialogs& dialogs_;
-  QAction* file_button_ = nullptr;  // the picture button at the right end of beFileName
+  QAction* file_button_ = nullptr;  // what the picture button at the right end of beFileName does
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::string frame_log_file_;  // out.txt for a run started with "/l"; set by FormCreate

@@ -2,11 +2,21 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "app/error_box.h"
 #include "app/exchange_window.h"
 
 namespace orvix {
+
+QString ApplicationTitle() {
+  return QStringLiteral("Программатор \"Orvix\"");
+}
+
+void CloseOwnedBoxes(QWidget& window) {
+  for (QMessageBox* box : window.findChildren<QMessageBox*>())
+    if (box->isVisible()) box->done(QMessageBox::Ok);
+}
 
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings) {
   auto dialog = std::make_unique<QFileDialog>(parent);
@@ -26,17 +36,39 @@ std::optional<QString> TScreenDialogs::ChooseFile(QWidget* parent, const TOpenDi
   return dialog->selectedFiles().first();
 }
 
+namespace {
+
+// However a modal window ends, the window under it is active again with the focus where it was:
+// a window manager need not activate it when the dialog goes, least of all right after a box.
+class FocusReturn {
+ public:
+  explicit FocusReturn(QWidget& owner) : window_(owner.window()), focus_(window_->focusWidget()) {}
+  ~FocusReturn() {
+    if (!window_ || !window_->isVisible()) return;
+    window_->activateWindow();
+    if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::ActiveWindowFocusReason);
+  }
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> focus_;
+};
+
+}  // namespace
+
 int TScreenDialogs::RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
                                 bool log_frames) {
+  const FocusReturn focus_return(owner);
   // The window is gone before this returns, whatever happened.
   const auto window =
       std::make_unique<TfrmTrans>(owner, status, *this, std::move(settings), log_frames);
   return window->exec();
 }
 
-void TScreenDialogs::ShowMessage(QWidget& parent, const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, &parent);
-  box.exec();
+void TScreenDialogs::ShowMessage(QWidget& parent, const QString& text) {
+  ShowModalBox(&parent, QMessageBox::NoIcon, text);
 }
 
 void TScreenDialogs::ShowError(const QString& message) {

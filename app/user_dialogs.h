@@ -23,6 +23,14 @@ struct TOpenDialog {
   QString InitialDir;
 };
 
+// The caption of every box the program shows: the application's title, which is also the main
+// window's.
+QString ApplicationTitle();
+
+// A window that ends takes its boxes with it: each one still open is closed as if its OK had been
+// pressed, so that no box stays on the screen for a window that is gone.
+void CloseOwnedBoxes(QWidget& window);
+
 // The real dialog as the settings describe it: first filter selected, names that do not exist
 // accepted (they fail when loaded), the system's own title.
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
@@ -47,9 +55,10 @@ class TUserDialogs {
   // the run starts reaches the caller, and no window is shown then.
   virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
                           bool log_frames) = 0;
-  // A plain message box with an OK button over `parent`; returns once the user has closed it.
-  virtual void ShowMessage(QWidget& parent, const QString& title, const QString& text) = 0;
-  // The application's standard error box.
+  // A plain message box with an OK button, modal to `parent`; returns once the user has closed
+  // it, or once `parent` has closed it as it ended (CloseOwnedBoxes).
+  virtual void ShowMessage(QWidget& parent, const QString& text) = 0;
+  // The application's standard error box, modal to the window in front.
   virtual void ShowError(const QString& message) = 0;
 };
 
@@ -58,7 +67,7 @@ class TScreenDialogs : public TUserDialogs {
   std::optional<QString> ChooseFile(QWidget* parent, const TOpenDialog& settings) override;
   int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
                   bool log_frames) override;
-  void ShowMessage(QWidget& parent, const QString& title, const QString& text) override;
+  void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
 };
 

@@ -16,4 +16,7 @@ TPosition FormPosition(const QWidget& window);  // poDesigned unless set
 // per screen on the platforms Qt runs on, so both centrings mean the same); otherwise leaves it.
 void PlaceAtShowing(QWidget& window);
 
+// Centres the window's outer frame, title bar included, on the primary screen's work area.
+void CentreOnWorkArea(QWidget& window);
+
 }  // namespace orvix

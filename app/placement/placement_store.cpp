@@ -187,6 +187,10 @@ void TPlacementStore::AdjustMaximizedPosition() {
   const TPlacementPoint border = FrameBorderSize(window);
   placement.MaxPosition = {-border.X, -border.Y};
   SetWindowPlacement(window, placement);
+  // The border is known only once the window is framed: until then it counts as none.
+  AgainWhenFramed(window, [store = QPointer<TPlacementStore>(this)] {
+    if (store && store->owner_) store->AdjustMaximizedPosition();
+  });
 }
 
 void TPlacementStore::SaveFormPlacement() {

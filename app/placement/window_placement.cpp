@@ -21,6 +21,22 @@ QRect WorkArea() {
   return screen ? screen->availableGeometry() : QRect();
 }
 
+// The file holds device pixels, as the Windows build writes them, whatever the scale Qt applies
+// (QT_SCALE_FACTOR, QT_FONT_DPI, a high-density screen): Qt's own coordinates are device pixels
+// divided by the screen's device pixel ratio.
+double DeviceScale() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+int32_t ToDevice(int logical) {
+  return qRound(logical * DeviceScale());
+}
+
+int FromDevice(int32_t device) {
+  return qRound(device / DeviceScale());
+}
+
 TPlacementPoint StoredPoint(const QWidget& window, const char* property) {
   const QVariant v = window.property(property);
   if (!v.isValid()) return {-1, -1};
@@ -47,9 +63,7 @@ QRect NormalFrame(const QWidget& window) {
   return normal.marginsAdded(FrameMargins(window));
 }
 
-QRect KeptOnScreen(QRect frame) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(frame)) return frame;
+QRect InsideWorkArea(QRect frame) {
   const QRect area = WorkArea();
   if (area.isEmpty()) return frame;
   frame.moveLeft(std::clamp(frame.left(), area.left(),
@@ -59,16 +73,17 @@ QRect KeptOnScreen(QRect frame) {
   return frame;
 }
 
+bool OnAnyScreen(const QRect& frame) {
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(frame)) return true;
+  return false;
+}
+
 void SetNormalFrame(QWidget& window, const QRect& frame) {
   // A maximised window's normal rectangle cannot be set on its own here.
   if (window.isMaximized() || window.isFullScreen()) return;
   const QRect current = window.frameGeometry();
-  if (frame.topLeft() != current.topLeft()) {
-    window.move(frame.topLeft());
-    // Before the window manager has framed a window Qt does not know the frame, and would put
-    // the client where the frame belongs; placing the frame itself lets the manager do it.
-    if (QWindow* handle = window.windowHandle()) handle->setFramePosition(frame.topLeft());
-  }
+  if (frame.topLeft() != current.topLeft()) MoveFrameTo(window, frame.topLeft());
   const QSize client = frame.size() - (current.size() - window.size());
   if (client != window.size() && client.isValid()) window.resize(client);
 }
@@ -107,17 +122,31 @@ TWindowPlacement GetWindowPlacement(const QWidget& window) {
   p.MinPosition = StoredPoint(window, kMinPositionProperty);
   p.MaxPosition = StoredPoint(window, kMaxPositionProperty);
   const QRect frame = NormalFrame(window).translated(-WorkArea().topLeft());
-  p.NormalPosition = {frame.left(), frame.top(), frame.left() + frame.width(),
-                      frame.top() + frame.height()};
+  p.NormalPosition = {ToDevice(frame.left()), ToDevice(frame.top()),
+                      ToDevice(frame.left() + frame.width()), ToDevice(frame.top() + frame.height())};
   return p;
 }
 
 void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
-  StorePoint(window, kMinPositionProperty, placement.MinPosition);
+  // As on Windows: the minimised position is taken only when the flags ask for it; otherwise the
+  // window keeps its own (-1, -1 for one that has none).
+  if (placement.Flags & wpfSetMinPosition)
+    StorePoint(window, kMinPositionProperty, placement.MinPosition);
   StorePoint(window, kMaxPositionProperty, placement.MaxPosition);
   const TPlacementRect& r = placement.NormalPosition;
-  const QRect frame(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-  SetNormalFrame(window, KeptOnScreen(frame.translated(WorkArea().topLeft())));
+  const QRect frame = QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
+                            FromDevice(r.Bottom - r.Top))
+                          .translated(WorkArea().topLeft());
+  if (OnAnyScreen(frame)) {
+    SetNormalFrame(window, frame);
+  } else {
+    SetNormalFrame(window, InsideWorkArea(frame));
+    // Brought back with the frame unknown, the title bar's height would hang below the edge.
+    AgainWhenFramed(window, [&window] {
+      if (!window.isMaximized() && !window.isMinimized())
+        MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
+    });
+  }
   ApplyShowCommand(window, placement);
 }
 
@@ -129,18 +158,20 @@ bool IsWindowVisible(const QWidget& window) {
 TScreenSize PrimaryScreenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {};
-  return {screen->size().width(), screen->size().height()};
+  return {ToDevice(screen->size().width()), ToDevice(screen->size().height())};
 }
 
+// Qt divides the screen's logical density by the scale it applies; the file keeps the screen's
+// own, as Windows reports it.
 int32_t ScreenPixelsPerInch() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? qRound(screen->logicalDotsPerInch()) : 96;
+  return screen ? qRound(screen->logicalDotsPerInch() * screen->devicePixelRatio()) : 96;
 }
 
 TPlacementPoint FrameBorderSize(const QWidget& window) {
   if (window.windowFlags() & Qt::FramelessWindowHint) return {0, 0};
   const QMargins m = FrameMargins(window);
-  return {m.left(), m.bottom()};
+  return {ToDevice(m.left()), ToDevice(m.bottom())};
 }
 
 }  // namespace orvix

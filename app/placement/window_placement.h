@@ -11,17 +11,22 @@
 //   ShowCmd         2 minimised, 3 maximised, 1 otherwise. Applying one sets the window state:
 //                   1 and 9 normal, 2, 6 and 7 minimised, 3 maximised; 0, 4, 5 and 8 leave it.
 //                   Visibility is never changed by a record.
-//   MinPosition,    kept with the window and given back as they were set; window managers place
-//   MaxPosition     minimised and maximised windows themselves.
+//   MinPosition     -1, -1 unless a record with wpfSetMinPosition set it; then kept with the
+//                   window and given back as set. Window managers place minimised windows.
+//   MaxPosition     kept with the window and given back as set; window managers place maximised
+//                   windows themselves.
 //   NormalPosition  the window's outer (frame) rectangle in its normal state, relative to the
-//                   primary screen's work area. A rectangle that would put the window wholly
+//                   primary screen's work area, in device pixels. A rectangle that would put the window wholly
 //                   off every screen is moved into the work area, as Windows does. The frame's
 //                   size is known only once a window manager has framed the window; until then
 //                   the outer rectangle is the window's own.
 #pragma once
 
+#include <functional>
+
 #include "app/placement/placement_record.h"
 
+class QPoint;
 class QWidget;
 
 namespace orvix {
@@ -48,14 +53,26 @@ struct TScreenSize {
   int32_t Width = 0;
   int32_t Height = 0;
 };
+// In device pixels, and the screen's own logical density: what Windows reports, whatever scale Qt
+// applies.
 TScreenSize PrimaryScreenSize();
 int32_t ScreenPixelsPerInch();
 
+// Qt learns a window's frame only once the window manager has framed it, some time after the
+// window was first shown; until then the frame is taken for the window itself. A window placed
+// before that must be placed again as soon as the frame is known: `call` runs once then, or never
+// when the frame is known already (or never comes, as without a window manager).
+bool IsFramed(const QWidget& window);
+void AgainWhenFramed(QWidget& window, std::function<void()> call);
+
+// Puts the window's outer frame, title bar included, at the point (Qt's coordinates).
+void MoveFrameTo(QWidget& window, const QPoint& frame_top_left);
+
 // Whether the user can resize the window: only then does a restore also set its size.
 bool HasSizeableFrame(const QWidget& window);
-// Width and height of the border the window manager draws around the window (0, 0 without a
-// frame or before the window is framed): a maximised window's frame corner lies this far beyond
-// the work area.
+// Width and height in device pixels of the border the window manager draws around the window
+// (0, 0 without a frame or before the window is framed): a maximised window's frame corner lies
+// this far beyond the work area.
 TPlacementPoint FrameBorderSize(const QWidget& window);
 
 }  // namespace orvix

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -288,6 +289,89 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
   EXPECT_TRUE(watch_.progress.empty());
 }
 
+// After every way the window ends the main window is active again, with the focus on the control
+// that had it, so the keyboard goes on where the user left it.
+TEST_F(ExchangeWindow, TheMainWindowIsActiveAgainWithItsFocusAfterEveryEnding) {
+  QSpinBox& number = Child<QSpinBox>(*main_, "seNumberDevice");
+  QPushButton& load = Child<QPushButton>(*main_, "bbStart");
+  const auto expect_focus_back = [&](QWidget& focused) {
+    // Activation goes through the window system: it comes, or not, once events are processed.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(main_.get()));
+    EXPECT_EQ(QApplication::activeWindow(), main_.get());
+    EXPECT_EQ(QApplication::focusWidget(), &focused);
+  };
+  const auto focus = [&](QWidget& control) {
+    main_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main_.get()));
+    control.setFocus();
+  };
+  {
+    PortsVariable no_ports("");
+    LoadImage(Random(10));
+    const std::pair<const char*, WindowWatch::Step> endings[] = {
+        {"stop button", [](TfrmTrans& w) { return Child<QPushButton>(w, "bbStop").click(), true; }},
+        {"Esc", [](TfrmTrans& w) { return QTest::keyClick(&w, Qt::Key_Escape), true; }},
+        {"close box", [](TfrmTrans& w) { return w.close(), true; }},
+        // The give-up: its box first, then the window closes, as the run does it.
+        {"give-up", [](TfrmTrans& w) {
+           w.ShowMessage(kTextNoAnswer);
+           w.Close(mrCancel);
+           return true;
+         }}};
+    for (const auto& [how, step] : endings) {
+      SCOPED_TRACE(how);
+      focus(number);
+      Load(step);
+      ASSERT_EQ(result_, 2);
+      expect_focus_back(number);
+    }
+  }
+  SimulatedPorts ports;
+  ports.Add("COM1");
+  focus(load);
+  Load();
+  ASSERT_EQ(result_, 1);
+  expect_focus_back(load);
+
+  // A run that cannot start shows its error, and no window.
+  PortsVariable broken("COM1");
+  focus(number);
+  Load();
+  EXPECT_EQ(watch_.shown, 5);
+  expect_focus_back(number);
+}
+
+// A box shown for the window (an error while it runs, the give-up) goes with it: Load returns
+// with no box left on the screen.
+TEST_F(ExchangeWindow, NoBoxOutlivesTheWindow) {
+  PortsVariable no_ports("");
+  LoadImage(Random(10));
+  dialogs_.real_boxes = true;
+  const auto open_boxes = [] {
+    int open = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) open += w->isVisible() && qobject_cast<QMessageBox*>(w);
+    return open;
+  };
+  int step = 0;
+  Load([&](TfrmTrans& w) {
+    switch (step++) {
+      case 0:  // as a frame log that cannot be written raises
+        QTimer::singleShot(0, &w, [] { throw std::runtime_error("Unable to write to out.txt"); });
+        return false;
+      case 1:
+        return false;
+      default:
+        EXPECT_EQ(open_boxes(), 1);
+        EXPECT_EQ(qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->parentWidget(), &w);
+        Child<QPushButton>(w, "bbStop").click();
+        return true;
+    }
+  });
+  EXPECT_EQ(result_, 2);
+  EXPECT_EQ(errors_, QStringList{"Unable to write to out.txt"});
+  EXPECT_EQ(open_boxes(), 0);
+}
+
 TEST_F(ExchangeWindow, StaysOnScreenOverAMainWindowPushedPastTheEdge) {
   PortsVariable no_ports("");
   LoadImage(Random(10));
@@ -456,6 +540,7 @@ TEST_F(ExchangeWindow, SlowGivesUpWhenABlockIsUnansweredTwice) {
   EXPECT_EQ(Panel(2), kNoAnswer);
   EXPECT_EQ(device.BlockCount(0x0080), 2);
   EXPECT_EQ(device.BlockCount(0x0100), 0);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(main_.get()));
 }
 
 TEST_F(ExchangeWindow, SlowGivesUpWhenTheChecksumIsNeverConfirmed) {

@@ -18,30 +18,19 @@
 #include "app/main_window.h"
 #include "app/placement/ini_file.h"
 #include "runtime/message_loop.h"
+#include "tests/placement/placement_test_support.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-QRect WorkArea() {
-  return QGuiApplication::primaryScreen()->availableGeometry();
-}
+using testing::Settle;
+using testing::Slurp;
+using testing::WorkArea;
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
   return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height()).toStdString();
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
 class MainWindowPlacement : public ::testing::Test {
@@ -80,7 +69,7 @@ class MainWindowPlacement : public ::testing::Test {
     return w.frameGeometry().topLeft() - WorkArea().topLeft();
   }
   static bool Centred(const QWidget& w) {
-    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 4;
+    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 1;
   }
 
   // The errors the box showed, as text.

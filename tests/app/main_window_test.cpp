@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -244,6 +246,47 @@ TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
             fs::path(QCoreApplication::applicationDirPath().toStdString()));
 }
 
+// The file button from the keyboard: Tab from the field reaches it, Space presses it, and F4 or
+// Alt+Down in the field press it as they open a combo box's list.
+TEST_F(MainWindow, TheFileButtonHasAKeyboardPathAndComesAfterTheFieldInTheTabOrder) {
+  FormCreate({});
+  w_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w_));
+  QToolButton& button = Child<QToolButton>(beFileName, "beFileNameButton");
+  EXPECT_EQ(button.mapTo(&beFileName, QPoint(button.width(), 0)).x(), beFileName.width() - 2);
+  DialogAnswers(std::nullopt);
+
+  beFileName.setFocus();
+  QTest::keyClick(&beFileName, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), &button);
+  QTest::keyClick(&button, Qt::Key_Space);
+  EXPECT_TRUE(shown_dialog_);
+  // On to the next enabled control (the address fields are disabled), and back.
+  QTest::keyClick(&button, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), &seNumberDevice);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), &button);
+  QTest::keyClick(&button, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), &beFileName);
+
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_F4, Qt::NoModifier},
+                                       std::pair{Qt::Key_Down, Qt::AltModifier}}) {
+    shown_dialog_.reset();
+    const QString file = Write("keyboard.bin", 3);
+    DialogAnswers(file);
+    QTest::keyClick(&beFileName, key, modifiers);
+    EXPECT_TRUE(shown_dialog_) << key;
+    EXPECT_EQ(w_.ImageSize(), 3);
+    EXPECT_EQ(beFileName.text(), file);
+    FormCreate({});  // back to no image
+  }
+  // Elsewhere F4 does not open it.
+  shown_dialog_.reset();
+  seNumberDevice.setFocus();
+  QTest::keyClick(&seNumberDevice, Qt::Key_F4);
+  EXPECT_FALSE(shown_dialog_);
+}
+
 TEST_F(MainWindow, CancellingTheDialogChangesNothing) {
   const QString file = Write("kept.bin", 256);
   DialogAnswers(file);
@@ -286,6 +329,38 @@ TEST_F(MainWindow, LoadStartsTheExchangeOnlyWithAnImage) {
   dialogs_.run_exchange = []() -> int { throw std::runtime_error("no port answered"); };
   bbStart.click();
   EXPECT_EQ(errors_, QStringList{"no port answered"});
+}
+
+TEST_F(MainWindow, AClearedDeviceNumberProgramsDeviceZero) {
+  dialogs_.run_exchange = [] { return 1; };
+  DialogAnswers(Write("run.bin", 16));
+  beFileNameButton.trigger();
+  w_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w_));
+  const auto clear_field = [&] {
+    seNumberDevice.setValue(7);
+    seNumberDevice.setFocus();
+    seNumberDevice.selectAll();
+    QTest::keyClick(&seNumberDevice, Qt::Key_Backspace);
+    ASSERT_EQ(seNumberDevice.text(), "");
+  };
+  // Enter in the field, the button pressed without taking the focus, a click with the mouse.
+  clear_field();
+  QTest::keyClick(&seNumberDevice, Qt::Key_Return);
+  ASSERT_EQ(dialogs_.runs, 1);
+  EXPECT_EQ(dialogs_.last_settings->DeviceNumber, 0);
+  clear_field();
+  bbStart.click();
+  EXPECT_EQ(dialogs_.last_settings->DeviceNumber, 0);
+  clear_field();
+  QTest::mouseClick(&bbStart, Qt::LeftButton);
+  ASSERT_EQ(dialogs_.runs, 3);
+  EXPECT_EQ(dialogs_.last_settings->DeviceNumber, 0);
+  EXPECT_EQ(seNumberDevice.text(), "0");  // what the field shows once left is what ran
+
+  seNumberDevice.setValue(255);
+  bbStart.click();
+  EXPECT_EQ(dialogs_.last_settings->DeviceNumber, 255);
 }
 
 TEST_F(MainWindow, ExitClosesTheWindow) {

@@ -11,27 +11,22 @@
 #include <memory>
 #include <sstream>
 
+#include "app/placement/form_position.h"
 #include "app/placement/ini_file.h"
+#include "app/placement/window_placement.h"
 #include "runtime/message_loop.h"
+#include "tests/placement/placement_test_support.h"
 #include "tests/placement/stand_in_window.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+using testing::Settle;
+using testing::Slurp;
+using testing::WorkArea;
 
 const char* const kSavedKeys[] = {"FormVersion", "Flags",   "ShowCmd", "PixelsPerInch", "MinMaxPos",
                                   "MinMaxPos",   "NormPos", "NormPos", "Visible"};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-QRect WorkArea() {
-  return QGuiApplication::primaryScreen()->availableGeometry();
-}
 
 std::string Suffix() {
   const QSize size = QGuiApplication::primaryScreen()->size();
@@ -40,10 +35,6 @@ std::string Suffix() {
 
 int PixelsPerInch() {
   return qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
 class PlacementStoreTest : public ::testing::Test {
@@ -71,17 +62,8 @@ class PlacementStoreTest : public ::testing::Test {
   // A file as the program would leave it, with the given lines in its section.
   void WriteSection(const std::string& lines) { WriteIni("[TfmMain]\n" + lines); }
 
-  std::unique_ptr<TfmMain> Open() {
-    auto window = std::make_unique<TfmMain>(ini_.string());
-    window->show();
-    Settle();
-    return window;
-  }
-  void Close(std::unique_ptr<TfmMain> window) {
-    window->close();
-    Settle();
-    window.reset();
-  }
+  std::unique_ptr<TfmMain> Open() { return testing::OpenWindow<TfmMain>(ini_); }
+  void Close(std::unique_ptr<TfmMain> window) { testing::CloseWindow(std::move(window)); }
 
   std::optional<std::string> Saved(const std::string& key) {
     return FindIniValue(Slurp(ini_), "TfmMain", key);
@@ -90,7 +72,7 @@ class PlacementStoreTest : public ::testing::Test {
     return w.frameGeometry().topLeft() - WorkArea().topLeft();
   }
   static bool Centred(const QWidget& w) {
-    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 4;
+    return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 1;
   }
 
   fs::path dir_;
@@ -164,6 +146,88 @@ TEST_F(PlacementStoreTest, ThePlaceForThisScreenSizeWinsAndThePlainOneIsTheFallb
   WriteSection("NormPos=5000,4000,5385,4114\n");
   auto window = Open();
   EXPECT_TRUE(WorkArea().contains(window->frameGeometry()));
+}
+
+// Centred is the outer frame, title bar included, also for a frame the window manager adds only
+// after the window was placed (here: placed before the window exists).
+TEST_F(PlacementStoreTest, CentringCountsAFrameKnownOnlyAfterShowing) {
+  QWidget late;
+  late.setFixedSize(385, 114);
+  CentreOnWorkArea(late);
+  late.show();
+  Settle();
+  ASSERT_TRUE(IsFramed(late));
+  EXPECT_TRUE(Centred(late)) << late.frameGeometry().center().x() << ","
+                             << late.frameGeometry().center().y();
+}
+
+// The store asks for a second placement from inside its show-event filter: each filter must still
+// see each event once.
+TEST_F(PlacementStoreTest, ASecondPlacementAskedForFromAnEventFilterRunsOnceWhenFramed) {
+  QWidget late;
+  late.setFixedSize(385, 114);
+  struct AsksFromFilter : QObject {
+    QWidget* window = nullptr;
+    int seen = 0, placed = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() != QEvent::User || ++seen > 3) return false;
+      AgainWhenFramed(*window, [this] { ++placed; });
+      return false;
+    }
+  } filter;
+  filter.window = &late;
+  late.installEventFilter(&filter);
+  QEvent event(QEvent::User);
+  QCoreApplication::sendEvent(&late, &event);
+  EXPECT_EQ(filter.seen, 1);
+  late.show();
+  Settle();
+  EXPECT_EQ(filter.placed, 1);
+}
+
+// A place wholly off screen comes back with the whole outer frame in the work area, also when
+// the frame is known only after the place was applied (here: applied before the window exists).
+TEST_F(PlacementStoreTest, APlaceOffScreenComesBackWithTheWholeFrameInTheWorkArea) {
+  QWidget late;
+  late.setFixedSize(385, 114);
+  TWindowPlacement placement;
+  placement.ShowCmd = swShowNormal;
+  const TPlacementPoint far = {5000, 4000};  // beyond any screen here
+  placement.NormalPosition = {far.X, far.Y, far.X + 385,
+                              far.Y + 114};
+  SetWindowPlacement(late, placement);
+  late.show();
+  Settle();
+  ASSERT_TRUE(IsFramed(late));
+  EXPECT_TRUE(WorkArea().contains(late.frameGeometry()));
+  // Pushed against the edges it came from.
+  EXPECT_EQ(late.frameGeometry().bottomRight(), WorkArea().bottomRight());
+}
+
+// The maximised position is the frame's border, negated; the minimised one is -1, -1 (none)
+// unless the flags of a restored record asked for one, as Windows keeps them.
+TEST_F(PlacementStoreTest, MinimisedAndMaximisedPositionsAreThoseWindowsWouldWrite) {
+  auto window = Open();
+  const int border_x = window->geometry().left() - window->frameGeometry().left();
+  const int border_y = window->frameGeometry().bottom() - window->geometry().bottom();
+  ASSERT_GT(border_x, 0) << "the offscreen platform draws a frame";
+  Close(std::move(window));
+  EXPECT_EQ(Saved("MinMaxPos" + Suffix()),
+            "-1,-1," + std::to_string(-border_x) + "," + std::to_string(-border_y));
+  const std::string none_and_max = *Saved("MinMaxPos");
+
+  // A file without the flag: the stored minimised position is not taken, nor are zeros for it.
+  for (const char* lines : {"Flags=0\nMinMaxPos=0,0,0,0\nNormPos=10,20,395,134\n",
+                            "NormPos=10,20,395,134\n", "Flags=0\nMinMaxPos=33,44,-9,-9\n"}) {
+    WriteSection(lines);
+    Close(Open());
+    EXPECT_EQ(Saved("MinMaxPos"), none_and_max) << lines;
+  }
+  WriteSection("Flags=1\nMinMaxPos=33,44,-9,-9\nNormPos=10,20,395,134\n");
+  Close(Open());
+  EXPECT_EQ(Saved("MinMaxPos"),
+            "33,44," + std::to_string(-border_x) + "," + std::to_string(-border_y));
+  EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(PlacementStoreTest, AnotherPixelDensityRestoresTheStateButNotThePlace) {

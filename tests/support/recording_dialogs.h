@@ -24,21 +24,28 @@ class RecordingDialogs : public TScreenDialogs {
   int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
                   bool log_frames) override {
     ++runs;
+    last_settings = settings;
     if (run_exchange) return run_exchange();
     last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings), log_frames);
     return *last_result;
   }
-  void ShowMessage(QWidget& parent, const QString& /*title*/, const QString& text) override {
+  void ShowMessage(QWidget& parent, const QString& text) override {
     messages.push_back(text);
     if (on_message) on_message(parent, text);
+    if (real_boxes) TScreenDialogs::ShowMessage(parent, text);
   }
-  void ShowError(const QString& message) override { errors.push_back(message); }
+  void ShowError(const QString& message) override {
+    errors.push_back(message);
+    if (real_boxes) TScreenDialogs::ShowError(message);
+  }
 
   std::optional<QString> file_answer;      // what the file dialog answers; nothing: cancelled
   std::optional<TOpenDialog> file_dialog;  // the settings it was last shown with
   std::function<int()> run_exchange;       // instead of the exchange window, when set
   int runs = 0;
+  std::optional<TExchangeSettings> last_settings;  // what the last run was started with
   std::optional<int> last_result;  // of the last real exchange window that was shown
+  bool real_boxes = false;  // also show the boxes, for a test that answers them itself
   QStringList messages;
   std::function<void(QWidget& parent, const QString& text)> on_message;
   QStringList errors;

@@ -1,0 +1,124 @@
+// Every text of both windows shows whole: the width its font in use needs fits inside its
+// control. CTest runs these at 96 and at 120 pixels per inch (QT_FONT_DPI), each with the fonts a
+// desktop has (Liberation Sans) and with DejaVu alone (fonts-dejavu-core), as the fontconfig
+// files in fonts/ choose them: ORVIX_WINDOW_TEXTS="FONTS/DPI" names one, "dejavu-only/120".
+#include <gtest/gtest.h>
+
+#include <QByteArrayList>
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSpinBox>
+
+#include "app/application.h"
+#include "app/exchange_window.h"
+#include "app/main_window.h"
+#include "runtime/qt/qt_loop.h"
+#include "tests/support/recording_dialogs.h"
+#include "tests/support/scoped_env.h"
+
+namespace orvix {
+namespace {
+
+using testing::Child;
+
+// The label's text in its own font, inside the label's contents.
+void ExpectFits(const QLabel& label) {
+  const int needed = label.fontMetrics().horizontalAdvance(label.text());
+  EXPECT_LE(needed, label.contentsRect().width())
+      << label.objectName().toStdString() << " \"" << label.text().toStdString() << "\" in "
+      << QFontInfo(label.font()).family().toStdString();
+}
+
+// The caption's width in the button's font, with its picture and the style's margins (what the
+// button's size hint adds up), inside the button.
+void ExpectFits(const QPushButton& button) {
+  EXPECT_LE(button.sizeHint().width(), button.width())
+      << button.objectName().toStdString() << " \"" << button.text().toStdString() << "\" needs "
+      << button.fontMetrics().horizontalAdvance(button.text()) << " for its text in "
+      << QFontInfo(button.font()).family().toStdString();
+}
+
+class TextsFit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::cout << "font " << QFontInfo(main_.font()).family().toStdString() << ", "
+              << QFontInfo(main_.font()).pixelSize() << " px at "
+              << qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch() *
+                        QGuiApplication::primaryScreen()->devicePixelRatio())
+              << " pixels per inch\n";
+    main_.show();
+  }
+
+  testing::RecordingDialogs dialogs_;
+  TfmMain main_{dialogs_};
+};
+
+TEST_F(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
+  const auto labels = main_.findChildren<QLabel*>(QRegularExpression("^Label"));
+  ASSERT_EQ(labels.size(), 3);
+  for (const QLabel* label : labels) ExpectFits(*label);
+  const auto buttons = main_.findChildren<QPushButton*>();
+  ASSERT_EQ(buttons.size(), 2);
+  for (const QPushButton* button : buttons) ExpectFits(*button);
+}
+
+TEST_F(TextsFit, StatusBarTexts) {
+  QLabel& port = Child<QLabel>(main_, "sbStatusBarPanel0");
+  for (const char* name : {"COM3", "COM255"}) {
+    port.setText(name);
+    ExpectFits(port);
+  }
+  QLabel& status = Child<QLabel>(main_, "sbStatusBarPanel2");
+  for (const char* text : {kTextNoAnswer, kTextFinished, kTextAborted}) {
+    status.setText(QString::fromUtf8(text));
+    ExpectFits(status);
+  }
+}
+
+TEST_F(TextsFit, AddressAndDeviceNumberFields) {
+  for (const char* name : {"cbStartAddress", "cbStopAddress"}) {
+    const QLineEdit& edit = *Child<QComboBox>(main_, name).lineEdit();
+    EXPECT_LE(edit.fontMetrics().horizontalAdvance("FFFF"), edit.width()) << name;
+  }
+  auto& number = Child<QSpinBox>(main_, "seNumberDevice");
+  number.setValue(255);
+  EXPECT_LE(number.sizeHint().width(), number.width());
+}
+
+TEST_F(TextsFit, EveryTextOfTheExchangeWindow) {
+  const testing::ScopedEnv no_ports("ORVIX_PORTS", "");
+  TfrmTrans window(main_, main_, dialogs_, main_.RunSettings(), false);
+  window.show();
+  QLabel& status = Child<QLabel>(window, "lbStatus");
+  ExpectFits(status);  // as the form stores it
+  for (const char* text : {kTextNegotiation, kTextProgramming, kTextChecksumError}) {
+    window.SetStatusText(text);
+    ExpectFits(status);
+  }
+  ExpectFits(Child<QPushButton>(window, "bbStop"));
+}
+
+}  // namespace
+}  // namespace orvix
+
+// One variable for both settings: CTest's environment for a discovered test takes only one.
+int main(int argc, char** argv) {
+  const QByteArrayList setting = qgetenv("ORVIX_WINDOW_TEXTS").split('/');
+  if (setting.size() == 2) {
+    qputenv("FONTCONFIG_FILE", ORVIX_TEXTS_FONTS_DIR "/" + setting[0] + ".conf");
+    qputenv("QT_FONT_DPI", setting[1]);
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  orvix::TApplication app(argc, argv);
+  orvix::TQtMessageLoop loop;
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
