@@ -1,11 +1,15 @@
 #include "exchange/image_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
+
+#include "exchange/image_records.h"
 
 namespace orvix {
 namespace fs = std::filesystem;
@@ -16,7 +20,112 @@ namespace {
   throw EImageFile("Cannot open file \"" + full + "\". " + cause);
 }
 
+// Opens `path` for reading, or raises with the window's texts.
+std::ifstream OpenForReading(const std::string& path, const std::string& full) {
+  std::error_code ec;
+  // Looked at before opening: opening a FIFO for reading would block until a writer comes.
+  const fs::file_status status = fs::status(path, ec);
+  if (ec) CannotOpen(full, ec.message());
+  if (fs::is_directory(status)) CannotOpen(full, std::strerror(EISDIR));
+  if (!fs::is_regular_file(status)) CannotOpen(full, "Not a regular file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) CannotOpen(full, std::strerror(errno));
+  return in;
+}
+
+std::optional<ImageFormat> FormatFromExtension(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".bin") return ImageFormat::Binary;
+  if (extension == ".hex" || extension == ".ihx" || extension == ".ihex")
+    return ImageFormat::IntelHex;
+  for (const char* s : {".s19", ".s28", ".s37", ".srec", ".mot", ".s"})
+    if (extension == s) return ImageFormat::SRecord;
+  return std::nullopt;
+}
+
+// Enough of the file to see its magic number and first records.
+constexpr size_t kSniffSize = 64 * 1024;
+
+std::string FileStart(std::ifstream& in) {
+  std::string start(kSniffSize, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<size_t>(in.gcount()));
+  return start;
+}
+
+bool IsElf(const std::string& start) {
+  return start.rfind(
+             "\x7F"
+             "ELF",
+             0) == 0;
+}
+
+// The format whose record the first non-blank line is, if it is one whole valid record.
+ImageFormat FormatFromContent(const std::string& start) {
+  size_t at = 0;
+  while (at < start.size()) {
+    size_t end = start.find('\n', at);
+    // A line cut off by the sniffing limit is not judged.
+    if (end == std::string::npos && start.size() == kSniffSize) break;
+    if (end == std::string::npos) end = start.size();
+    std::string line = start.substr(at, end - at);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.pop_back();
+    if (!records::IsBlank(line)) {
+      if (IsIntelHexRecord(line)) return ImageFormat::IntelHex;
+      if (IsSRecordLine(line)) return ImageFormat::SRecord;
+      break;
+    }
+    at = end + 1;
+  }
+  return ImageFormat::Binary;
+}
+
+[[noreturn]] void RefuseElf(const std::string& full) {
+  throw EImageFile("\"" + full +
+                   "\" is an ELF file (a linker's output), not an image: convert it first, for "
+                   "example with objcopy -O ihex \"" +
+                   full + "\" image.hex");
+}
+
 }  // namespace
+
+std::string FormatWord(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Auto:
+      return "auto";
+    case ImageFormat::Binary:
+      return "bin";
+    case ImageFormat::IntelHex:
+      return "ihex";
+    case ImageFormat::SRecord:
+      return "srec";
+  }
+  return "auto";
+}
+
+std::optional<ImageFormat> FormatFromWord(const std::string& word) {
+  for (ImageFormat f :
+       {ImageFormat::Auto, ImageFormat::Binary, ImageFormat::IntelHex, ImageFormat::SRecord})
+    if (word == FormatWord(f)) return f;
+  return std::nullopt;
+}
+
+std::string FormatName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Auto:
+      return "automatic";
+    case ImageFormat::Binary:
+      return "binary";
+    case ImageFormat::IntelHex:
+      return "Intel HEX";
+    case ImageFormat::SRecord:
+      return "S-record";
+  }
+  return "binary";
+}
 
 std::string FullFileName(const std::string& path) {
   std::error_code ec;
@@ -24,17 +133,39 @@ std::string FullFileName(const std::string& path) {
   return ec ? path : full.lexically_normal().string();
 }
 
+ImageFormat DetectImageFormat(const std::string& path) {
+  if (const auto by_name = FormatFromExtension(path)) return *by_name;
+  std::ifstream in = OpenForReading(path, FullFileName(path));
+  return FormatFromContent(FileStart(in));
+}
+
+TImage ReadImage(const std::string& path, ImageFormat format) {
+  const std::string full = FullFileName(path);
+  if (format != ImageFormat::Binary) {
+    std::ifstream in = OpenForReading(path, full);
+    const std::string start = FileStart(in);
+    // Programmed as it stands, a linker's output would put its headers into the device.
+    if (IsElf(start)) RefuseElf(full);
+    if (format == ImageFormat::Auto)
+      format = FormatFromExtension(path).value_or(FormatFromContent(start));
+    if (format != ImageFormat::Binary) {
+      in.clear();
+      in.seekg(0);
+      if (!in) throw EImageFile("Stream read error");
+      return format == ImageFormat::IntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
+    }
+  }
+  TImage image;
+  image.Format = ImageFormat::Binary;
+  image.Data = LoadImageFile(path);
+  image.Start = 0;
+  image.Stop = static_cast<int32_t>(image.Data.size()) - 1;
+  return image;
+}
+
 std::vector<uint8_t> LoadImageFile(const std::string& path) {
   const std::string full = FullFileName(path);
-  std::error_code ec;
-  // Looked at before opening: opening a FIFO for reading would block until a writer comes.
-  const fs::file_status status = fs::status(path, ec);
-  if (ec) CannotOpen(full, ec.message());
-  if (fs::is_directory(status)) CannotOpen(full, std::strerror(EISDIR));
-  if (!fs::is_regular_file(status)) CannotOpen(full, "Not a regular file");
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) CannotOpen(full, std::strerror(errno));
+  std::ifstream in = OpenForReading(path, full);
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size < 0) throw EImageFile("Stream read error");

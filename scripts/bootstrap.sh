@@ -5,8 +5,9 @@
 #                                       bench (the profiler and strace for scripts/bench.sh)
 set -euo pipefail
 
+# binutils: the image loader's tests convert binaries to Intel HEX and S-record with objcopy.
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev)
+          qt6-base-dev qt6-qpa-plugins libgl-dev binutils)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;

@@ -1,0 +1,113 @@
+#include "exchange/image_records.h"
+
+#include <cstdio>
+
+namespace orvix::records {
+
+bool LineReader::Next(std::string& line) {
+  line.clear();
+  std::streambuf* buffer = in_.rdbuf();
+  int c = buffer->sbumpc();
+  if (c == std::char_traits<char>::eof()) return false;
+  ++number_;
+  for (; c != std::char_traits<char>::eof() && c != '\n'; c = buffer->sbumpc()) {
+    if (line.size() > kMaxLine) continue;  // cut: the parser refuses it
+    line += static_cast<char>(c);
+  }
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.pop_back();
+  return true;
+}
+
+bool IsBlank(std::string_view line) {
+  return line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
+namespace {
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string Printable(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 0x20 && u < 0x7F ? std::string("'") + c + "'" : "byte " + Hex2(u);
+}
+
+std::string Formatted(const char* format, unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  for (char c : digits)
+    if (DigitValue(c) < 0)
+      return "malformed record: " + Printable(c) + " is not a hexadecimal digit";
+  if (digits.size() % 2 != 0) return "malformed record: an odd number of hexadecimal digits";
+  bytes.reserve(digits.size() / 2);
+  for (size_t i = 0; i < digits.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(DigitValue(digits[i]) << 4 | DigitValue(digits[i + 1])));
+  return {};
+}
+
+std::string Hex2(unsigned value) {
+  return Formatted("%02X", value);
+}
+std::string Hex4(unsigned value) {
+  return Formatted("%04X", value);
+}
+std::string Hex8(unsigned value) {
+  return Formatted("%08X", value);
+}
+
+DeviceMemory::DeviceMemory(std::string name)
+    : name_(std::move(name)), bytes_(kMaxImageSize, 0xFF), line_of_(kMaxImageSize, 0) {}
+
+void DeviceMemory::Refuse(int line, const std::string& cause) const {
+  throw EImageFile(name_ + ":" + std::to_string(line) + ": " + cause);
+}
+
+void DeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int line) {
+  if (count == 0) return;
+  const uint64_t last = address + count - 1;
+  if (last >= static_cast<uint64_t>(kMaxImageSize)) {
+    std::string cause = "record at " + Hex8(static_cast<unsigned>(address)) +
+                        " lies outside the device's addresses 0000–FFFF";
+    if (address < static_cast<uint64_t>(kMaxImageSize))
+      cause += " (its last byte would be at " + Hex8(static_cast<unsigned>(last)) + ")";
+    Refuse(line, cause);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = address + i;
+    const uint8_t value = data[i];
+    if (line_of_[at] != 0 && bytes_[at] != value) {
+      Refuse(line, "record puts " + Hex2(value) + " at " + Hex4(static_cast<unsigned>(at)) +
+                       ", where line " + std::to_string(line_of_[at]) + " put " + Hex2(bytes_[at]));
+    }
+    bytes_[at] = value;
+    line_of_[at] = line;
+  }
+  if (lowest_ < 0 || static_cast<int64_t>(address) < lowest_)
+    lowest_ = static_cast<int64_t>(address);
+  if (static_cast<int64_t>(last) > highest_) highest_ = static_cast<int64_t>(last);
+}
+
+TImage DeviceMemory::Finish(ImageFormat format, int end_line) {
+  if (highest_ < 0) Refuse(end_line, "the file holds no data: nothing to program");
+  TImage image;
+  image.Format = format;
+  bytes_.resize(static_cast<size_t>(highest_) + 1);
+  image.Data = std::move(bytes_);
+  image.Start = static_cast<int32_t>(lowest_);
+  image.Stop = static_cast<int32_t>(highest_);
+  return image;
+}
+
+}  // namespace orvix::records
