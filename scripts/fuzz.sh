@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-20000}
 scripts/bootstrap.sh sanitizers
 
-targets=(frames hex_text port_map port_order placement_ini)
+targets=(frames hex_text port_map port_order placement_ini ihex srec)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DORVIX_FUZZ=ON -DORVIX_SANITIZE=address,undefined -DORVIX_GUI=OFF -DCMAKE_CXX_FLAGS= > /dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
