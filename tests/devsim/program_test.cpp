@@ -125,6 +125,65 @@ TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
       << program.Rest();
 }
 
+// ":LLAAAA00" + data + checksum, then the end-of-file record.
+void WriteIntelHex(const std::string& path, uint16_t address, const Bytes& data) {
+  Bytes record{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
+               static_cast<uint8_t>(address), 0};
+  record.insert(record.end(), data.begin(), data.end());
+  uint8_t sum = 0;
+  for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
+  record.push_back(static_cast<uint8_t>(0x100 - sum));
+  std::ofstream out(path);
+  out << ':';
+  char pair[3];
+  for (uint8_t b : record) {
+    std::snprintf(pair, sizeof pair, "%02X", b);
+    out << pair;
+  }
+  out << "\n:00000001FF\n";
+}
+
+// Programs `data` at `address` as the programmer would, against a simulator expecting `file`.
+int ProgramAgainst(const std::string& file, uint16_t address, const Bytes& data,
+                   std::string& output) {
+  Program program({"--timeout", "30", "--expect", file});
+  FarEnd host(PathOf(program.Line()));
+  Bytes image(address, 0xFF);
+  image.insert(image.end(), data.begin(), data.end());
+  host.Send(Block(0, address, image));
+  host.Read(7);
+  host.Send(Checksum(0, Sum(data)));
+  host.Read(7);
+  const int status = program.Wait();
+  output = program.Rest();
+  return status;
+}
+
+TEST(DevSimProgram, ExpectComparesTheMemoryWithARecordFileOverItsRange) {
+  const std::string file = testing::TempDir() + "devsim_expect.hex";
+  const Bytes data{1, 2, 3, 4, 5};
+  WriteIntelHex(file, 0x1000, data);
+  std::string output;
+  EXPECT_EQ(ProgramAgainst(file, 0x1000, data, output), 0);
+  EXPECT_NE(output.find("memory equals " + file + " over 1000-1004"), std::string::npos) << output;
+
+  // The checksum matches what was written, but not what the file says.
+  EXPECT_EQ(ProgramAgainst(file, 0x1000, Bytes{1, 2, 9, 4, 5}, output), 1);
+  EXPECT_NE(output.find("memory differs from " + file +
+                        " over 1000-1004: 1 bytes, the first at 1002 (09, the file has 03)"),
+            std::string::npos)
+      << output;
+  std::remove(file.c_str());
+}
+
+TEST(DevSimProgram, AnExpectFileThatCannotBeLoadedIsAUsageError) {
+  const std::string file = testing::TempDir() + "devsim_cut.hex";
+  std::ofstream(file) << ":0100000001FE\n";
+  Program program({"--expect", file});
+  EXPECT_EQ(program.Wait(), 64);
+  std::remove(file.c_str());
+}
+
 TEST(DevSimProgram, BadUsageNamesTheProblem) {
   Program program({"--drop", "blok:1"});
   EXPECT_EQ(program.Wait(), 64);
