@@ -67,8 +67,7 @@ std::string Hex8(unsigned value) {
   return Formatted("%08X", value);
 }
 
-DeviceMemory::DeviceMemory(std::string name)
-    : name_(std::move(name)), bytes_(kMaxImageSize, 0xFF), line_of_(kMaxImageSize, 0) {}
+DeviceMemory::DeviceMemory(std::string name) : name_(std::move(name)) {}
 
 void DeviceMemory::Refuse(int line, const std::string& cause) const {
   throw EImageFile(name_ + ":" + std::to_string(line) + ": " + cause);
@@ -84,19 +83,30 @@ void DeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int 
       cause += " (its last byte would be at " + Hex8(static_cast<unsigned>(last)) + ")";
     Refuse(line, cause);
   }
+  if (bytes_.empty()) {
+    bytes_.assign(kMaxImageSize, 0xFF);
+    written_.assign(kMaxImageSize, false);
+  }
   for (size_t i = 0; i < count; ++i) {
     const size_t at = address + i;
     const uint8_t value = data[i];
-    if (line_of_[at] != 0 && bytes_[at] != value) {
+    if (written_[at] && bytes_[at] != value) {
       Refuse(line, "record puts " + Hex2(value) + " at " + Hex4(static_cast<unsigned>(at)) +
-                       ", where line " + std::to_string(line_of_[at]) + " put " + Hex2(bytes_[at]));
+                       ", where line " + std::to_string(LineOf(at)) + " put " + Hex2(bytes_[at]));
     }
     bytes_[at] = value;
-    line_of_[at] = line;
+    written_[at] = true;
   }
+  spans_.push_back({static_cast<size_t>(address), static_cast<size_t>(last), line});
   if (lowest_ < 0 || static_cast<int64_t>(address) < lowest_)
     lowest_ = static_cast<int64_t>(address);
   if (static_cast<int64_t>(last) > highest_) highest_ = static_cast<int64_t>(last);
+}
+
+int DeviceMemory::LineOf(size_t address) const {
+  for (const Span& span : spans_)
+    if (address >= span.first && address <= span.last) return span.line;
+  return 0;
 }
 
 TImage DeviceMemory::Finish(ImageFormat format, int end_line) {

@@ -65,9 +65,19 @@ class DeviceMemory {
   const std::string& Name() const { return name_; }
 
  private:
+  // The line whose record wrote `address` first.
+  int LineOf(size_t address) const;
+
+  struct Span {
+    size_t first, last;
+    int line;
+  };
+
   std::string name_;
+  // Allocated at the first data byte: most damaged files are refused before they have any.
   std::vector<uint8_t> bytes_;
-  std::vector<int> line_of_;  // 0: not written
+  std::vector<bool> written_;
+  std::vector<Span> spans_;  // each record's addresses, in file order
   int64_t lowest_ = -1;
   int64_t highest_ = -1;
 };
