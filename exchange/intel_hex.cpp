@@ -25,11 +25,14 @@ struct Record {
   size_t DataSize() const { return bytes.size() - 5; }
 };
 
-// The data length each type must have; -1: any.
+constexpr int kAnyLength = -1;
+constexpr int kUnknownType = -2;
+
+// The data length each type must have.
 int RequiredLength(uint8_t type) {
   switch (type) {
     case kData:
-      return -1;
+      return kAnyLength;
     case kEndOfFile:
       return 0;
     case kSegmentAddress:
@@ -39,7 +42,7 @@ int RequiredLength(uint8_t type) {
     case kStartLinear:
       return 4;
     default:
-      return -2;
+      return kUnknownType;
   }
 }
 
@@ -65,8 +68,8 @@ std::string Parse(const std::string& line, Record& record) {
   record.offset = static_cast<uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
   record.type = record.bytes[3];
   const int required = RequiredLength(record.type);
-  if (required == -2) return "unknown record type " + Hex2(record.type);
-  if (required >= 0 && length != static_cast<size_t>(required)) {
+  if (required == kUnknownType) return "unknown record type " + Hex2(record.type);
+  if (required != kAnyLength && length != static_cast<size_t>(required)) {
     return "malformed record: a type " + Hex2(record.type) + " record carries " +
            std::to_string(required) + " data bytes, not " + std::to_string(length);
   }
