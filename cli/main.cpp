@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/hex_text.h"
 #include "cli/console.h"
 #include "cli/console_front_end.h"
 #include "cli/options.h"
@@ -93,13 +94,14 @@ void ReportPortsGivenUp(ConsoleFrontEnd& out, const TExchange& exchange) {
 }
 
 int Flash(const FlashOptions& options) {
-  std::vector<uint8_t> image;
+  TImage loaded;
   try {
-    image = LoadImageFile(options.image);
+    loaded = ReadImage(options.image, options.format);
   } catch (const std::exception& e) {
     PrintError(e.what());
     return kBadImage;
   }
+  const std::vector<uint8_t>& image = loaded.Data;
   if (image.empty()) {
     PrintError("image \"" + FullFileName(options.image) + "\" is empty: nothing to program");
     return kBadImage;
@@ -123,10 +125,18 @@ int Flash(const FlashOptions& options) {
     }
   });
 
+  // Which format was taken, and where the run will write, before the device hears anything.
+  if (!options.quiet) {
+    const std::string chosen = FullFileName(options.image) + ": " + FormatName(loaded.Format) +
+                               ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) +
+                               "-" + AddressText(static_cast<uint32_t>(loaded.Stop));
+    std::fprintf(stderr, "orvix-flash: %s\n", chosen.c_str());
+  }
+
   ExchangeSettings settings;
   settings.DeviceNumber = static_cast<uint8_t>(options.device);
-  settings.StartAddress = 0;
-  settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
+  settings.StartAddress = static_cast<uint16_t>(loaded.Start);
+  settings.StopAddress = static_cast<uint16_t>(loaded.Stop);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
   settings.LogFileName = options.log_file;

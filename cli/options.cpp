@@ -18,10 +18,16 @@ const char kFlashUsage[] =
     "ends)\n"
     "  -w, --wait SEC     give up when no device has answered within SEC seconds (default: wait "
     "until interrupted)\n"
+    "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
     "  -q, --quiet        print only errors and the final result\n"
     "  -h, --help         usage;  --version  version\n"
     "\n"
-    "Range: address 0000 up to the image's last byte, as in the window.\n"
+    "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel HEX; .s19 .s28\n"
+    ".s37 .srec .mot .s S-record), else its first line if that is a valid record, else binary.\n"
+    "An ELF file is refused unless --format bin asks for its raw bytes.\n"
+    "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX or S-record\n"
+    "file from its lowest to its highest address, gaps filled with FF. Both are shown before\n"
+    "the run.\n"
     "Environment (Linux): ORVIX_PORTS, the serial device map "
     "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n"
     "\n"
@@ -32,7 +38,8 @@ const char kFlashUsage[] =
     "  2   stopped by SIGINT or SIGTERM (stopped exactly like the stop button)\n"
     "  3   no device answered within --wait\n"
     "  64  usage error (unknown option, bad device number, missing IMAGE)\n"
-    "  66  the image cannot be used: missing or unreadable, empty, or larger than 65536 bytes\n"
+    "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
+    "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n";
 
 namespace {
@@ -132,6 +139,15 @@ std::optional<FlashOptions> ParseFlashOptions(int argc, const char* const* argv,
         error = "bad --wait value \"" + text + "\": give seconds, 0 or more";
         return std::nullopt;
       }
+    } else if (arg == "-f" || arg == "--format") {
+      std::string text;
+      if (!take_value(text)) return std::nullopt;
+      const std::optional<ImageFormat> format = FormatFromWord(text);
+      if (!format) {
+        error = "bad --format value \"" + text + "\": give auto, bin, ihex or srec";
+        return std::nullopt;
+      }
+      o.format = *format;
     } else {
       error = "unknown option " + arg;
       return std::nullopt;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "exchange/image_file.h"
+
 namespace orvix {
 
 struct FlashOptions {
@@ -15,6 +17,7 @@ struct FlashOptions {
   std::string port;      // empty: every port of the machine
   std::string log_file;  // empty: no frame log
   double wait_seconds = -1;  // negative: wait until interrupted
+  ImageFormat format = ImageFormat::Auto;
   std::string image;
 };
 

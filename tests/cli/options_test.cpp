@@ -59,6 +59,20 @@ TEST(FlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
   EXPECT_EQ(error, "empty port name");
 }
 
+TEST(FlashOptions, FormatIsOneOfFourWords) {
+  EXPECT_EQ(Parse({"a.bin"})->format, ImageFormat::Auto);
+  EXPECT_EQ(Parse({"--format", "ihex", "a"})->format, ImageFormat::IntelHex);
+  EXPECT_EQ(Parse({"-f", "srec", "a"})->format, ImageFormat::SRecord);
+  EXPECT_EQ(Parse({"--format=bin", "a"})->format, ImageFormat::Binary);
+  EXPECT_EQ(Parse({"--format=auto", "a"})->format, ImageFormat::Auto);
+  for (const char* bad : {"hex", "IHEX", "", "s19"}) {
+    std::string error;
+    EXPECT_FALSE(Parse({"--format", bad, "a"}, &error)) << bad;
+    EXPECT_EQ(error,
+              std::string("bad --format value \"") + bad + "\": give auto, bin, ihex or srec");
+  }
+}
+
 TEST(FlashOptions, EverythingTogether) {
   auto o = Parse({"-q", "-p", "/dev/pts/7", "--log", "l.txt", "-w", "2.5", "--", "-odd.bin"});
   ASSERT_TRUE(o);
