@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/devsim/far_end.h"
+#include "tests/support/record_lines.h"
 
 namespace orvix::devsim {
 namespace {
@@ -76,7 +77,7 @@ std::string PathOf(const std::string& map_entry) {
 }
 
 TEST(DevSimProgram, ServesOneRunReportsItAndSavesTheImage) {
-  const std::string saved = testing::TempDir() + "devsim_saved.bin";
+  const std::string saved = ::testing::TempDir() + "devsim_saved.bin";
   std::remove(saved.c_str());
   Program program({"--name", "COM4", "--timeout", "30", "--save", saved});
   const std::string entry = program.Line();
@@ -125,22 +126,9 @@ TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
       << program.Rest();
 }
 
-// ":LLAAAA00" + data + checksum, then the end-of-file record.
 void WriteIntelHex(const std::string& path, uint16_t address, const Bytes& data) {
-  Bytes record{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
-               static_cast<uint8_t>(address), 0};
-  record.insert(record.end(), data.begin(), data.end());
-  uint8_t sum = 0;
-  for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
-  record.push_back(static_cast<uint8_t>(0x100 - sum));
-  std::ofstream out(path);
-  out << ':';
-  char pair[3];
-  for (uint8_t b : record) {
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    out << pair;
-  }
-  out << "\n:00000001FF\n";
+  std::ofstream(path) << testing::IntelHexLine(0, address, data) << "\n"
+                      << testing::kIntelHexEnd << "\n";
 }
 
 // Programs `data` at `address` as the programmer would, against a simulator expecting `file`.
@@ -160,7 +148,7 @@ int ProgramAgainst(const std::string& file, uint16_t address, const Bytes& data,
 }
 
 TEST(DevSimProgram, ExpectComparesTheMemoryWithARecordFileOverItsRange) {
-  const std::string file = testing::TempDir() + "devsim_expect.hex";
+  const std::string file = ::testing::TempDir() + "devsim_expect.hex";
   const Bytes data{1, 2, 3, 4, 5};
   WriteIntelHex(file, 0x1000, data);
   std::string output;
@@ -177,7 +165,7 @@ TEST(DevSimProgram, ExpectComparesTheMemoryWithARecordFileOverItsRange) {
 }
 
 TEST(DevSimProgram, AnExpectFileThatCannotBeLoadedIsAUsageError) {
-  const std::string file = testing::TempDir() + "devsim_cut.hex";
+  const std::string file = ::testing::TempDir() + "devsim_cut.hex";
   std::ofstream(file) << ":0100000001FE\n";
   Program program({"--expect", file});
   EXPECT_EQ(program.Wait(), 64);

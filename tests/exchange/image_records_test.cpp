@@ -11,48 +11,17 @@
 #include <sstream>
 
 #include "exchange/image_file.h"
+#include "tests/support/record_lines.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-std::string Hex(const Bytes& bytes) {
-  std::string text;
-  char pair[3];
-  for (uint8_t b : bytes) {
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    text += pair;
-  }
-  return text;
-}
+constexpr auto Ihex = &testing::IntelHexLine;
+constexpr auto Srec = &testing::SRecordLine;
 
-// One Intel HEX record with its checksum.
-std::string Ihex(uint8_t type, uint16_t offset, const Bytes& data) {
-  Bytes bytes{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(offset >> 8),
-              static_cast<uint8_t>(offset), type};
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  uint8_t sum = 0;
-  for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-  bytes.push_back(static_cast<uint8_t>(0x100 - sum));
-  return ":" + Hex(bytes);
-}
-
-// One S-record; the address takes as many bytes as the type has.
-std::string Srec(int type, uint32_t address, const Bytes& data) {
-  static constexpr int kAddressSize[10] = {2, 2, 3, 4, 2, 2, 3, 4, 3, 2};
-  Bytes bytes{0};
-  for (int i = kAddressSize[type] - 1; i >= 0; --i)
-    bytes.push_back(static_cast<uint8_t>(address >> (8 * i)));
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  bytes[0] = static_cast<uint8_t>(bytes.size());  // address, data and checksum
-  uint8_t sum = 0;
-  for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-  bytes.push_back(static_cast<uint8_t>(~sum));
-  return "S" + std::to_string(type) + Hex(bytes);
-}
-
-const std::string kEof = ":00000001FF";
+const std::string kEof = testing::kIntelHexEnd;
 const std::string kS9 = Srec(9, 0, {});
 
 class ImageRecordsTest : public ::testing::Test {
