@@ -27,6 +27,7 @@ TfmMain* fmMain = nullptr;
 
 namespace {
 
+const QString kNoImageStartAddress = QStringLiteral("0000");
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
 
 // Four hexadecimal positions, letters shown in upper case. It governs typing only: a text the
@@ -44,6 +45,11 @@ class AddressValidator final : public QValidator {
     return input.size() == 4 ? Acceptable : Intermediate;
   }
 };
+
+// An empty binary's stop address, -1, shows as FFFFFFFF.
+QString ShownAddress(int32_t address) {
+  return QString::fromStdString(AddressText(static_cast<uint32_t>(address)));
+}
 
 bool IsLogSwitch(const QString& arg) {
   return arg.size() == 2 && arg[0] == QLatin1Char('/') &&
@@ -149,16 +155,19 @@ void TfmMain::ClearImage() {
   image_.clear();
   image_.shrink_to_fit();
   SetImageSize(0);
+  cbStartAddress->setEditText(kNoImageStartAddress);
   cbStopAddress->setEditText(kNoImageStopAddress);
 }
 
 void TfmMain::LoadImage() {
   // A failed load leaves no image at all, so Load can never start on a stale or partial one.
   ClearImage();
-  image_ = LoadImageFile(QFile::encodeName(beFileName->text()).toStdString());
+  TImage image = ReadImage(QFile::encodeName(beFileName->text()).toStdString());
+  image_ = std::move(image.Data);
   SetImageSize(static_cast<int32_t>(image_.size()));
-  cbStopAddress->setEditText(
-      QString::fromStdString(AddressText(static_cast<uint32_t>(image_size_ - 1))));
+  // A record file's range starts where its data does; a binary's at 0000.
+  cbStartAddress->setEditText(ShownAddress(image.Start));
+  cbStopAddress->setEditText(ShownAddress(image.Stop));
 }
 
 void TfmMain::SetImageSize(int32_t size) {

@@ -21,7 +21,13 @@ namespace orvix {
 // The file-open dialog's settings. Show puts the dialog on screen; tests replace it so that
 // confirming or cancelling needs no user.
 struct TOpenDialog {
-  QStringList Filter{QStringLiteral("Binary files (*.bin)"), QStringLiteral("Any file (*.*)")};
+  // Every image format first, then each one, then anything.
+  QStringList Filter{
+      QStringLiteral("Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)"),
+      QStringLiteral("Binary files (*.bin)"),
+      QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
+      QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
+      QStringLiteral("Any file (*.*)")};
   QString DefaultExt{QStringLiteral("bin")};
   QString InitialDir;
 
@@ -51,7 +57,8 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   void FormCreate(const QStringList& args);
 
   void beFileNameButtonClick();
-  // Loads the file named by beFileName. On any failure it raises, leaving no image loaded.
+  // Loads the file named by beFileName (binary, Intel HEX or S-record) and shows its range. On
+  // any failure it raises, leaving no image loaded.
   void LoadImage();
   void SetImageSize(int32_t size);
   void ShowStatus(const QString& text);
@@ -62,7 +69,8 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   QString StatusPanel(int index) const;
 
   // The Image buffer: byte i is the byte for device address i. Null while no image is loaded;
-  // otherwise exactly ImageSize() bytes. Read-only for everyone but LoadImage.
+  // otherwise exactly ImageSize() bytes, up to the range's stop address. Read-only for everyone
+  // but LoadImage.
   int32_t ImageSize() const { return image_size_; }
   const uint8_t* ImageData() const { return image_.empty() ? nullptr : image_.data(); }
   bool LogFrames() const { return log_frames_; }
