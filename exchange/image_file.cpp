@@ -92,39 +92,36 @@ ImageFormat FormatFromContent(const std::string& start) {
 
 }  // namespace
 
-std::string FormatWord(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::Auto:
-      return "auto";
-    case ImageFormat::Binary:
-      return "bin";
-    case ImageFormat::IntelHex:
-      return "ihex";
-    case ImageFormat::SRecord:
-      return "srec";
-  }
-  return "auto";
+namespace {
+
+struct FormatNames {
+  ImageFormat format;
+  const char* word;
+  const char* name;
+};
+
+constexpr FormatNames kFormatNames[] = {
+    {ImageFormat::Auto, "auto", "automatic"},
+    {ImageFormat::Binary, "bin", "binary"},
+    {ImageFormat::IntelHex, "ihex", "Intel HEX"},
+    {ImageFormat::SRecord, "srec", "S-record"},
+};
+
+const FormatNames& NamesOf(ImageFormat format) {
+  for (const FormatNames& names : kFormatNames)
+    if (names.format == format) return names;
+  return kFormatNames[0];
 }
+
+}  // namespace
+
+std::string FormatWord(ImageFormat format) { return NamesOf(format).word; }
+std::string FormatName(ImageFormat format) { return NamesOf(format).name; }
 
 std::optional<ImageFormat> FormatFromWord(const std::string& word) {
-  for (ImageFormat f :
-       {ImageFormat::Auto, ImageFormat::Binary, ImageFormat::IntelHex, ImageFormat::SRecord})
-    if (word == FormatWord(f)) return f;
+  for (const FormatNames& names : kFormatNames)
+    if (word == names.word) return names.format;
   return std::nullopt;
-}
-
-std::string FormatName(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::Auto:
-      return "automatic";
-    case ImageFormat::Binary:
-      return "binary";
-    case ImageFormat::IntelHex:
-      return "Intel HEX";
-    case ImageFormat::SRecord:
-      return "S-record";
-  }
-  return "binary";
 }
 
 std::string FullFileName(const std::string& path) {
