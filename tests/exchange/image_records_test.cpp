@@ -248,13 +248,5 @@ TEST_F(ImageRecordsTest, AnOverlongLineIsRefusedWithoutReadingOn) {
   }
 }
 
-TEST(ImageFormatWords, NameEachFormatOnce) {
-  for (ImageFormat f :
-       {ImageFormat::Auto, ImageFormat::Binary, ImageFormat::IntelHex, ImageFormat::SRecord})
-    EXPECT_EQ(FormatFromWord(FormatWord(f)), f);
-  EXPECT_FALSE(FormatFromWord("hex"));
-  EXPECT_FALSE(FormatFromWord(""));
-}
-
 }  // namespace
 }  // namespace orvix
