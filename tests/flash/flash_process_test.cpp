@@ -196,6 +196,9 @@ TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
   SimulatedPorts ports;
   SimOptions o;
   o.drop.push_back(devsim::ParseFrameSelector("block:2+"));
+  // A ping written just before the hand-over would be answered, and that answer taken as the
+  // missing reply.
+  o.drop.push_back(devsim::ParseFrameSelector("ping:2+"));
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(1024))});
   EXPECT_EQ(r.exit_code, 1) << r.err;
@@ -208,6 +211,9 @@ TEST_F(FlashTest, GivesUpWhenTheChecksumIsNeverConfirmed) {
   SimulatedPorts ports;
   SimOptions o;
   o.drop.push_back(devsim::ParseFrameSelector("checksum"));
+  // A ping written just before the hand-over would be answered, and that answer taken as the
+  // missing reply.
+  o.drop.push_back(devsim::ParseFrameSelector("ping:2+"));
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(200))});
   EXPECT_EQ(r.exit_code, 1) << r.err;
