@@ -38,10 +38,4 @@ int32_t HexTextToInt(const std::string& text) {
   return ReadHexInteger(source).value_or(0);
 }
 
-std::string AddressText(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.4X", static_cast<unsigned>(value));
-  return text;
-}
-
 }  // namespace orvix

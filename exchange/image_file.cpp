@@ -33,15 +33,15 @@ std::ifstream OpenForReading(const std::string& path, const std::string& full) {
   return in;
 }
 
-std::optional<ImageFormat> FormatFromExtension(const std::string& path) {
+std::optional<TImageFormat> FormatFromExtension(const std::string& path) {
   std::string extension = fs::path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension == ".bin") return ImageFormat::Binary;
+  if (extension == ".bin") return TImageFormat::ifBinary;
   if (extension == ".hex" || extension == ".ihx" || extension == ".ihex")
-    return ImageFormat::IntelHex;
+    return TImageFormat::ifIntelHex;
   for (const char* s : {".s19", ".s28", ".s37", ".srec", ".mot", ".s"})
-    if (extension == s) return ImageFormat::SRecord;
+    if (extension == s) return TImageFormat::ifSRecord;
   return std::nullopt;
 }
 
@@ -63,7 +63,7 @@ bool IsElf(const std::string& start) {
 }
 
 // The format whose record the first non-blank line is, if it is one whole valid record.
-ImageFormat FormatFromContent(const std::string& start) {
+TImageFormat FormatFromContent(const std::string& start) {
   size_t at = 0;
   while (at < start.size()) {
     size_t end = start.find('\n', at);
@@ -74,13 +74,13 @@ ImageFormat FormatFromContent(const std::string& start) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
       line.pop_back();
     if (!records::IsBlank(line)) {
-      if (IsIntelHexRecord(line)) return ImageFormat::IntelHex;
-      if (IsSRecordLine(line)) return ImageFormat::SRecord;
+      if (IsIntelHexRecord(line)) return TImageFormat::ifIntelHex;
+      if (IsSRecordLine(line)) return TImageFormat::ifSRecord;
       break;
     }
     at = end + 1;
   }
-  return ImageFormat::Binary;
+  return TImageFormat::ifBinary;
 }
 
 [[noreturn]] void RefuseElf(const std::string& full) {
@@ -95,19 +95,19 @@ ImageFormat FormatFromContent(const std::string& start) {
 namespace {
 
 struct FormatNames {
-  ImageFormat format;
+  TImageFormat format;
   const char* word;
   const char* name;
 };
 
 constexpr FormatNames kFormatNames[] = {
-    {ImageFormat::Auto, "auto", "automatic"},
-    {ImageFormat::Binary, "bin", "binary"},
-    {ImageFormat::IntelHex, "ihex", "Intel HEX"},
-    {ImageFormat::SRecord, "srec", "S-record"},
+    {TImageFormat::ifAuto, "auto", "automatic"},
+    {TImageFormat::ifBinary, "bin", "binary"},
+    {TImageFormat::ifIntelHex, "ihex", "Intel HEX"},
+    {TImageFormat::ifSRecord, "srec", "S-record"},
 };
 
-const FormatNames& NamesOf(ImageFormat format) {
+const FormatNames& NamesOf(TImageFormat format) {
   for (const FormatNames& names : kFormatNames)
     if (names.format == format) return names;
   return kFormatNames[0];
@@ -115,10 +115,10 @@ const FormatNames& NamesOf(ImageFormat format) {
 
 }  // namespace
 
-std::string FormatWord(ImageFormat format) { return NamesOf(format).word; }
-std::string FormatName(ImageFormat format) { return NamesOf(format).name; }
+std::string FormatWord(TImageFormat format) { return NamesOf(format).word; }
+std::string FormatName(TImageFormat format) { return NamesOf(format).name; }
 
-std::optional<ImageFormat> FormatFromWord(const std::string& word) {
+std::optional<TImageFormat> FormatFromWord(const std::string& word) {
   for (const FormatNames& names : kFormatNames)
     if (word == names.word) return names.format;
   return std::nullopt;
@@ -130,30 +130,30 @@ std::string FullFileName(const std::string& path) {
   return ec ? path : full.lexically_normal().string();
 }
 
-ImageFormat DetectImageFormat(const std::string& path) {
+TImageFormat DetectImageFormat(const std::string& path) {
   if (const auto by_name = FormatFromExtension(path)) return *by_name;
   std::ifstream in = OpenForReading(path, FullFileName(path));
   return FormatFromContent(FileStart(in));
 }
 
-TImage ReadImage(const std::string& path, ImageFormat format) {
+TImage ReadImage(const std::string& path, TImageFormat format) {
   const std::string full = FullFileName(path);
-  if (format != ImageFormat::Binary) {
+  if (format != TImageFormat::ifBinary) {
     std::ifstream in = OpenForReading(path, full);
     const std::string start = FileStart(in);
     // Programmed as it stands, a linker's output would put its headers into the device.
     if (IsElf(start)) RefuseElf(full);
-    if (format == ImageFormat::Auto)
+    if (format == TImageFormat::ifAuto)
       format = FormatFromExtension(path).value_or(FormatFromContent(start));
-    if (format != ImageFormat::Binary) {
+    if (format != TImageFormat::ifBinary) {
       in.clear();
       in.seekg(0);
       if (!in) throw EImageFile("Stream read error");
-      return format == ImageFormat::IntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
+      return format == TImageFormat::ifIntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
     }
   }
   TImage image;
-  image.Format = ImageFormat::Binary;
+  image.Format = TImageFormat::ifBinary;
   image.Data = LoadImageFile(path);
   image.Start = 0;
   image.Stop = static_cast<int32_t>(image.Data.size()) - 1;

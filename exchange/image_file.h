@@ -19,17 +19,17 @@ class EImageFile : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class ImageFormat { Auto, Binary, IntelHex, SRecord };
+enum class TImageFormat { ifAuto, ifBinary, ifIntelHex, ifSRecord };
 
 // "auto", "bin", "ihex", "srec": the flasher's --format words.
-std::string FormatWord(ImageFormat format);
-std::optional<ImageFormat> FormatFromWord(const std::string& word);
+std::string FormatWord(TImageFormat format);
+std::optional<TImageFormat> FormatFromWord(const std::string& word);
 // "binary", "Intel HEX", "S-record": how messages name a format.
-std::string FormatName(ImageFormat format);
+std::string FormatName(TImageFormat format);
 
 // A loaded image and the range to program.
 struct TImage {
-  ImageFormat Format = ImageFormat::Binary;
+  TImageFormat Format = TImageFormat::ifBinary;
   // Byte i holds device address i. A binary file is its bytes; a record file fills addresses up
   // to its highest, bytes it leaves out (below its lowest address, and gaps) being 0xFF.
   std::vector<uint8_t> Data;
@@ -42,11 +42,11 @@ struct TImage {
 // valid record of one format), otherwise binary. An ELF file is refused unless Binary is asked
 // for. Raises EImageFile: the binary texts of LoadImageFile, or for a record file
 // "FILE:LINE: cause".
-TImage ReadImage(const std::string& path, ImageFormat format = ImageFormat::Auto);
+TImage ReadImage(const std::string& path, TImageFormat format = TImageFormat::ifAuto);
 
 // The format Auto chooses for `path`, looking at its content only when the extension says
 // nothing. Raises EImageFile when the file cannot be opened.
-ImageFormat DetectImageFormat(const std::string& path);
+TImageFormat DetectImageFormat(const std::string& path);
 
 // The record readers over any stream; `name` is the file name their messages show.
 TImage ReadIntelHex(std::istream& in, const std::string& name);

@@ -4,7 +4,7 @@
 
 namespace orvix::records {
 
-bool LineReader::Next(std::string& line) {
+bool TLineReader::Next(std::string& line) {
   line.clear();
   std::streambuf* buffer = in_.rdbuf();
   int c = buffer->sbumpc();
@@ -67,13 +67,13 @@ std::string Hex8(unsigned value) {
   return Formatted("%08X", value);
 }
 
-DeviceMemory::DeviceMemory(std::string name) : name_(std::move(name)) {}
+TDeviceMemory::TDeviceMemory(std::string name) : name_(std::move(name)) {}
 
-void DeviceMemory::Refuse(int line, const std::string& cause) const {
+void TDeviceMemory::Refuse(int line, const std::string& cause) const {
   throw EImageFile(name_ + ":" + std::to_string(line) + ": " + cause);
 }
 
-void DeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int line) {
+void TDeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int line) {
   if (count == 0) return;
   const uint64_t last = address + count - 1;
   if (last >= static_cast<uint64_t>(kMaxImageSize)) {
@@ -103,13 +103,13 @@ void DeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int 
   if (static_cast<int64_t>(last) > highest_) highest_ = static_cast<int64_t>(last);
 }
 
-int DeviceMemory::LineOf(size_t address) const {
-  for (const Span& span : spans_)
-    if (address >= span.first && address <= span.last) return span.line;
+int TDeviceMemory::LineOf(size_t address) const {
+  for (const TSpan& span : spans_)
+    if (address >= span.First && address <= span.Last) return span.Line;
   return 0;
 }
 
-TImage DeviceMemory::Finish(ImageFormat format, int end_line) {
+TImage TDeviceMemory::Finish(TImageFormat format, int end_line) {
   if (highest_ < 0) Refuse(end_line, "the file holds no data: nothing to program");
   TImage image;
   image.Format = format;

@@ -24,9 +24,9 @@ constexpr size_t kMaxLine = 1024;
 
 // Lines with their numbers, counted from 1. The line end (LF, or CR LF) and trailing blanks are
 // dropped.
-class LineReader {
+class TLineReader {
  public:
-  explicit LineReader(std::istream& in) : in_(in) {}
+  explicit TLineReader(std::istream& in) : in_(in) {}
   // False at the end of the input. A line longer than kMaxLine comes back cut at kMaxLine + 1
   // characters, which no record parser accepts.
   bool Next(std::string& line);
@@ -47,9 +47,9 @@ std::string Hex4(unsigned value);  // "%04X"
 std::string Hex8(unsigned value);  // "%08X"
 
 // The device's 64 KiB as the records fill it.
-class DeviceMemory {
+class TDeviceMemory {
  public:
-  explicit DeviceMemory(std::string name);
+  explicit TDeviceMemory(std::string name);
 
   // "FILE:LINE: cause"
   [[noreturn]] void Refuse(int line, const std::string& cause) const;
@@ -60,7 +60,7 @@ class DeviceMemory {
 
   // The image: byte i holds address i, up to the highest address written; unwritten bytes are
   // 0xFF. Refuses a file with no data, naming `end_line`, the line that ended it.
-  TImage Finish(ImageFormat format, int end_line);
+  TImage Finish(TImageFormat format, int end_line);
 
   const std::string& Name() const { return name_; }
 
@@ -68,16 +68,16 @@ class DeviceMemory {
   // The line whose record wrote `address` first.
   int LineOf(size_t address) const;
 
-  struct Span {
-    size_t first, last;
-    int line;
+  struct TSpan {
+    size_t First, Last;
+    int Line;
   };
 
   std::string name_;
   // Allocated at the first data byte: most damaged files are refused before they have any.
   std::vector<uint8_t> bytes_;
   std::vector<bool> written_;
-  std::vector<Span> spans_;  // each record's addresses, in file order
+  std::vector<TSpan> spans_;  // each record's addresses, in file order
   int64_t lowest_ = -1;
   int64_t highest_ = -1;
 };

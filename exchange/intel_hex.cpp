@@ -88,8 +88,8 @@ bool IsIntelHexRecord(const std::string& line) {
 }
 
 TImage ReadIntelHex(std::istream& in, const std::string& name) {
-  DeviceMemory memory(name);
-  LineReader lines(in);
+  TDeviceMemory memory(name);
+  TLineReader lines(in);
   std::string line;
   Record record;
   uint64_t base = 0;  // from the last extended segment or linear address record
@@ -103,7 +103,7 @@ TImage ReadIntelHex(std::istream& in, const std::string& name) {
         break;
       case kEndOfFile:
         // What follows the end (padding, a second file) is not read.
-        return memory.Finish(ImageFormat::IntelHex, lines.Number());
+        return memory.Finish(TImageFormat::ifIntelHex, lines.Number());
       case kSegmentAddress:
         base = static_cast<uint64_t>(Word(record)) << 4;
         break;

@@ -82,8 +82,8 @@ bool IsSRecordLine(const std::string& line) {
 }
 
 TImage ReadSRecord(std::istream& in, const std::string& name) {
-  DeviceMemory memory(name);
-  LineReader lines(in);
+  TDeviceMemory memory(name);
+  TLineReader lines(in);
   std::string line;
   Record record;
   uint32_t data_records = 0;
@@ -102,7 +102,7 @@ TImage ReadSRecord(std::istream& in, const std::string& name) {
       }
     } else if (IsTermination(record.type)) {
       // The start address it carries is the device's business; what follows is not read.
-      return memory.Finish(ImageFormat::SRecord, lines.Number());
+      return memory.Finish(TImageFormat::ifSRecord, lines.Number());
     }
     // S0, the header, says nothing about the image.
   }

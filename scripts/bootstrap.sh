@@ -6,7 +6,7 @@
 set -euo pipefail
 
 # binutils: the image loader's tests convert binaries to Intel HEX and S-record with objcopy.
-packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev binutils)
 for group in "$@"; do
   case "$group" in

@@ -43,7 +43,7 @@ class ImageRecordsTest : public ::testing::Test {
     std::ofstream(p, std::ios::binary) << text;
     return p.string();
   }
-  static std::string ErrorOf(const std::string& path, ImageFormat format = ImageFormat::Auto) {
+  static std::string ErrorOf(const std::string& path, TImageFormat format = TImageFormat::ifAuto) {
     try {
       ReadImage(path, format);
     } catch (const EImageFile& e) {
@@ -67,7 +67,7 @@ class ImageRecordsTest : public ::testing::Test {
 TEST_F(ImageRecordsTest, IntelHexFillsAddressesFromItsLowestToItsHighest) {
   const TImage image =
       ReadImage(Write("gap.hex", {Ihex(0, 0x1000, {1, 2, 3}), Ihex(0, 0x1005, {6}), kEof}));
-  EXPECT_EQ(image.Format, ImageFormat::IntelHex);
+  EXPECT_EQ(image.Format, TImageFormat::ifIntelHex);
   EXPECT_EQ(image.Start, 0x1000);
   EXPECT_EQ(image.Stop, 0x1005);
   ASSERT_EQ(image.Data.size(), 0x1006u);
@@ -100,7 +100,7 @@ TEST_F(ImageRecordsTest, SRecordTakesEveryAddressWidthAndChecksItsCount) {
   const TImage image = ReadImage(Write(
       "all.s37", {Srec(0, 0, {'h', 'd', 'r'}), Srec(1, 0x0100, {1, 2}), Srec(2, 0x000200, {3}),
                   Srec(3, 0x00000300, {4}), Srec(5, 3, {}), Srec(7, 0, {})}));
-  EXPECT_EQ(image.Format, ImageFormat::SRecord);
+  EXPECT_EQ(image.Format, TImageFormat::ifSRecord);
   EXPECT_EQ(image.Start, 0x100);
   EXPECT_EQ(image.Stop, 0x300);
   EXPECT_EQ(image.Data[0x100], 1);
@@ -175,22 +175,22 @@ TEST_F(ImageRecordsTest, SRecordRefusalsNameTheFileTheLineAndTheCause) {
 
 TEST_F(ImageRecordsTest, AFormatAskedForIsReadStrictly) {
   const std::string path = Write("records.txt", {Srec(1, 0x40, {7}), kS9});
-  EXPECT_EQ(ErrorOf(path, ImageFormat::IntelHex).rfind(path + ":1: malformed record", 0), 0u);
-  EXPECT_EQ(ReadImage(path, ImageFormat::SRecord).Start, 0x40);
-  EXPECT_EQ(ReadImage(path, ImageFormat::Binary).Data.size(), fs::file_size(path));
+  EXPECT_EQ(ErrorOf(path, TImageFormat::ifIntelHex).rfind(path + ":1: malformed record", 0), 0u);
+  EXPECT_EQ(ReadImage(path, TImageFormat::ifSRecord).Start, 0x40);
+  EXPECT_EQ(ReadImage(path, TImageFormat::ifBinary).Data.size(), fs::file_size(path));
 }
 
 TEST_F(ImageRecordsTest, TheExtensionChoosesTheFormatFirst) {
   const std::vector<std::string> hex = {Ihex(0, 0x10, {1}), kEof};
   for (const char* name : {"a.hex", "a.HEX", "a.ihx", "a.ihex"})
-    EXPECT_EQ(DetectImageFormat(Write(name, hex)), ImageFormat::IntelHex) << name;
+    EXPECT_EQ(DetectImageFormat(Write(name, hex)), TImageFormat::ifIntelHex) << name;
   const std::vector<std::string> srec = {Srec(1, 0x10, {1}), kS9};
   for (const char* name : {"a.s19", "a.s28", "a.s37", "a.srec", "a.mot", "a.s", "a.SREC"})
-    EXPECT_EQ(DetectImageFormat(Write(name, srec)), ImageFormat::SRecord) << name;
+    EXPECT_EQ(DetectImageFormat(Write(name, srec)), TImageFormat::ifSRecord) << name;
   // A .bin file is raw bytes, whatever it holds: its text goes to the device as it stands.
   const std::string bin = Write("records.bin", hex);
   const TImage image = ReadImage(bin);
-  EXPECT_EQ(image.Format, ImageFormat::Binary);
+  EXPECT_EQ(image.Format, TImageFormat::ifBinary);
   EXPECT_EQ(image.Start, 0);
   EXPECT_EQ(image.Stop, static_cast<int32_t>(fs::file_size(bin)) - 1);
   EXPECT_EQ(image.Data[0], ':');
@@ -198,14 +198,14 @@ TEST_F(ImageRecordsTest, TheExtensionChoosesTheFormatFirst) {
 
 TEST_F(ImageRecordsTest, WithoutAKnownExtensionTheContentDecides) {
   EXPECT_EQ(DetectImageFormat(Write("fw", {"", Ihex(0, 0x10, {1}), kEof}, "\r\n")),
-            ImageFormat::IntelHex);
+            TImageFormat::ifIntelHex);
   EXPECT_EQ(DetectImageFormat(Write("fw.out", {Srec(0, 0, {}), Srec(1, 0, {1}), kS9})),
-            ImageFormat::SRecord);
+            TImageFormat::ifSRecord);
   EXPECT_EQ(DetectImageFormat(WriteRaw("fw.dat", std::string("\x01\x02:\n\xFF", 5))),
-            ImageFormat::Binary);
+            TImageFormat::ifBinary);
   // A colon and hex digits are not enough: a record needs its checksum to be right.
-  EXPECT_EQ(DetectImageFormat(Write("fw.txt", {":0100000001FF", kEof})), ImageFormat::Binary);
-  EXPECT_EQ(DetectImageFormat(WriteRaw("empty", "")), ImageFormat::Binary);
+  EXPECT_EQ(DetectImageFormat(Write("fw.txt", {":0100000001FF", kEof})), TImageFormat::ifBinary);
+  EXPECT_EQ(DetectImageFormat(WriteRaw("empty", "")), TImageFormat::ifBinary);
   EXPECT_EQ(ReadImage(WriteRaw("empty", "")).Stop, -1);
 }
 
@@ -228,13 +228,13 @@ TEST_F(ImageRecordsTest, AnElfFileIsRefusedWithHowToConvertIt) {
     EXPECT_NE(error.find("objcopy -O ihex"), std::string::npos) << error;
   }
   // Asked for as raw bytes, it is raw bytes.
-  EXPECT_EQ(ReadImage(dir_.string() + "/fw", ImageFormat::Binary).Data.size(), elf.size());
+  EXPECT_EQ(ReadImage(dir_.string() + "/fw", TImageFormat::ifBinary).Data.size(), elf.size());
 }
 
 TEST_F(ImageRecordsTest, ARecordFileCannotBeOpenedWithTheBinaryTexts) {
   const std::string missing = (dir_ / "missing.hex").string();
   EXPECT_EQ(ErrorOf(missing), "Cannot open file \"" + missing + "\". No such file or directory");
-  EXPECT_EQ(ErrorOf(dir_.string(), ImageFormat::IntelHex),
+  EXPECT_EQ(ErrorOf(dir_.string(), TImageFormat::ifIntelHex),
             "Cannot open file \"" + dir_.string() + "\". Is a directory");
 }
 

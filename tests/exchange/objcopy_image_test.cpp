@@ -21,13 +21,13 @@ struct Conversion {
   const char* name;
   const char* options;  // objcopy's output options
   const char* extension;
-  ImageFormat format;
+  TImageFormat format;
 };
 
 const Conversion kConversions[] = {
-    {"ihex", "-O ihex", ".hex", ImageFormat::IntelHex},
-    {"srec", "-O srec", ".s19", ImageFormat::SRecord},
-    {"srec-S3", "-O srec --srec-forceS3", ".s37", ImageFormat::SRecord},
+    {"ihex", "-O ihex", ".hex", TImageFormat::ifIntelHex},
+    {"srec", "-O srec", ".s19", TImageFormat::ifSRecord},
+    {"srec-S3", "-O srec --srec-forceS3", ".s37", TImageFormat::ifSRecord},
 };
 
 class ObjcopyImageTest : public ::testing::TestWithParam<Conversion> {
