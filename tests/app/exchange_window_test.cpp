@@ -262,10 +262,7 @@ TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
 // objcopy writes the file, so the window is checked against a converter of its own.
 TEST_F(ExchangeWindow, ProgramsAnIntelHexFileFromItsStartAddress) {
   SimulatedPorts ports;
-  // Only the first ping is answered: a late answer would be taken as a block's reply.
-  SimOptions first_ping_only;
-  first_ping_only.drop.push_back(devsim::ParseFrameSelector("ping:2+"));
-  auto& device = ports.Add("COM1", first_ping_only);
+  auto& device = ports.Add("COM1");
   const Bytes source = Random(700);
   const fs::path binary = dir_ / "source.bin";
   const fs::path hex = dir_ / "firmware.hex";

@@ -52,13 +52,6 @@ class FlashTest : public ::testing::Test {
     for (auto& x : b) x = static_cast<uint8_t>(gen());
     return b;
   }
-  // A ping written just before the hand-over would be answered, and the answer taken as a reply
-  // to the first block: a test that judges the blocks and the checksum must not see that.
-  static SimOptions FirstPingOnly() {
-    SimOptions options;
-    options.drop.push_back(devsim::ParseFrameSelector("ping:2+"));
-    return options;
-  }
   static ChildProcess* Start(std::vector<std::string> args) {
     args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
     return new ChildProcess(std::move(args));
@@ -293,7 +286,7 @@ TEST_F(FlashTest, PingAnswersStillOnTheirWayAcknowledgeNothing) {
 
 TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
   SimulatedPorts ports;
-  SimOptions o = FirstPingOnly();
+  SimOptions o;
   o.drop.push_back(devsim::ParseFrameSelector("block:2+"));
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(1024))});
@@ -305,7 +298,7 @@ TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
 
 TEST_F(FlashTest, GivesUpWhenTheChecksumIsNeverConfirmed) {
   SimulatedPorts ports;
-  SimOptions o = FirstPingOnly();
+  SimOptions o;
   o.drop.push_back(devsim::ParseFrameSelector("checksum"));
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(200))});
@@ -489,7 +482,10 @@ TEST_F(FlashTest, FrameLogHoldsExactlyTheFramesExchanged) {
 // objcopy writes the record files: the flasher is checked against a converter of its own.
 TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
   SimulatedPorts ports;
-  auto& device = ports.Add("COM1", FirstPingOnly());
+  // Each ping answered twice: neither answer may pass for the reply to the block at 1000.
+  SimOptions o;
+  o.twice.push_back({devsim::ParseFrameSelector("ping"), 2});
+  auto& device = ports.Add("COM1", o);
   const Bytes source = Random(3000, 11);
   const std::string hex = (dir_ / "firmware.hex").string();
   const std::string command =
@@ -517,7 +513,7 @@ TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
 
 TEST_F(FlashTest, FormatAskedForOverridesTheNameAndIsReadStrictly) {
   SimulatedPorts ports;
-  auto& device = ports.Add("COM1", FirstPingOnly());
+  auto& device = ports.Add("COM1");
   const Bytes source = Random(200, 12);
   const std::string srec = (dir_ / "firmware.txt").string();
   const std::string command = "objcopy -I binary -O srec --srec-forceS3 --change-addresses 0x40 " +
