@@ -509,6 +509,14 @@ TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
   EXPECT_TRUE(std::equal(source.begin(), source.end(), memory.begin() + 0x1000));
   const TImage file = ReadImage(hex);
   EXPECT_TRUE(std::equal(file.Data.begin() + 0x1000, file.Data.end(), memory.begin() + 0x1000));
+  // Progress counts over 1000..1BB7, not from 0000: a block a line, from 4 % to 100 %.
+  std::vector<int> percents;
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty() && line.back() == '%') percents.push_back(std::stoi(line));
+  ASSERT_EQ(percents.size(), 24u) << r.err;
+  EXPECT_EQ(percents.front(), 4);
+  EXPECT_EQ(percents.back(), 100);
 }
 
 TEST_F(FlashTest, FormatAskedForOverridesTheNameAndIsReadStrictly) {
