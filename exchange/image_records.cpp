@@ -1,7 +1,5 @@
 #include "exchange/image_records.h"
 
-#include <cstdio>
-
 namespace orvix::records {
 
 bool TLineReader::Next(std::string& line) {
@@ -25,22 +23,9 @@ bool IsBlank(std::string_view line) {
 
 namespace {
 
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string Printable(char c) {
   const auto u = static_cast<unsigned char>(c);
-  return u >= 0x20 && u < 0x7F ? std::string("'") + c + "'" : "byte " + Hex2(u);
-}
-
-std::string Formatted(const char* format, unsigned value) {
-  char text[16];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+  return u >= 0x20 && u < 0x7F ? std::string("'") + c + "'" : "byte " + HexText(u, 2);
 }
 
 }  // namespace
@@ -48,23 +33,14 @@ std::string Formatted(const char* format, unsigned value) {
 std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes) {
   bytes.clear();
   for (char c : digits)
-    if (DigitValue(c) < 0)
+    if (HexDigitValue(c) < 0)
       return "malformed record: " + Printable(c) + " is not a hexadecimal digit";
   if (digits.size() % 2 != 0) return "malformed record: an odd number of hexadecimal digits";
   bytes.reserve(digits.size() / 2);
   for (size_t i = 0; i < digits.size(); i += 2)
-    bytes.push_back(static_cast<uint8_t>(DigitValue(digits[i]) << 4 | DigitValue(digits[i + 1])));
+    bytes.push_back(
+        static_cast<uint8_t>(HexDigitValue(digits[i]) << 4 | HexDigitValue(digits[i + 1])));
   return {};
-}
-
-std::string Hex2(unsigned value) {
-  return Formatted("%02X", value);
-}
-std::string Hex4(unsigned value) {
-  return Formatted("%04X", value);
-}
-std::string Hex8(unsigned value) {
-  return Formatted("%08X", value);
 }
 
 TDeviceMemory::TDeviceMemory(std::string name) : name_(std::move(name)) {}
@@ -77,10 +53,10 @@ void TDeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int
   if (count == 0) return;
   const uint64_t last = address + count - 1;
   if (last >= static_cast<uint64_t>(kMaxImageSize)) {
-    std::string cause = "record at " + Hex8(static_cast<unsigned>(address)) +
+    std::string cause = "record at " + HexText(static_cast<uint32_t>(address), 8) +
                         " lies outside the device's addresses 0000–FFFF";
     if (address < static_cast<uint64_t>(kMaxImageSize))
-      cause += " (its last byte would be at " + Hex8(static_cast<unsigned>(last)) + ")";
+      cause += " (its last byte would be at " + HexText(static_cast<uint32_t>(last), 8) + ")";
     Refuse(line, cause);
   }
   if (bytes_.empty()) {
@@ -91,8 +67,9 @@ void TDeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int
     const size_t at = address + i;
     const uint8_t value = data[i];
     if (written_[at] && bytes_[at] != value) {
-      Refuse(line, "record puts " + Hex2(value) + " at " + Hex4(static_cast<unsigned>(at)) +
-                       ", where line " + std::to_string(LineOf(at)) + " put " + Hex2(bytes_[at]));
+      Refuse(line, "record puts " + HexText(value, 2) + " at " +
+                       AddressText(static_cast<uint32_t>(at)) + ", where line " +
+                       std::to_string(LineOf(at)) + " put " + HexText(bytes_[at], 2));
     }
     bytes_[at] = value;
     written_[at] = true;

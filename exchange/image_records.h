@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
 
 namespace orvix::records {
@@ -42,9 +43,6 @@ bool IsBlank(std::string_view line);
 // Hexadecimal digit pairs, either case, to bytes. Returns what is wrong, or an empty text.
 std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes);
 
-std::string Hex2(unsigned value);  // "%02X"
-std::string Hex4(unsigned value);  // "%04X"
-std::string Hex8(unsigned value);  // "%08X"
 
 // The device's 64 KiB as the records fill it.
 class TDeviceMemory {

@@ -62,15 +62,15 @@ std::string Parse(const std::string& line, Record& record) {
     sum = static_cast<uint8_t>(sum + record.bytes[i]);
   const uint8_t expected = static_cast<uint8_t>(0x100 - sum);
   if (record.bytes.back() != expected) {
-    return "bad checksum: the record has " + Hex2(record.bytes.back()) + ", its bytes give " +
-           Hex2(expected);
+    return "bad checksum: the record has " + HexText(record.bytes.back(), 2) + ", its bytes give " +
+           HexText(expected, 2);
   }
   record.offset = static_cast<uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
   record.type = record.bytes[3];
   const int required = RequiredLength(record.type);
-  if (required == kUnknownType) return "unknown record type " + Hex2(record.type);
+  if (required == kUnknownType) return "unknown record type " + HexText(record.type, 2);
   if (required != kAnyLength && length != static_cast<size_t>(required)) {
-    return "malformed record: a type " + Hex2(record.type) + " record carries " +
+    return "malformed record: a type " + HexText(record.type, 2) + " record carries " +
            std::to_string(required) + " data bytes, not " + std::to_string(length);
   }
   return {};

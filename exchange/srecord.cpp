@@ -64,8 +64,8 @@ std::string Parse(const std::string& line, Record& record) {
     sum = static_cast<uint8_t>(sum + record.bytes[i]);
   const uint8_t expected = static_cast<uint8_t>(~sum);
   if (record.bytes.back() != expected) {
-    return "bad checksum: the record has " + Hex2(record.bytes.back()) + ", its bytes give " +
-           Hex2(expected);
+    return "bad checksum: the record has " + HexText(record.bytes.back(), 2) + ", its bytes give " +
+           HexText(expected, 2);
   }
   if ((IsCount(record.type) || IsTermination(record.type)) && record.DataSize() != 0) {
     return "malformed record: an S" + std::to_string(record.type) +
