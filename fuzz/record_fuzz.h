@@ -46,14 +46,4 @@ inline void CheckRecordReader(const uint8_t* data, size_t size, Reader read, Rec
              "written back, %d..%d became %d..%d", image.Start, image.Stop, copy.Start, copy.Stop);
 }
 
-inline std::string HexBytes(const std::vector<uint8_t>& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
-  }
-  return text;
-}
-
 }  // namespace orvix::fuzz
