@@ -24,6 +24,11 @@ struct Conversion {
   TImageFormat format;
 };
 
+// Test listings name the conversion, not the struct's bytes.
+void PrintTo(const Conversion& conversion, std::ostream* out) {
+  *out << conversion.options;
+}
+
 const Conversion kConversions[] = {
     {"ihex", "-O ihex", ".hex", TImageFormat::ifIntelHex},
     {"srec", "-O srec", ".s19", TImageFormat::ifSRecord},
