@@ -1,17 +1,9 @@
 #include "app/hex_text.h"
 
-#include <cstdio>
 #include <optional>
 
 namespace orvix {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 std::optional<int32_t> ReadHexInteger(const std::string& text) {
   size_t i = 0;
@@ -22,7 +14,7 @@ std::optional<int32_t> ReadHexInteger(const std::string& text) {
   if (++i >= text.size()) return std::nullopt;
   uint32_t value = 0;
   for (; i < text.size(); ++i) {
-    const int digit = HexDigit(text[i]);
+    const int digit = HexDigitValue(text[i]);
     if (digit < 0) return std::nullopt;
     if (value > 0x0FFFFFFFu) return std::nullopt;  // a fifth nibble on top would not fit
     value = (value << 4) | static_cast<uint32_t>(digit);
@@ -36,12 +28,6 @@ std::optional<int32_t> ReadHexInteger(const std::string& text) {
 int32_t HexTextToInt(const std::string& text) {
   const std::string source = text.find('$') == std::string::npos ? "$" + text : text;
   return ReadHexInteger(source).value_or(0);
-}
-
-std::string AddressText(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.4X", static_cast<unsigned>(value));
-  return text;
 }
 
 }  // namespace orvix

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "exchange/hex_digits.h"  // AddressText, the other way round
+
 namespace orvix {
 
 // Text to a signed 32-bit number, read as hexadecimal: a text without "$" gets one put in front,
@@ -11,8 +13,5 @@ namespace orvix {
 // else. Anything unreadable, or a value beyond 32 bits, gives 0; 80000000..FFFFFFFF come out
 // negative.
 int32_t HexTextToInt(const std::string& text);
-
-// Upper-case hexadecimal, at least four digits ("%.4X").
-std::string AddressText(uint32_t value);
 
 }  // namespace orvix

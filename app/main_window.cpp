@@ -29,6 +29,7 @@ static void InitMainWindowResources() {
 namespace orvix {
 namespace {
 
+const QString kNoImageStartAddress = QStringLiteral("0000");
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
 constexpr int kDesignedFontPixels = 11;  // MS Sans Serif, 8 points
 constexpr int kSmallestFontPixels = 8;
@@ -48,6 +49,11 @@ class AddressValidator final : public QValidator {
     return input.size() == 4 ? Acceptable : Intermediate;
   }
 };
+
+// An empty binary's stop address, -1, shows as FFFFFFFF.
+QString ShownAddress(int32_t address) {
+  return QString::fromStdString(AddressText(static_cast<uint32_t>(address)));
+}
 
 bool IsLogSwitch(const QString& arg) {
   return arg.size() == 2 && arg[0] == QLatin1Char('/') &&
@@ -208,16 +214,19 @@ void TfmMain::ClearImage() {
   image_.clear();
   image_.shrink_to_fit();
   SetImageSize(0);
+  ui_->cbStartAddress->setEditText(kNoImageStartAddress);
   ui_->cbStopAddress->setEditText(kNoImageStopAddress);
 }
 
 void TfmMain::LoadImage() {
   // A failed load leaves no image at all, so Load can never start on a stale or partial one.
   ClearImage();
-  image_ = LoadImageFile(QFile::encodeName(ui_->beFileName->text()).toStdString());
+  TImage image = ReadImage(QFile::encodeName(ui_->beFileName->text()).toStdString());
+  image_ = std::move(image.Data);
   SetImageSize(static_cast<int32_t>(image_.size()));
-  ui_->cbStopAddress->setEditText(
-      QString::fromStdString(AddressText(static_cast<uint32_t>(image_size_ - 1))));
+  // A record file's range starts where its data does; a binary's at 0000.
+  ui_->cbStartAddress->setEditText(ShownAddress(image.Start));
+  ui_->cbStopAddress->setEditText(ShownAddress(image.Stop));
 }
 
 void TfmMain::SetImageSize(int32_t size) {

@@ -35,7 +35,8 @@ class TfmMain : public QMainWindow, public TStatusSink {
   void FormCreate(const QStringList& args);
 
   void beFileNameButtonClick();
-  // Loads the file named by beFileName. On any failure it raises, leaving no image loaded.
+  // Loads the file named by beFileName (binary, Intel HEX or S-record) and shows its range. On
+  // any failure it raises, leaving no image loaded.
   void LoadImage();
   void SetImageSize(int32_t size);
   void ShowStatus(const QString& text);
@@ -51,7 +52,8 @@ class TfmMain : public QMainWindow, public TStatusSink {
   TExchangeSettings RunSettings() const;
 
   // The Image buffer: byte i is the byte for device address i. Null while no image is loaded;
-  // otherwise exactly ImageSize() bytes. Read-only for everyone but LoadImage.
+  // otherwise exactly ImageSize() bytes, up to the range's stop address. Read-only for everyone
+  // but LoadImage.
   int32_t ImageSize() const { return image_size_; }
   const uint8_t* ImageData() const { return image_.empty() ? nullptr : image_.data(); }
   bool LogFrames() const { return log_frames_; }

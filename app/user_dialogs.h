@@ -18,7 +18,13 @@ namespace orvix {
 
 // The file-open dialog's settings.
 struct TOpenDialog {
-  QStringList Filter{QStringLiteral("Binary files (*.bin)"), QStringLiteral("Any file (*.*)")};
+  // Every image format first, then each one, then anything.
+  QStringList Filter{
+      QStringLiteral("Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)"),
+      QStringLiteral("Binary files (*.bin)"),
+      QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
+      QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
+      QStringLiteral("Any file (*.*)")};
   QString DefaultExt{QStringLiteral("bin")};
   QString InitialDir;
 };

@@ -11,6 +11,7 @@
 #include "cli/console_front_end.h"
 #include "cli/options.h"
 #include "exchange/exchange.h"
+#include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
@@ -137,13 +138,14 @@ class PortAccount {
 };
 
 int Flash(const TFlashOptions& options) {
-  std::vector<uint8_t> image;
+  TImage loaded;
   try {
-    image = LoadImageFile(options.Image);
+    loaded = ReadImage(options.Image, options.Format);
   } catch (const std::exception& e) {
     PrintError(e.what());
     return kBadImage;
   }
+  const std::vector<uint8_t>& image = loaded.Data;
   if (image.empty()) {
     PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
     return kBadImage;
@@ -167,10 +169,18 @@ int Flash(const TFlashOptions& options) {
     }
   });
 
+  // Which format was taken, and where the run will write, before the device hears anything.
+  if (!options.Quiet) {
+    const std::string chosen = FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
+                               ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) +
+                               "-" + AddressText(static_cast<uint32_t>(loaded.Stop));
+    out.Say("orvix-flash: " + chosen);
+  }
+
   TExchangeSettings settings;
   settings.DeviceNumber = static_cast<uint8_t>(options.Device);
-  settings.StartAddress = 0;
-  settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
+  settings.StartAddress = static_cast<uint16_t>(loaded.Start);
+  settings.StopAddress = static_cast<uint16_t>(loaded.Stop);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
   settings.LogFileName = options.LogFile;

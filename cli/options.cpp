@@ -22,10 +22,16 @@ const char kFlashUsage[] =
     "ends)\n"
     "  -w, --wait SEC     give up when no device has answered within SEC seconds (default: wait "
     "until interrupted)\n"
+    "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
     "  -q, --quiet        print only errors and the final result\n"
     "  -h, --help         usage;  --version  version\n"
     "\n"
-    "Range: address 0000 up to the image's last byte, as in the window.\n"
+    "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel HEX; .s19 .s28\n"
+    ".s37 .srec .mot .s S-record), else its first line if that is a valid record, else binary.\n"
+    "An ELF file is refused unless --format bin asks for its raw bytes.\n"
+    "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX or S-record\n"
+    "file from its lowest to its highest address, gaps filled with FF. Both are shown before\n"
+    "the run.\n"
     "Environment (Linux): ORVIX_PORTS, the serial device map "
     "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n"
     "\n"
@@ -44,7 +50,8 @@ const char kFlashUsage[] =
     "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button)\n"
     "  3   no device answered: within --wait, or on any port left to ping\n"
     "  64  usage error (unknown option, bad device number, missing IMAGE)\n"
-    "  66  the image cannot be used: missing or unreadable, empty, or larger than 65536 bytes\n"
+    "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
+    "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n";
 
 namespace {
@@ -52,7 +59,8 @@ namespace {
 // The options, each by every name it answers to.
 constexpr std::string_view kFlags[] = {"-h",           "--help", "--version",
                                        "--list-ports", "-q",     "--quiet"};
-constexpr std::string_view kValued[] = {"-d", "--device", "-p", "--port", "--log", "-w", "--wait"};
+constexpr std::string_view kValued[] = {"-d",    "--device", "-p", "--port", "--log",
+                                        "-w",    "--wait",   "-f", "--format"};
 
 bool OneOf(std::string_view name, const auto& names) {
   for (std::string_view n : names)
@@ -132,7 +140,7 @@ void TakeValues(const std::vector<std::string>& values, auto&& check) {
 // The whole line argv[1..argc); a usage error is thrown.
 TFlashOptions ParseLine(int argc, const char* const* argv) {
   TFlashOptions o;
-  std::vector<std::string> device, port, log, wait;
+  std::vector<std::string> device, port, log, wait, format;
   CLI::App line{"", "orvix-flash"};
   line.set_help_flag();  // -h is an ordinary flag: a usage error on the same line still wins
   line.allow_extras();   // a second IMAGE, reported below
@@ -149,6 +157,7 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   one_value_each_time(line.add_option("-p,--port", port));
   one_value_each_time(line.add_option("--log", log));
   one_value_each_time(line.add_option("-w,--wait", wait));
+  one_value_each_time(line.add_option("-f,--format", format));
   line.add_option("IMAGE", o.Image);
   std::vector<std::string> words = StrictWords(argc, argv);
   const std::string last = words.empty() ? "" : words.back();
@@ -174,6 +183,12 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   TakeValues(wait, [&](const std::string& text) {
     if (!ParseSeconds(text, o.WaitSeconds))
       throw UsageError{"bad --wait value \"" + text + "\": give seconds, 0 or more"};
+  });
+  TakeValues(format, [&](const std::string& text) {
+    const std::optional<TImageFormat> chosen = FormatFromWord(text);
+    if (!chosen)
+      throw UsageError{"bad --format value \"" + text + "\": give auto, bin, ihex or srec"};
+    o.Format = *chosen;
   });
   // Words CLI11 could not place: the "--" that ended the options, and IMAGEs after the first.
   // An empty word is no IMAGE yet, as it never was.

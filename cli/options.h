@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "exchange/image_file.h"
+
 namespace orvix {
 
 struct TFlashOptions {
@@ -16,6 +18,7 @@ struct TFlashOptions {
   std::string LogFile;      // empty: no frame log
   double WaitSeconds = -1;  // negative: wait until interrupted
   std::string Image;
+  TImageFormat Format = TImageFormat::ifAuto;
 };
 
 // Parses argv[1..]; on a usage error returns nothing and puts the reason in `error`.

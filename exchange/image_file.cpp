@@ -1,5 +1,7 @@
 #include "exchange/image_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <fstream>
 #include <new>
 
+#include "exchange/image_records.h"
 #include "runtime/file_name.h"
 
 namespace orvix {
@@ -18,16 +21,8 @@ namespace {
   throw EImageFile("Cannot open file \"" + full + "\". " + cause);
 }
 
-}  // namespace
-
-std::string FullFileName(const std::string& path) {
-  std::error_code ec;
-  fs::path full = fs::absolute(PathFromUtf8(path), ec);
-  return ec ? path : Utf8FromPath(full.lexically_normal());
-}
-
-std::vector<uint8_t> LoadImageFile(const std::string& path) {
-  const std::string full = FullFileName(path);
+// Opens `path` for reading, or raises with the window's texts.
+std::ifstream OpenForReading(const std::string& path, const std::string& full) {
   const fs::path file = PathFromUtf8(path);
   std::error_code ec;
   // Looked at before opening: opening a FIFO for reading would block until a writer comes.
@@ -35,9 +30,141 @@ std::vector<uint8_t> LoadImageFile(const std::string& path) {
   if (ec) CannotOpen(full, ec.message());
   if (fs::is_directory(status)) CannotOpen(full, std::strerror(EISDIR));
   if (!fs::is_regular_file(status)) CannotOpen(full, "Not a regular file");
-
   std::ifstream in(file, std::ios::binary);
   if (!in) CannotOpen(full, std::strerror(errno));
+  return in;
+}
+
+std::optional<TImageFormat> FormatFromExtension(const std::string& path) {
+  std::string extension = Utf8FromPath(PathFromUtf8(path).extension());
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".bin") return TImageFormat::ifBinary;
+  if (extension == ".hex" || extension == ".ihx" || extension == ".ihex")
+    return TImageFormat::ifIntelHex;
+  for (const char* s : {".s19", ".s28", ".s37", ".srec", ".mot", ".s"})
+    if (extension == s) return TImageFormat::ifSRecord;
+  return std::nullopt;
+}
+
+// Enough of the file to see its magic number and first records.
+constexpr size_t kSniffSize = 64 * 1024;
+
+std::string FileStart(std::ifstream& in) {
+  std::string start(kSniffSize, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<size_t>(in.gcount()));
+  return start;
+}
+
+bool IsElf(const std::string& start) {
+  return start.rfind(
+             "\x7F"
+             "ELF",
+             0) == 0;
+}
+
+// The format whose record the first non-blank line is, if it is one whole valid record.
+TImageFormat FormatFromContent(const std::string& start) {
+  size_t at = 0;
+  while (at < start.size()) {
+    size_t end = start.find('\n', at);
+    // A line cut off by the sniffing limit is not judged.
+    if (end == std::string::npos && start.size() == kSniffSize) break;
+    if (end == std::string::npos) end = start.size();
+    std::string line = start.substr(at, end - at);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.pop_back();
+    if (!records::IsBlank(line)) {
+      if (IsIntelHexRecord(line)) return TImageFormat::ifIntelHex;
+      if (IsSRecordLine(line)) return TImageFormat::ifSRecord;
+      break;
+    }
+    at = end + 1;
+  }
+  return TImageFormat::ifBinary;
+}
+
+[[noreturn]] void RefuseElf(const std::string& full) {
+  throw EImageFile("\"" + full +
+                   "\" is an ELF file (a linker's output), not an image: convert it first, for "
+                   "example with objcopy -O ihex \"" +
+                   full + "\" image.hex");
+}
+
+}  // namespace
+
+namespace {
+
+struct FormatNames {
+  TImageFormat format;
+  const char* word;
+  const char* name;
+};
+
+constexpr FormatNames kFormatNames[] = {
+    {TImageFormat::ifAuto, "auto", "automatic"},
+    {TImageFormat::ifBinary, "bin", "binary"},
+    {TImageFormat::ifIntelHex, "ihex", "Intel HEX"},
+    {TImageFormat::ifSRecord, "srec", "S-record"},
+};
+
+const FormatNames& NamesOf(TImageFormat format) {
+  for (const FormatNames& names : kFormatNames)
+    if (names.format == format) return names;
+  return kFormatNames[0];
+}
+
+}  // namespace
+
+std::string FormatWord(TImageFormat format) { return NamesOf(format).word; }
+std::string FormatName(TImageFormat format) { return NamesOf(format).name; }
+
+std::optional<TImageFormat> FormatFromWord(const std::string& word) {
+  for (const FormatNames& names : kFormatNames)
+    if (word == names.word) return names.format;
+  return std::nullopt;
+}
+
+std::string FullFileName(const std::string& path) {
+  std::error_code ec;
+  fs::path full = fs::absolute(PathFromUtf8(path), ec);
+  return ec ? path : Utf8FromPath(full.lexically_normal());
+}
+
+TImageFormat DetectImageFormat(const std::string& path) {
+  if (const auto by_name = FormatFromExtension(path)) return *by_name;
+  std::ifstream in = OpenForReading(path, FullFileName(path));
+  return FormatFromContent(FileStart(in));
+}
+
+TImage ReadImage(const std::string& path, TImageFormat format) {
+  const std::string full = FullFileName(path);
+  if (format != TImageFormat::ifBinary) {
+    std::ifstream in = OpenForReading(path, full);
+    const std::string start = FileStart(in);
+    // Programmed as it stands, a linker's output would put its headers into the device.
+    if (IsElf(start)) RefuseElf(full);
+    if (format == TImageFormat::ifAuto)
+      format = FormatFromExtension(path).value_or(FormatFromContent(start));
+    if (format != TImageFormat::ifBinary) {
+      in.clear();
+      in.seekg(0);
+      if (!in) throw EImageFile("Stream read error");
+      return format == TImageFormat::ifIntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
+    }
+  }
+  TImage image;
+  image.Format = TImageFormat::ifBinary;
+  image.Data = LoadImageFile(path);
+  image.Start = 0;
+  image.Stop = static_cast<int32_t>(image.Data.size()) - 1;
+  return image;
+}
+
+std::vector<uint8_t> LoadImageFile(const std::string& path) {
+  const std::string full = FullFileName(path);
+  std::ifstream in = OpenForReading(path, full);
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size < 0) throw EImageFile("Stream read error");

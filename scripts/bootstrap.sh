@@ -10,8 +10,9 @@
 set -euo pipefail
 
 # scdoc and rsvg-convert make the manual pages and the icons; man-db renders the pages in a test.
+# binutils: the image loader's tests convert binaries to Intel HEX and S-record with objcopy.
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev scdoc librsvg2-bin man-db
+          qt6-base-dev qt6-qpa-plugins libgl-dev binutils scdoc librsvg2-bin man-db
           fonts-dejavu-core fonts-liberation)
 for group in "$@"; do
   case "$group" in

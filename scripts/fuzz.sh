@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-20000}
 scripts/bootstrap.sh sanitizers
 
-targets=(frames hex_text port_map port_order placement_ini)
+targets=(frames hex_text port_map port_order placement_ini ihex srec)
 cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 

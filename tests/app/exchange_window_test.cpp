@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,13 +19,16 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <random>
 
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "exchange/image_file.h"
 #include "runtime/handover.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scoped_env.h"
@@ -254,6 +258,44 @@ TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
   EXPECT_EQ(watch_.progress.back(), 100);
   EXPECT_TRUE(errors_.isEmpty());
   EXPECT_TRUE(messages_.empty());
+}
+
+// objcopy writes the file, so the window is checked against a converter of its own.
+TEST_F(ExchangeWindow, ProgramsAnIntelHexFileFromItsStartAddress) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const Bytes source = Random(700);
+  const fs::path binary = dir_ / "source.bin";
+  const fs::path hex = dir_ / "firmware.hex";
+  std::ofstream(binary, std::ios::binary)
+      .write(reinterpret_cast<const char*>(source.data()),
+             static_cast<std::streamsize>(source.size()));
+  const std::string command = "objcopy -I binary -O ihex --change-addresses 0x1000 " +
+                              binary.string() + " " + hex.string();
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  dialogs_.file_answer = QString::fromStdString(hex.string());
+  Child<QAction>(*main_, "beFileNameButton").trigger();
+  ASSERT_EQ(Child<QComboBox>(*main_, "cbStartAddress").currentText(), "1000");
+  ASSERT_EQ(Child<QComboBox>(*main_, "cbStopAddress").currentText(), "12BB");
+
+  Load();
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(Panel(2), kFinished);
+  // Blocks from 1000 on, the checksum over 1000..12BB, and the memory as the file says.
+  const std::map<uint16_t, int> blocks = device.BlockCounts();
+  ASSERT_EQ(blocks.size(), 6u);
+  EXPECT_EQ(blocks.begin()->first, 0x1000);
+  ASSERT_TRUE(device.LastChecksum());
+  EXPECT_TRUE(device.LastChecksum()->matched);
+  EXPECT_EQ(device.LastChecksum()->covered_end, 0x12BB);
+  EXPECT_EQ(device.Written()->lowest, 0x1000);
+  const Bytes memory = device.Memory();
+  const TImage file = ReadImage(hex.string());
+  EXPECT_TRUE(std::equal(file.Data.begin() + 0x1000, file.Data.end(), memory.begin() + 0x1000));
+  EXPECT_TRUE(std::equal(source.begin(), source.end(), memory.begin() + 0x1000));
+  // The bar counts the 700 bytes from 1000 on, not the addresses below them.
+  EXPECT_EQ(watch_.progress, (std::vector<int>{18, 37, 55, 73, 92, 100}));
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 // A user with no serial port at all: the window opens over the main window, keeps the main

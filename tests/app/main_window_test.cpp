@@ -22,6 +22,7 @@
 
 #include "app/error_box.h"
 #include "runtime/message_loop.h"
+#include "tests/support/record_lines.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace orvix {
@@ -65,6 +66,11 @@ class MainWindow : public ::testing::Test {
   QString Write(const std::string& name, size_t size) {
     std::ofstream out(dir_ / name, std::ios::binary);
     for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + 3));
+    return QString::fromStdString((dir_ / name).string());
+  }
+  QString WriteLines(const std::string& name, const std::vector<std::string>& lines) {
+    std::ofstream out(dir_ / name, std::ios::binary);
+    for (const std::string& line : lines) out << line << "\r\n";
     return QString::fromStdString((dir_ / name).string());
   }
   QString Missing(const std::string& name) {
@@ -165,6 +171,44 @@ TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
   EXPECT_TRUE(errors_.isEmpty());
 }
 
+TEST_F(MainWindow, ARecordFileShowsItsOwnRangeAndABinaryThenStartsAt0000Again) {
+  const QString hex = WriteLines("image.hex", {testing::IntelHexLine(0, 0x1000, {1, 2, 3}),
+                                               testing::IntelHexLine(0, 0x1004, {5}),
+                                               testing::kIntelHexEnd});
+  DialogAnswers(hex);
+  beFileNameButton.trigger();
+  EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+  EXPECT_EQ(cbStartAddress.currentText(), "1000");
+  EXPECT_EQ(cbStopAddress.currentText(), "1004");
+  EXPECT_FALSE(cbStartAddress.isEnabled());
+  EXPECT_TRUE(bbStart.isEnabled());
+  // Byte i still holds address i: the exchange reads the buffer by device address.
+  ASSERT_EQ(w_.ImageSize(), 0x1005);
+  EXPECT_EQ(std::vector<uint8_t>(w_.ImageData() + 0x1000, w_.ImageData() + 0x1005),
+            (std::vector<uint8_t>{1, 2, 3, 0xFF, 5}));
+
+  DialogAnswers(Write("image.bin", 16));
+  beFileNameButton.trigger();
+  EXPECT_EQ(cbStartAddress.currentText(), "0000");
+  EXPECT_EQ(cbStopAddress.currentText(), "000F");
+}
+
+TEST_F(MainWindow, ARefusedRecordFileIsShownWithItsLineAndLeavesNoImage) {
+  DialogAnswers(WriteLines("good.s19", {testing::SRecordLine(1, 0x2000, {7}),
+                                        testing::SRecordLine(9, 0, {})}));
+  beFileNameButton.trigger();
+  ASSERT_EQ(cbStartAddress.currentText(), "2000");
+  const QString cut = WriteLines("cut.s19", {testing::SRecordLine(1, 0x2000, {7})});
+  DialogAnswers(cut);
+  beFileNameButton.trigger();
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_[0].startsWith(cut + ":1: ")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains("the file may be cut short")) << errors_[0].toStdString();
+  ExpectNoImage();
+  EXPECT_EQ(cbStartAddress.currentText(), "0000");
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
+}
+
 TEST_F(MainWindow, AFileTooLargeToAddressIsRefusedAndLeavesNoImage) {
   DialogAnswers(Write("small.bin", 256));
   beFileNameButton.trigger();
@@ -227,18 +271,23 @@ TEST_F(MainWindow, ARelativeNameIsFoundInTheWorkingFolder) {
   EXPECT_TRUE(errors_.isEmpty());
 }
 
-TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
+TEST_F(MainWindow, TheFileButtonOffersImageFilesFromTheProgramsFolder) {
   FormCreate({});
   DialogAnswers(std::nullopt);
   beFileNameButton.trigger();
   ASSERT_TRUE(shown_dialog_);
-  EXPECT_EQ(shown_dialog_->Filter, (QStringList{"Binary files (*.bin)", "Any file (*.*)"}));
+  EXPECT_EQ(shown_dialog_->Filter,
+            (QStringList{"Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)",
+                         "Binary files (*.bin)", "Intel HEX (*.hex *.ihx *.ihex)",
+                         "Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)",
+                         "Any file (*.*)"}));
   EXPECT_EQ(shown_dialog_->DefaultExt, "bin");
   EXPECT_EQ(shown_dialog_->InitialDir, QCoreApplication::applicationDirPath());
 
   const auto dialog = MakeFileDialog(nullptr, *shown_dialog_);
   EXPECT_EQ(dialog->nameFilters(), shown_dialog_->Filter);
-  EXPECT_EQ(dialog->selectedNameFilter(), "Binary files (*.bin)");
+  EXPECT_EQ(dialog->selectedNameFilter(),
+            "Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)");
   EXPECT_EQ(dialog->defaultSuffix(), "bin");
   EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);  // a name that does not exist is taken
   EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);

@@ -61,6 +61,31 @@ TEST(FlashOptions, ValuesOutOfRangeAreRefusedNamingTheValue) {
   EXPECT_EQ(error, "empty port name");
 }
 
+TEST(FlashOptions, FormatIsOneOfFourWords) {
+  EXPECT_EQ(Parse({"a.bin"})->Format, TImageFormat::ifAuto);
+  EXPECT_EQ(Parse({"--format", "ihex", "a"})->Format, TImageFormat::ifIntelHex);
+  EXPECT_EQ(Parse({"-f", "srec", "a"})->Format, TImageFormat::ifSRecord);
+  EXPECT_EQ(Parse({"--format=bin", "a"})->Format, TImageFormat::ifBinary);
+  EXPECT_EQ(Parse({"--format=auto", "a"})->Format, TImageFormat::ifAuto);
+  EXPECT_EQ(Parse({"-f", "ihex", "-f", "srec", "a"})->Format, TImageFormat::ifSRecord);
+  for (const char* bad : {"hex", "IHEX", "", "s19", "-q"}) {
+    std::string error;
+    EXPECT_FALSE(Parse({"--format", bad, "a"}, &error)) << bad;
+    EXPECT_EQ(error,
+              std::string("bad --format value \"") + bad + "\": give auto, bin, ihex or srec");
+  }
+  // As with every option: a missing value, and the first of two mistakes, are named.
+  std::string error;
+  EXPECT_FALSE(Parse({"a.bin", "-f"}, &error));
+  EXPECT_EQ(error, "option -f needs a value");
+  EXPECT_FALSE(Parse({"-f", "hex", "-d", "300", "a.bin"}, &error));
+  EXPECT_EQ(error, "bad --format value \"hex\": give auto, bin, ihex or srec");
+  EXPECT_FALSE(Parse({"-d", "300", "-f", "hex", "a.bin"}, &error));
+  EXPECT_EQ(error.find("bad device number"), 0u) << error;
+  EXPECT_FALSE(Parse({"-fihex", "a.bin"}, &error));
+  EXPECT_EQ(error, "unknown option -fihex");
+}
+
 TEST(FlashOptions, EverythingTogether) {
   auto o = Parse({"-q", "-p", "/dev/pts/7", "--log", "l.txt", "-w", "2.5", "--", "-odd.bin"});
   ASSERT_TRUE(o);

@@ -12,6 +12,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/far_end.h"
 #include "tests/support/frames.h"
+#include "tests/support/record_lines.h"
 
 namespace orvix::devsim {
 namespace {
@@ -84,6 +85,54 @@ TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.out.find("no complete run: wrote 0000-007F in 1 block frames"), std::string::npos)
       << r.out;
+}
+
+void WriteIntelHex(const std::string& path, uint16_t address, const Bytes& data) {
+  std::ofstream(path) << testing::IntelHexLine(0, address, data) << "\n"
+                      << testing::kIntelHexEnd << "\n";
+}
+
+// Programs `data` at `address` as the programmer would, against a simulator expecting `file`.
+int ProgramAgainst(const std::string& file, uint16_t address, const Bytes& data,
+                   std::string& output) {
+  Program program({"--timeout", "30", "--expect", file});
+  FarEnd host(PathOf(program.Line()));
+  Bytes image(address, 0xFF);
+  image.insert(image.end(), data.begin(), data.end());
+  host.Send(Block(0, address, image));
+  host.Read(7);
+  host.Send(Checksum(0, Sum(data)));
+  host.Read(7);
+  const ProcessResult r = program.Wait();
+  output = r.out;
+  return r.exit_code;
+}
+
+TEST(DevSimProgram, ExpectComparesTheMemoryWithARecordFileOverItsRange) {
+  const std::string file = ::testing::TempDir() + "devsim_expect.hex";
+  const Bytes data{1, 2, 3, 4, 5};
+  WriteIntelHex(file, 0x1000, data);
+  std::string output;
+  EXPECT_EQ(ProgramAgainst(file, 0x1000, data, output), 0);
+  EXPECT_NE(output.find("memory equals " + file + " over 1000-1004"), std::string::npos) << output;
+
+  // The checksum matches what was written, but not what the file says.
+  EXPECT_EQ(ProgramAgainst(file, 0x1000, Bytes{1, 2, 9, 4, 5}, output), 1);
+  EXPECT_NE(output.find("memory differs from " + file +
+                        " over 1000-1004: 1 bytes, the first at 1002 (09, the file has 03)"),
+            std::string::npos)
+      << output;
+  std::remove(file.c_str());
+}
+
+TEST(DevSimProgram, AnExpectFileThatCannotBeLoadedIsAUsageError) {
+  const std::string file = ::testing::TempDir() + "devsim_cut.hex";
+  std::ofstream(file) << ":0100000001FE\n";
+  Program program({"--expect", file});
+  const ProcessResult r = program.Wait();
+  EXPECT_EQ(r.exit_code, 64);
+  EXPECT_NE(r.err.find(file + ":1: "), std::string::npos) << r.err;
+  std::remove(file.c_str());
 }
 
 TEST(DevSimProgram, BadUsageNamesTheProblem) {

@@ -144,6 +144,31 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
   }
 }
 
+// ---- A range that starts above 0000, as a record file gives.
+
+using ExchangeEngineRange = Engine;
+
+TEST_F(ExchangeEngineRange, BlocksStartAtTheStartAddressAndTheChecksumCoversTheRangeOnly) {
+  DeviceSimulator& device = AddDevice();
+  // Address i at byte i, as the loader gives; the bytes below the range must not be sent.
+  Start(0x1000, 0x10C7, 0x10C8, {&device});
+  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+
+  const std::map<uint16_t, int> blocks = device.BlockCounts();
+  ASSERT_EQ(blocks.size(), 2u);
+  EXPECT_EQ(blocks.begin()->first, 0x1000);
+  EXPECT_EQ(std::next(blocks.begin())->first, 0x1080);
+  const Bytes memory = device.Memory();
+  EXPECT_TRUE(std::equal(image.begin() + 0x1000, image.end(), memory.begin() + 0x1000));
+  ASSERT_TRUE(device.LastChecksum());
+  EXPECT_EQ(device.LastChecksum()->received,
+            TExchange::RangeSum(image.data(), 0x10C8, 0x1000, 0x10C7));
+  EXPECT_TRUE(device.LastChecksum()->matched);
+  EXPECT_EQ(device.LastChecksum()->covered_end, 0x10C7);
+  EXPECT_EQ(front.progress, (std::vector<int>{64, 129}));  // 128 and 256 bytes of C7 (199)
+}
+
 // ---- A reply handled inside the progress pump.
 
 using ExchangeEngineNesting = Engine;

@@ -6,11 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <thread>
 
+#include "exchange/image_file.h"
 #include "tests/support/child_process.h"
 #include "tests/support/far_end.h"
 #include "tests/support/simulated_ports.h"
@@ -149,6 +152,10 @@ TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
   EXPECT_LT(port, programming) << r.err;
   EXPECT_NE(programming, std::string::npos) << r.err;
   EXPECT_EQ(LastLine(r.err), "Программирование завершено");
+  EXPECT_EQ(r.err.find("orvix-flash: " + (dir_ / "image.bin").string() +
+                       ": binary, addresses 0000-03E7\n"),
+            0u)
+      << r.err;
   EXPECT_TRUE(r.out.empty());
 }
 
@@ -468,6 +475,90 @@ TEST_F(FlashTest, FrameLogHoldsExactlyTheFramesExchanged) {
   block += " 8D";  // low byte of 5 + 2 + 3 + 125 x 0xFF
   EXPECT_EQ(text, block + "\r\n<- D1 05 05 02 00 00 07\r\n-> D1 07 05 03 00 00 03 00 0B\r\n"
                           "<- D1 05 05 03 00 00 08\r\n");
+}
+
+// ---- Intel HEX and S-record files.
+
+// objcopy writes the record files: the flasher is checked against a converter of its own.
+TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
+  SimulatedPorts ports;
+  // Each ping answered twice: neither answer may pass for the reply to the block at 1000.
+  SimOptions o;
+  o.twice.push_back({devsim::ParseFrameSelector("ping"), 2});
+  auto& device = ports.Add("COM1", o);
+  const Bytes source = Random(3000, 11);
+  const std::string hex = (dir_ / "firmware.hex").string();
+  const std::string command =
+      "objcopy -I binary -O ihex --change-addresses 0x1000 " + Image(source) + " " + hex;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  ProcessResult r = Run({hex});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err.find("orvix-flash: " + hex + ": Intel HEX, addresses 1000-1BB7\n"), 0u) << r.err;
+  // Blocks from the start address on, nothing below it, and the checksum over 1000..1BB7.
+  const std::map<uint16_t, int> blocks = device.BlockCounts();
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks.begin()->first, 0x1000);
+  EXPECT_EQ(blocks.size(), 24u);
+  ASSERT_TRUE(device.Written());
+  EXPECT_EQ(device.Written()->lowest, 0x1000);
+  ASSERT_TRUE(device.LastChecksum());
+  EXPECT_TRUE(device.LastChecksum()->matched);
+  EXPECT_EQ(device.LastChecksum()->covered_end, 0x1BB7);
+  const Bytes memory = device.Memory();
+  EXPECT_TRUE(std::equal(source.begin(), source.end(), memory.begin() + 0x1000));
+  const TImage file = ReadImage(hex);
+  EXPECT_TRUE(std::equal(file.Data.begin() + 0x1000, file.Data.end(), memory.begin() + 0x1000));
+  // Progress counts over 1000..1BB7, not from 0000: a block a line, from 4 % to 100 %.
+  std::vector<int> percents;
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty() && line.back() == '%') percents.push_back(std::stoi(line));
+  ASSERT_EQ(percents.size(), 24u) << r.err;
+  EXPECT_EQ(percents.front(), 4);
+  EXPECT_EQ(percents.back(), 100);
+}
+
+TEST_F(FlashTest, FormatAskedForOverridesTheNameAndIsReadStrictly) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const Bytes source = Random(200, 12);
+  const std::string srec = (dir_ / "firmware.txt").string();
+  const std::string command = "objcopy -I binary -O srec --srec-forceS3 --change-addresses 0x40 " +
+                              Image(source) + " " + srec;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  ProcessResult wrong = Run({"--format", "ihex", srec});
+  EXPECT_EQ(wrong.exit_code, 66);
+  EXPECT_NE(wrong.err.find(srec + ":1: malformed record"), std::string::npos) << wrong.err;
+  EXPECT_EQ(device.Pings(), 0);
+
+  ProcessResult r = Run({"-f", "srec", srec});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find(": S-record, addresses 0040-0107\n"), std::string::npos) << r.err;
+  const Bytes memory = device.Memory();
+  EXPECT_TRUE(std::equal(source.begin(), source.end(), memory.begin() + 0x40));
+  EXPECT_EQ(device.Written()->lowest, 0x40);
+
+  EXPECT_EQ(Run({"--format", "hex", srec}).exit_code, 64);
+}
+
+TEST_F(FlashTest, DamagedRecordFilesAndElfFilesExitWith66BeforeAnyPortIsOpened) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const std::string cut = (dir_ / "cut.hex").string();
+  std::ofstream(cut) << ":0100000001FE\n:0100010002FC\n";
+  ProcessResult r = Run({cut}, 20s);
+  EXPECT_EQ(r.exit_code, 66);
+  EXPECT_NE(r.err.find(cut + ":2: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the file may be cut short"), std::string::npos) << r.err;
+
+  Bytes elf{0x7F, 'E', 'L', 'F', 1, 1, 1};
+  elf.resize(200);
+  ProcessResult e = Run({Image(elf, "firmware.elf")}, 20s);
+  EXPECT_EQ(e.exit_code, 66);
+  EXPECT_NE(e.err.find("objcopy -O ihex"), std::string::npos) << e.err;
+  EXPECT_EQ(device.Pings(), 0);
 }
 
 TEST_F(FlashTest, UnusableImagesAndUsageErrors) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/image_file.h"
 #include "tools/devsim/device_simulator.h"
 
 namespace orvix::devsim {
@@ -33,6 +34,7 @@ struct Settings {
   std::string name = "COM9";
   std::string line;
   std::string save;
+  std::string expect;
   bool serve = false;
   int timeout_s = 0;
   bool help = false;
@@ -86,6 +88,10 @@ const std::vector<Flag>& Flags() {
        "at the end, write the memory to FILE: the range the checksum covered when it matched, "
        "else the whole range written",
        [](Settings& s, const std::string& v) { s.save = v; }},
+      {"--expect", "FILE",
+       "at the end, compare the memory with FILE (binary, Intel HEX or S-record, chosen as the "
+       "flasher chooses) over the file's range; a difference exits with 1",
+       [](Settings& s, const std::string& v) { s.expect = v; }},
       {"--frame-timeout", "MS",
        "drop a partial frame from the host after MS milliseconds (default 500)",
        [](Settings& s, const std::string& v) {
@@ -207,8 +213,9 @@ void PrintHelp() {
       "every later one) or KIND (all of them). KIND is ping, block, checksum, any, or a command\n"
       "number. Fault options may be repeated; the first rule that matches a frame applies.\n"
       "Examples: --drop block:3  --drop checksum  --corrupt block:2+  --reply-command block=3\n\n"
-      "Exit status: 0 a run completed and its checksum matched; 1 it did not match; 2 no run\n"
-      "completed (time-out, signal, hang-up, line failure); 3 --save failed; 64 bad usage.\n"
+      "Exit status: 0 a run completed and its checksum matched; 1 it did not match, or the memory\n"
+      "differs from --expect; 2 no run completed (time-out, signal, hang-up, line failure);\n"
+      "3 --save failed; 64 bad usage or an --expect file that cannot be loaded.\n"
       "With --serve the status is that of the last completed run.\n");
 }
 
@@ -297,6 +304,28 @@ int Save(const DeviceSimulator& sim, const std::string& path) {
   return kMatched;
 }
 
+// Compares the memory with the image over the image's range and prints the verdict.
+bool MemoryEquals(const DeviceSimulator& sim, const TImage& image, const std::string& path) {
+  const std::vector<uint8_t> memory = sim.Memory();
+  int differences = 0;
+  int first = -1;
+  for (int address = image.Start; address <= image.Stop; ++address) {
+    if (memory[address] == image.Data[address]) continue;
+    if (first < 0) first = address;
+    ++differences;
+  }
+  const std::string range = Hex4(image.Start) + "-" + Hex4(image.Stop);
+  if (first < 0) {
+    std::printf("memory equals %s over %s\n", path.c_str(), range.c_str());
+    return true;
+  }
+  std::printf("memory differs from %s over %s: %d bytes, the first at %s (%02X, the file has "
+              "%02X)\n",
+              path.c_str(), range.c_str(), differences, Hex4(first).c_str(), memory[first],
+              image.Data[first]);
+  return false;
+}
+
 DeviceSimulator* g_sim = nullptr;
 
 void OnSignal(int) {
@@ -338,6 +367,20 @@ std::pair<std::vector<RunResult>, bool> Serve(const DeviceSimulator& sim,
 }
 
 int Run(const Settings& settings) {
+  // Loaded before the line opens: a file that cannot be compared makes the run pointless.
+  std::optional<TImage> expected;
+  if (!settings.expect.empty()) {
+    try {
+      expected = ReadImage(settings.expect);
+    } catch (const EImageFile& error) {
+      std::fprintf(stderr, "orvix-devsim: --expect: %s\n", error.what());
+      return kUsage;
+    }
+    if (expected->Data.empty()) {
+      std::fprintf(stderr, "orvix-devsim: --expect: %s is empty\n", settings.expect.c_str());
+      return kUsage;
+    }
+  }
   std::unique_ptr<DeviceSimulator> sim;
   try {
     sim = settings.line.empty() ? std::make_unique<DeviceSimulator>(settings.sim)
@@ -380,6 +423,8 @@ int Run(const Settings& settings) {
   }
   if (const int lost = sim->LostBytes(); lost > 0)
     std::printf("lost %d bytes that arrived while busy after a block\n", lost);
+  if (expected && !runs.empty() && !MemoryEquals(*sim, *expected, settings.expect))
+    status = kMismatch;
   if (!settings.save.empty() && Save(*sim, settings.save) != kMatched) status = kSaveFailed;
   std::fflush(stdout);
   return status;
