@@ -1,0 +1,25 @@
+// The same adapters as port_identity_test.cpp, this time through the real /sys and /dev roots
+// as umockdev mocks them (ctest starts this program under umockdev-run with every description).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/serial/known_adapters.h"
+
+namespace orvix {
+namespace {
+
+TEST(PortIdentityUmockdev, EveryKindOfAdapterIsIdentified) {
+  if (!std::getenv("UMOCKDEV_DIR")) GTEST_SKIP() << "not started under umockdev-run";
+  unsetenv("ORVIX_PORTS");
+  auto want = test::KnownAdapters();
+  // umockdev keeps udev's links only as properties, not as files in its /dev.
+  for (auto& p : want) p.ById.reset();
+
+  const auto got = ListPortIdentities();
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) test::ExpectSameIdentity(got[i], want[i]);
+}
+
+}  // namespace
+}  // namespace orvix
