@@ -7,7 +7,8 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev
-          umockdev util-linux)  # port listing under a mocked /sys; setpriv for the setup check
+          umockdev util-linux  # port listing under a mocked /sys; setpriv for the setup check
+          nlohmann-json3-dev)  # the tests parse the flasher's JSON lines
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
