@@ -4,7 +4,7 @@
 #   - the core unit tests as Windows programs,
 #   - the serial port's tests through those COM ports (a looped-back line, a line that never
 #     reads, a device that hangs up, and one run of Wine without the modem-line shim),
-#   - the port list against the registry,
+#   - the port list against the registry, and the port identity and setup check through SetupAPI,
 #   - one complete orvix-flash.exe run against orvix-devsim, whose memory must equal the image.
 # Prints "N passed, N failed" last and exits non-zero when anything failed. Only when Wine cannot
 # start at all does it print a SKIPPED line instead (and exit 0).
