@@ -14,8 +14,8 @@
 namespace orvix {
 
 struct TFinding {
-  std::string Kind;  // "no-ports", "missing", "permission", "relogin", "busy", "modemmanager",
-                     // "brltty", "latency"
+  std::string Kind;  // "no-ports", "missing", "permission", "relogin", "busy", "open",
+                     // "modemmanager", "brltty", "latency"
   std::string Port;  // the port's name; empty for what concerns the whole machine
   std::string Path;  // the port's device path; empty with Port
   std::string Problem;

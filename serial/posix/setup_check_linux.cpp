@@ -57,7 +57,8 @@ std::vector<int> ProcessIds(const std::string& proc) {
   std::error_code ec;
   for (fs::directory_iterator it(proc, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (!name.empty() && std::all_of(name.begin(), name.end(), ::isdigit))
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!name.empty() && name.size() < 10 && std::all_of(name.begin(), name.end(), digit))
       pids.push_back(std::stoi(name));
   }
   std::sort(pids.begin(), pids.end());
@@ -160,7 +161,7 @@ std::optional<TFinding> AccessFinding(const TPortIdentity& port, const TAccount&
   }
   struct stat st {};
   if ((error != EACCES && error != EPERM) || ::stat(port.Path.c_str(), &st) != 0) {
-    f.Kind = "permission";
+    f.Kind = "open";
     f.Problem = "cannot be opened for reading and writing: " + ErrorText(error);
     return f;
   }
