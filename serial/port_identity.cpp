@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <exception>
 
 namespace orvix {
 namespace {
@@ -62,6 +63,15 @@ std::string PortDescription(const TPortIdentity& port) {
   }
   if (text.empty() && port.FriendlyName) text = *port.FriendlyName;
   return text;
+}
+
+std::string DescribePort(const std::string& name) {
+  try {
+    for (const auto& port : ListPortIdentities())
+      if (port.Name == name) return PortDescription(port);
+  } catch (const std::exception&) {
+  }
+  return {};
 }
 
 TUsbInstanceId ParseInstanceId(const std::string& id) {

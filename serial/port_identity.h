@@ -37,6 +37,10 @@ std::vector<TPortIdentity> ListPortIdentities();
 // the friendly name when none is; empty when nothing is known.
 std::string PortDescription(const TPortIdentity& port);
 
+// The description of the port of that name, "" when it has none or the ports cannot be listed.
+// Never raises: it only decorates what the user already sees.
+std::string DescribePort(const std::string& name);
+
 // A USB id as four lower-case hexadecimal digits ("0403").
 std::string HexId(uint16_t id);
 // "0403", "0x0403", "403" (any letter case) to the id; nothing for anything else.

@@ -21,5 +21,17 @@ TEST(PortIdentityUmockdev, EveryKindOfAdapterIsIdentified) {
   for (size_t i = 0; i < got.size(); ++i) test::ExpectSameIdentity(got[i], want[i]);
 }
 
+TEST(PortIdentityUmockdev, APortIsDescribedByName) {
+  if (!std::getenv("UMOCKDEV_DIR")) GTEST_SKIP() << "not started under umockdev-run";
+  unsetenv("ORVIX_PORTS");
+  EXPECT_EQ(DescribePort("COM100"), "FT232R USB UART, FTDI, A50285BI");
+  EXPECT_EQ(DescribePort("COM101"), "USB Serial");
+  EXPECT_EQ(DescribePort("COM1"), "");
+  EXPECT_EQ(DescribePort("COM999"), "");
+  setenv("ORVIX_PORTS", "COM1", 1);  // malformed: the list fails, the description is empty
+  EXPECT_EQ(DescribePort("COM100"), "");
+  unsetenv("ORVIX_PORTS");
+}
+
 }  // namespace
 }  // namespace orvix
