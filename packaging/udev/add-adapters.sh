@@ -1,6 +1,6 @@
 #!/bin/sh
 # Prints 70-orvix-serial.rules with a ModemManager-ignore line for each adapter given as
-# VID:PID (four hexadecimal digits each, as `orvix-flash --list-ports --long` shows them):
+# VID:PID (four hexadecimal digits each, as `lsusb` shows them):
 #   packaging/udev/add-adapters.sh 1a86:7523 0403:6001 > 70-orvix-serial.rules
 set -eu
 here=$(dirname "$0")
