@@ -3,17 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/user_dialogs.h"
 #include "runtime/message_loop.h"
 
 namespace orvix {
-namespace {
-
-ErrorBoxPresenter& Presenter() {
-  static ErrorBoxPresenter presenter;
-  return presenter;
-}
-
-}  // namespace
 
 QString ErrorText(std::exception_ptr error) {
   try {
@@ -26,20 +19,13 @@ QString ErrorText(std::exception_ptr error) {
 }
 
 void ShowErrorBox(const QString& message) {
-  if (Presenter()) {
-    Presenter()(message);
-    return;
-  }
   QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(), message,
                         QMessageBox::Ok);
 }
 
-void InstallErrorBox() {
-  SetExceptionHandler([](std::exception_ptr error) { ShowErrorBox(ErrorText(error)); });
-}
-
-void SetErrorBoxPresenter(ErrorBoxPresenter presenter) {
-  Presenter() = std::move(presenter);
+void InstallErrorBox(TUserDialogs& dialogs) {
+  SetExceptionHandler(
+      [&dialogs](std::exception_ptr error) { dialogs.ShowError(ErrorText(error)); });
 }
 
 }  // namespace orvix

@@ -1,8 +1,8 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +15,7 @@
 #include "app/placement/placement_record.h"
 #include "exchange/image_file.h"
 #include "runtime/message_loop.h"
+#include "ui_main_window.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 static void InitMainWindowResources() {
@@ -22,9 +23,6 @@ static void InitMainWindowResources() {
 }
 
 namespace orvix {
-
-TfmMain* fmMain = nullptr;
-
 namespace {
 
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
@@ -50,6 +48,10 @@ bool IsLogSwitch(const QString& arg) {
          (arg[1] == QLatin1Char('l') || arg[1] == QLatin1Char('L'));
 }
 
+uint16_t AddressFrom(const QComboBox& field) {
+  return static_cast<uint16_t>(HexTextToInt(field.currentText().toStdString()));
+}
+
 // Connects a handler that may raise: what it raises goes to the error box, not through Qt.
 void Guarded(auto* sender, auto signal, QObject* context, std::function<void()> handler) {
   QObject::connect(sender, signal, context,
@@ -58,37 +60,17 @@ void Guarded(auto* sender, auto signal, QObject* context, std::function<void()> 
 
 }  // namespace
 
-std::optional<QString> TOpenDialog::Execute(QWidget* parent) const {
-  if (Show) return Show(parent, *this);
-  const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, *this);
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
-  return dialog->selectedFiles().first();
-}
-
-std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings) {
-  auto dialog = std::make_unique<QFileDialog>(parent);
-  dialog->setAcceptMode(QFileDialog::AcceptOpen);
-  dialog->setFileMode(QFileDialog::AnyFile);
-  dialog->setNameFilters(settings.Filter);
-  if (!settings.Filter.isEmpty()) dialog->selectNameFilter(settings.Filter.first());
-  dialog->setDefaultSuffix(settings.DefaultExt);
-  dialog->setDirectory(settings.InitialDir);
-  dialog->setSizeGripEnabled(true);
-  return dialog;
-}
-
-TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent) {
+TfmMain::TfmMain(TUserDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui_TfmMain>()), dialogs_(dialogs) {
   InitMainWindowResources();
-  setupUi(this);
+  ui_->setupUi(this);
   SetupComponents();
   SetFormPosition(*this, poDesktopCenter);
-  if (!fmMain) fmMain = this;
 }
 
 TfmMain::~TfmMain() {
   // The destroy event: the window must still be whole when the store reads its placement.
   PlacementStore.FormDestroy();
-  if (fmMain == this) fmMain = nullptr;
 }
 
 void TfmMain::SetupComponents() {
@@ -101,28 +83,29 @@ void TfmMain::SetupComponents() {
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(385, 114);
 
-  beFileNameButton = beFileName->addAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))),
-                                           QLineEdit::TrailingPosition);
-  beFileNameButton->setObjectName(QStringLiteral("beFileNameButton"));
-  Guarded(beFileNameButton, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
+  file_button_ = ui_->beFileName->addAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))),
+                                            QLineEdit::TrailingPosition);
+  file_button_->setObjectName(QStringLiteral("beFileNameButton"));
+  Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
 
-  for (QComboBox* address : {cbStartAddress, cbStopAddress})
+  for (QComboBox* address : {ui_->cbStartAddress, ui_->cbStopAddress})
     address->setValidator(new AddressValidator(address));
 
-  bbStart->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-  Guarded(bbStart, &QPushButton::clicked, this, [this] { bbStartClick(); });
-  BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-  connect(BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+  ui_->bbStart->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+  Guarded(ui_->bbStart, &QPushButton::clicked, this, [this] { bbStartClick(); });
+  ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+  connect(ui_->BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 
-  sbStatusBar->setFixedHeight(19);
+  QStatusBar& status_bar = *ui_->sbStatusBar;
+  status_bar.setFixedHeight(19);
   for (int i = 0; i < kStatusPanels; ++i) {
-    panels_[i] = new QLabel(sbStatusBar);
+    panels_[i] = new QLabel(&status_bar);
     panels_[i]->setObjectName(QStringLiteral("sbStatusBarPanel%1").arg(i));
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panels_[i]->setMinimumWidth(50);
     // The last panel takes the rest of the bar: the status texts are longer than 50 pixels.
     if (i + 1 < kStatusPanels) panels_[i]->setMaximumWidth(50);
-    sbStatusBar->addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
+    status_bar.addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
   }
 }
 
@@ -133,15 +116,15 @@ void TfmMain::FormCreate(const QStringList& args) {
       PlacementIniFileName(QCoreApplication::applicationFilePath().toStdString()));
   OpenDialog.InitialDir = QCoreApplication::applicationDirPath();
   if (!log_frames_ && !args.isEmpty()) {
-    beFileName->setText(args.first());
+    ui_->beFileName->setText(args.first());
     RunGuarded([this] { LoadImage(); });
   }
 }
 
 void TfmMain::beFileNameButtonClick() {
-  const std::optional<QString> chosen = OpenDialog.Execute(this);
+  const std::optional<QString> chosen = dialogs_.ChooseFile(this, OpenDialog);
   if (!chosen) return;
-  beFileName->setText(QFileInfo(*chosen).absoluteFilePath());
+  ui_->beFileName->setText(QFileInfo(*chosen).absoluteFilePath());
   LoadImage();
 }
 
@@ -149,39 +132,55 @@ void TfmMain::ClearImage() {
   image_.clear();
   image_.shrink_to_fit();
   SetImageSize(0);
-  cbStopAddress->setEditText(kNoImageStopAddress);
+  ui_->cbStopAddress->setEditText(kNoImageStopAddress);
 }
 
 void TfmMain::LoadImage() {
   // A failed load leaves no image at all, so Load can never start on a stale or partial one.
   ClearImage();
-  image_ = LoadImageFile(QFile::encodeName(beFileName->text()).toStdString());
+  image_ = LoadImageFile(QFile::encodeName(ui_->beFileName->text()).toStdString());
   SetImageSize(static_cast<int32_t>(image_.size()));
-  cbStopAddress->setEditText(
+  ui_->cbStopAddress->setEditText(
       QString::fromStdString(AddressText(static_cast<uint32_t>(image_size_ - 1))));
 }
 
 void TfmMain::SetImageSize(int32_t size) {
   image_size_ = size;
-  bbStart->setEnabled(size > 0);
+  ui_->bbStart->setEnabled(size > 0);
 }
 
 void TfmMain::ShowStatus(const QString& text) {
-  SetStatusPanel(2, text);
+  SetStatusPanel(TStatusPanel::spStatusText, text);
 }
 
-void TfmMain::SetStatusPanel(int index, const QString& text) {
+void TfmMain::SetStatusPanel(TStatusPanel panel, const QString& text) {
+  const int index = static_cast<int>(panel);
   if (index >= 0 && index < kStatusPanels) panels_[index]->setText(text);
 }
 
-QString TfmMain::StatusPanel(int index) const {
+QString TfmMain::StatusPanel(TStatusPanel panel) const {
+  const int index = static_cast<int>(panel);
   return index >= 0 && index < kStatusPanels ? panels_[index]->text() : QString();
+}
+
+TExchangeSettings TfmMain::RunSettings() const {
+  TExchangeSettings settings;
+  settings.DeviceNumber = static_cast<uint8_t>(ui_->seNumberDevice->value());
+  settings.StartAddress = AddressFrom(*ui_->cbStartAddress);
+  settings.StopAddress = AddressFrom(*ui_->cbStopAddress);
+  settings.ImageData = ImageData();
+  settings.ImageSize = ImageSize();
+  settings.LogFileName =
+      QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/out.txt"))
+          .toStdString();
+  return settings;
 }
 
 void TfmMain::bbStartClick() {
   // A run programs ImageSize bytes from the buffer: both must describe the same image.
-  if (!RunExchange || image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
-  RunExchange();
+  if (image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
+  // The modal result is not needed: the run has reported in the status bar or a message box.
+  dialogs_.RunExchange(*this, *this, RunSettings(), log_frames_);
 }
 
 // Centred only while no saved place has been restored: the store's restore runs before this
@@ -198,7 +197,7 @@ void TfmMain::keyPressEvent(QKeyEvent* event) {
     return;
   }
   auto* focused = qobject_cast<QPushButton*>(focusWidget());
-  QPushButton* target = focused ? focused : bbStart;
+  QPushButton* target = focused ? focused : ui_->bbStart;
   if (target->isEnabled()) target->click();
   event->accept();
 }

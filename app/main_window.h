@@ -5,45 +5,28 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "app/placement/placement_store.h"
-#include "ui_main_window.h"
+#include "app/user_dialogs.h"
+#include "exchange/exchange.h"
 
-class QFileDialog;
+class QAction;
 class QLabel;
+class Ui_TfmMain;
 
 namespace orvix {
 
-// The file-open dialog's settings. Show puts the dialog on screen; tests replace it so that
-// confirming or cancelling needs no user.
-struct TOpenDialog {
-  QStringList Filter{QStringLiteral("Binary files (*.bin)"), QStringLiteral("Any file (*.*)")};
-  QString DefaultExt{QStringLiteral("bin")};
-  QString InitialDir;
-
-  // Returns the chosen name, or nothing when the user cancelled.
-  using Shower = std::function<std::optional<QString>(QWidget* parent, const TOpenDialog&)>;
-  Shower Show;  // empty: the real dialog below
-
-  std::optional<QString> Execute(QWidget* parent) const;
-};
-
-// The real dialog as the settings describe it: first filter selected, names that do not exist
-// accepted (they fail when loaded), the system's own title.
-std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
-
-class TfmMain : public QMainWindow, public Ui_TfmMain {
+class TfmMain : public QMainWindow, public TStatusSink {
   // The placement store names its ini section after the class: it must be "TfmMain".
   Q_OBJECT
 
  public:
   static constexpr int kStatusPanels = 3;
 
-  explicit TfmMain(QWidget* parent = nullptr);
+  // `dialogs` shows the file dialog and runs the exchange window; it outlives the window.
+  explicit TfmMain(TUserDialogs& dialogs, QWidget* parent = nullptr);
   ~TfmMain() override;
 
   // Start-up with the command-line arguments (without the program name). A file that cannot be
@@ -55,11 +38,16 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   void LoadImage();
   void SetImageSize(int32_t size);
   void ShowStatus(const QString& text);
+  // Runs the exchange on the loaded image; without one it does nothing.
   void bbStartClick();
 
-  // Status bar panels 0..2: the exchange writes the port's name into 0, the status into 2.
-  void SetStatusPanel(int index, const QString& text);
-  QString StatusPanel(int index) const;
+  // The status bar's panels: the exchange writes the port's name into 0, the status into 2.
+  void SetStatusPanel(TStatusPanel panel, const QString& text) override;
+  QString StatusPanel(TStatusPanel panel) const;
+
+  // What a run started now would program: the device number, the address range the fields show
+  // and the Image buffer, with the frame log beside the executable.
+  TExchangeSettings RunSettings() const;
 
   // The Image buffer: byte i is the byte for device address i. Null while no image is loaded;
   // otherwise exactly ImageSize() bytes. Read-only for everyone but LoadImage.
@@ -70,10 +58,6 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   TOpenDialog OpenDialog;
   // Held by value, not as a Qt child: the destructor still needs it for the destroy-time save.
   TPlacementStore PlacementStore{this};
-  // The programming run behind the Load button; until the exchange window exists it is empty
-  // and the button does nothing. Returns the run's modal result, which is ignored.
-  std::function<int()> RunExchange;
-  QAction* beFileNameButton = nullptr;  // the picture button at the right end of beFileName
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -83,13 +67,13 @@ class TfmMain : public QMainWindow, public Ui_TfmMain {
   void SetupComponents();
   void ClearImage();
 
+  std::unique_ptr<Ui_TfmMain> ui_;
+  TUserDialogs& dialogs_;
+  QAction* file_button_ = nullptr;  // the picture button at the right end of beFileName
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::vector<uint8_t> image_;  // exactly image_size_ bytes
   QLabel* panels_[kStatusPanels] = {};
 };
-
-// The one main window of the process, for the exchange window to reach.
-extern TfmMain* fmMain;
 
 }  // namespace orvix

@@ -1,14 +1,18 @@
-// What the benchmarks share: running a program of the build as a child and taking its figures,
-// reading a process's counters from /proc, images to program, and the one-line results that
-// scripts/bench.sh gathers into its table.
+// What the benchmarks share besides the tests' support library: images to program, and the
+// one-line results that scripts/bench.sh gathers into its table.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/process_counts.h"
+
+namespace CLI {
+class App;
+}
 
 namespace orvix::bench {
 
@@ -16,52 +20,18 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d);
 
-// A program of the build, by its path from the build folder (given by CMake).
-std::string BuiltProgram(const std::string& relative);
+// Child processes and process counts come from the tests' support library.
+using testing::BuiltProgram;
+using testing::ChildProcess;
+using testing::CpuSecondsOf;
+using testing::OpenDescriptorsOf;
+using testing::ProcessResult;
+using testing::ResidentKibOf;
+using testing::RunProcess;
+using testing::ThreadsOf;
 
-struct ChildFigures {
-  int exit_code = -1;  // -1: ended by a signal
-  double wall_s = 0;   // from fork to the end, as a user would time it
-  double cpu_s = 0;    // user + system, all its threads
-  long max_rss_kib = 0;
-  std::string err;  // what it wrote to stderr
-};
-
-// One child process; its stdout goes to /dev/null, or to a pipe for ReadLine, and its stderr to
-// a file read back at the end.
-class Child {
- public:
-  // env entries "NAME=VALUE" are added to this process's environment for the child only.
-  explicit Child(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                 bool read_stdout = false);
-  ~Child();
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  pid_t Pid() const { return pid_; }
-  Clock::time_point Started() const { return started_; }
-  // The next line of its stdout, without the line end; empty at its end.
-  std::string ReadLine();
-  void Signal(int signal);
-  ChildFigures Wait();
-
- private:
-  pid_t pid_ = -1;
-  int out_fd_ = -1;
-  std::string err_file_;
-  Clock::time_point started_;
-  bool waited_ = false;
-};
-
-// Runs the program to its end.
-ChildFigures RunChild(const std::vector<std::string>& argv,
-                      const std::vector<std::string>& env = {});
-
-// From /proc: "self" or a pid.
-double CpuSecondsOf(const std::string& pid);  // on a CPU so far, all its live threads
-int OpenDescriptorsOf(const std::string& pid);
-int ThreadsOf(const std::string& pid);
-long ResidentKibOf(const std::string& pid);
+// A benchmark's child runs as long as it takes.
+constexpr std::chrono::milliseconds kNoLimit = std::chrono::hours(24);
 
 // A file of `size` pseudo-random bytes under the system's temporary folder; removed with the
 // object.
@@ -84,6 +54,10 @@ double Median(std::vector<double> values);
 // "RESULT key value" lines are what scripts/bench.sh reads; the rest of the output is for people.
 void Result(const std::string& key, double value, const char* format = "%.4f");
 void Result(const std::string& key, const std::string& value);
+
+// Reads the command line into the options `line` defines: --help prints them and ends the
+// program, a mistake ends it through Fail, naming the mistake and the usage.
+void ReadCommandLine(CLI::App& line, int argc, char** argv);
 
 // Stops the benchmark with a message on stderr.
 [[noreturn]] void Fail(const std::string& text);

@@ -8,6 +8,7 @@
 //    from /proc once discovery is under way, and how long it takes to end once it gives up.
 // 3. The engine in this process: descriptors and threads before a run and after its teardown,
 //    for a run that finds the device and for one stopped with no device.
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,7 +17,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "bench/quiet_front_end.h"
+#include "tests/support/recording_front_end.h"
 #include "link/frame.h"
 #include "runtime/plain_loop.h"
 #include "tools/devsim/device_simulator.h"
@@ -56,26 +57,26 @@ class Lines {
 void FirstBlock() {
   Lines lines(true);
   ImageFile image("discovery.bin", 128);
-  Child flash({BuiltProgram("cli/orvix-flash"), "-q", image.Path()},
+  ChildProcess flash({BuiltProgram("cli/orvix-flash"), "-q", image.Path()},
               {"ORVIX_PORTS=" + lines.Map()});
   const bool got = lines.Last().WaitUntil(
       [&] { return lines.Last().FrameCount(cmdWriteBlock) >= 1; }, std::chrono::seconds(30));
   const double first_block = Seconds(Clock::now() - flash.Started());
-  const ChildFigures f = flash.Wait();
+  const ProcessResult f = flash.Wait(kNoLimit);
   if (!got || f.exit_code != 0) Fail("the run with the device on COM32 failed: " + f.err);
   std::printf(
       "device on COM%d of %d (unpaced lines): first block %.1f ms after the start; the whole "
       "run %.3f s\n",
-      kPorts, kPorts, first_block * 1e3, f.wall_s);
+      kPorts, kPorts, first_block * 1e3, Seconds(f.elapsed));
   Result("discovery.first_block_ms", first_block * 1e3, "%.1f");
-  Result("discovery.found_run_s", f.wall_s, "%.3f");
+  Result("discovery.found_run_s", Seconds(f.elapsed), "%.3f");
 }
 
 void Idle(int seconds) {
   Lines lines(false);
   ImageFile image("idle.bin", 128);
   // --wait ends the run a second after the sampling window.
-  Child flash(
+  ChildProcess flash(
       {BuiltProgram("cli/orvix-flash"), "-q", "--wait", std::to_string(seconds + 2), image.Path()},
       {"ORVIX_PORTS=" + lines.Map()});
   const std::string pid = std::to_string(flash.Pid());
@@ -89,7 +90,7 @@ void Idle(int seconds) {
   const int pings = lines.Pings() - pings_before;
   const int threads = ThreadsOf(pid), fds = OpenDescriptorsOf(pid);
   const auto gave_up = flash.Started() + std::chrono::seconds(seconds + 2);
-  const ChildFigures f = flash.Wait();
+  const ProcessResult f = flash.Wait(kNoLimit);
   if (f.exit_code != 3) Fail("the run with no device did not give up as asked: " + f.err);
   const double ending = Seconds(Clock::now() - gave_up);
   std::printf(
@@ -111,17 +112,17 @@ Counts Now() {
 // One engine run in this process; returns the time its teardown took.
 double EngineRun(const std::string& map, const std::vector<uint8_t>& image, bool device) {
   setenv("ORVIX_PORTS", map.c_str(), 1);
-  QuietFrontEnd out;
-  ExchangeSettings settings;
+  testing::RecordingFrontEnd out;
+  TExchangeSettings settings;
   settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
   auto exchange = std::make_unique<TExchange>(out, settings);
   exchange->StartNegotiation();
-  auto& loop = static_cast<PlainMessageLoop&>(CurrentLoop());
+  auto& loop = static_cast<TPlainMessageLoop&>(CurrentLoop());
   if (device) {
     if (!loop.RunUntil([&] { return out.Closed(); }, std::chrono::seconds(30)) ||
-        out.result != mrOk)
+        out.Result() != mrOk)
       Fail("the in-process run did not complete");
   } else {
     loop.RunUntil([] { return false; }, std::chrono::seconds(1));
@@ -133,7 +134,7 @@ double EngineRun(const std::string& map, const std::vector<uint8_t>& image, bool
 }
 
 void InProcess() {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   const std::vector<uint8_t> image(1000, 0x5A);
   for (const bool device : {true, false}) {
     Lines lines(device);
@@ -160,8 +161,10 @@ void InProcess() {
 int main(int argc, char** argv) {
   using namespace orvix::bench;
   int idle = 10;
-  if (argc == 3 && std::string(argv[1]) == "--idle") idle = std::atoi(argv[2]);
-  if (idle < 1) Fail("usage: discovery_bench [--idle SECONDS]");
+  CLI::App line{"Discovery over 32 simulated ports.", "discovery_bench"};
+  line.add_option("--idle", idle, "seconds of sampling with no device (default 10)")
+      ->check(CLI::Range(1, 3600));
+  ReadCommandLine(line, argc, argv);
   FirstBlock();
   Idle(idle);
   InProcess();

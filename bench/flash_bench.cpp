@@ -7,8 +7,8 @@
 //       runs (start-up, discovery and teardown cancel out)
 //   flash_bench log [--size N] [--baud B] [--runs R]
 //       runs with --log against runs without, alternating
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,7 +28,7 @@ struct Options {
 };
 
 struct FlashRun {
-  ChildFigures child;
+  ProcessResult child;
   int pings = 0, blocks = 0, checksums = 0;
   long bytes = 0;  // both ways, every frame the device handled and its reply
   devsim::LineTimes times;
@@ -46,7 +46,7 @@ FlashRun Flash(const ImageFile& image, int baud, const std::string& log_file = "
   argv.push_back(image.Path());
 
   FlashRun run;
-  run.child = RunChild(argv, {"ORVIX_PORTS=COM1=" + sim.PortPath()});
+  run.child = RunProcess(argv, {"ORVIX_PORTS=COM1=" + sim.PortPath()}, kNoLimit);
   if (run.child.exit_code != 0)
     Fail("orvix-flash ended with " + std::to_string(run.child.exit_code) + ": " + run.child.err);
   const std::vector<uint8_t> memory = sim.Memory();
@@ -73,13 +73,13 @@ void Wire(const Options& o) {
   for (int i = 0; i < runs; ++i) {
     const FlashRun run = Flash(image, baud);
     const double limit = static_cast<double>(run.bytes) * 10.0 / baud;
-    ratios.push_back(limit / run.child.wall_s);
-    times.push_back(run.child.wall_s);
+    ratios.push_back(limit / Seconds(run.child.elapsed));
+    times.push_back(Seconds(run.child.elapsed));
     max_rss = std::max(max_rss, run.child.max_rss_kib);
     std::printf(
         "  run %d: %.3f s measured, limit %.3f s (%ld bytes: %d pings, %d blocks, %d checksum "
         "frames, each with its reply), ratio %.4f, peak RSS %ld KiB\n",
-        i + 1, run.child.wall_s, limit, run.bytes, run.pings, run.blocks, run.checksums,
+        i + 1, Seconds(run.child.elapsed), limit, run.bytes, run.pings, run.blocks, run.checksums,
         ratios.back(), run.child.max_rss_kib);
     // Where the time beyond the line went: the device's replies leaving late (the simulator's
     // own error), the host's turnaround from a reply to its next frame, and the rest (start-up,
@@ -89,11 +89,11 @@ void Wire(const Options& o) {
     std::printf(
         "    beyond the line %.3f s: replies late %.3f s, host turnaround %.3f s (%.3f ms a frame "
         "over %d), the rest %.3f s\n",
-        run.child.wall_s - limit, late, gaps, turnaround_ms, run.times.host_gaps,
-        run.child.wall_s - limit - late - gaps);
+        Seconds(run.child.elapsed) - limit, late, gaps, turnaround_ms, run.times.host_gaps,
+        Seconds(run.child.elapsed) - limit - late - gaps);
     turnarounds.push_back(turnaround_ms);
     lates.push_back(late);
-    rests.push_back(run.child.wall_s - limit - late - gaps);
+    rests.push_back(Seconds(run.child.elapsed) - limit - late - gaps);
     if (i == 0) Result("wire.limit_s", limit, "%.3f");
   }
   Result("wire.host_turnaround_ms", Median(turnarounds));
@@ -113,10 +113,10 @@ void Turnaround(const Options& o) {
   for (int i = 0; i < runs; ++i) {
     const FlashRun a = Flash(full, 0);
     const FlashRun b = Flash(one, 0);
-    full_wall.push_back(a.child.wall_s);
-    full_cpu.push_back(a.child.cpu_s);
-    one_wall.push_back(b.child.wall_s);
-    one_cpu.push_back(b.child.cpu_s);
+    full_wall.push_back(Seconds(a.child.elapsed));
+    full_cpu.push_back(a.child.cpu_seconds);
+    one_wall.push_back(Seconds(b.child.elapsed));
+    one_cpu.push_back(b.child.cpu_seconds);
     full_blocks = a.blocks + a.checksums;
     one_blocks = b.blocks + b.checksums;
     rss = std::max(rss, a.child.max_rss_kib);
@@ -142,8 +142,8 @@ void Log(const Options& o) {
   const std::string log_file = image.Path() + ".frames.txt";
   std::vector<double> with, without;
   for (int i = 0; i < runs; ++i) {
-    without.push_back(Flash(image, o.baud).child.wall_s);
-    with.push_back(Flash(image, o.baud, log_file).child.wall_s);
+    without.push_back(Seconds(Flash(image, o.baud).child.elapsed));
+    with.push_back(Seconds(Flash(image, o.baud, log_file).child.elapsed));
   }
   std::remove(log_file.c_str());
   const double ratio = Median(with) / Median(without);
@@ -161,28 +161,22 @@ void Log(const Options& o) {
 
 int main(int argc, char** argv) {
   using namespace orvix::bench;
-  if (argc < 2) Fail("usage: flash_bench wire|turnaround|log [--size N] [--baud B] [--runs R]");
-  const std::string what = argv[1];
+  std::string what;
   Options o;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    const long value = std::strtol(argv[i + 1], nullptr, 10);
-    if (flag == "--size" && value > 0 && value <= 65536)
-      o.size = static_cast<size_t>(value);
-    else if (flag == "--baud" && value >= 0)
-      o.baud = static_cast<int>(value);
-    else if (flag == "--runs" && value > 0)
-      o.runs = static_cast<int>(value);
-    else
-      Fail("bad option " + flag + " " + argv[i + 1]);
-  }
+  CLI::App line{"Whole orvix-flash runs against the simulated device.", "flash_bench"};
+  line.add_option("BENCHMARK", what, "wire, turnaround or log")
+      ->required()
+      ->check(CLI::IsMember({"wire", "turnaround", "log"}));
+  line.add_option("--size", o.size, "image bytes (default 65536)")->check(CLI::Range(1, 65536));
+  line.add_option("--baud", o.baud, "line rate; 0: unpaced")->check(CLI::Range(0, 1 << 30));
+  line.add_option("--runs", o.runs, "runs (default: the benchmark's own)")
+      ->check(CLI::Range(1, 1 << 30));
+  ReadCommandLine(line, argc, argv);
   if (what == "wire")
     Wire(o);
   else if (what == "turnaround")
     Turnaround(o);
-  else if (what == "log")
-    Log(o);
   else
-    Fail("unknown benchmark '" + what + "'");
+    Log(o);
   return 0;
 }

@@ -5,10 +5,12 @@
 //
 // Built with the window program's parts, the runs start from the main window's Load button, on
 // the Qt message loop, offscreen, with the status going into the main window's status bar; the
-// exchange window itself does not exist yet, so the engine stands in for it with a front end
-// that shows nothing of its own. Without Qt the engine runs on the plain loop.
+// engine stands in for the exchange window with a front end that shows nothing of its own, so
+// that the figure is the run's and not the painting's. Without Qt the engine runs on the plain
+// loop.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +20,15 @@
 
 #include "bench/bench_support.h"
 #include "exchange/exchange.h"
+#include "tests/support/recording_front_end.h"
 
 #ifdef ORVIX_BENCH_WINDOW
 #include <QCoreApplication>
 #include <QFile>
 
 #include "app/application.h"
-#include "app/hex_text.h"
 #include "app/main_window.h"
+#include "app/user_dialogs.h"
 #include "runtime/qt/qt_loop.h"
 #else
 #include "runtime/plain_loop.h"
@@ -34,47 +37,38 @@
 namespace orvix::bench {
 namespace {
 
-// Ends the run it shows by quitting the loop the run was started in.
-class LoopFrontEnd final : public ExchangeFrontEnd {
- public:
-  explicit LoopFrontEnd(std::function<void(int, const std::string&)> panel)
-      : panel_(std::move(panel)) {}
-  void SetStatusText(const std::string&) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    if (panel_) panel_(panel, text);
-    if (panel == 2) final_text = text;
-  }
-  void ShowMessage(const std::string& text) override { final_text = text; }
-  void Close(TModalResult modal_result) override {
-    if (result != mrNone) return;
-    result = modal_result;
-    CurrentLoop().Quit();
-  }
-  bool LogFrames() override { return false; }
-
-  TModalResult result = mrNone;
-  std::string final_text;
-
- private:
-  std::function<void(int, const std::string&)> panel_;
-};
-
 // One run, modal as the exchange window's: a loop of its own until the run closes.
-TModalResult RunModal(const ExchangeSettings& settings,
-                      std::function<void(int, const std::string&)> panel = nullptr) {
-  LoopFrontEnd out(std::move(panel));
+TModalResult RunModal(const TExchangeSettings& settings,
+                      std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
+  testing::RecordingFrontEnd out;
+  out.OnPanel = std::move(panel);
+  // The run ends the loop it was started in, as the window's modal loop ends with the window.
+  out.OnClose = [&out] {
+    if (out.closes.size() == 1) CurrentLoop().Quit();
+  };
   TExchange exchange(out, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
   limit.SetInterval(60000);
   limit.OnTimer = [&] { out.Close(mrCancel); };
   limit.SetEnabled(true);
   exchange.StartNegotiation();
-  if (out.result == mrNone) CurrentLoop().Run();
-  if (out.result != mrOk) Fail("run failed: " + out.final_text);
-  return out.result;
+  if (!out.Closed()) CurrentLoop().Run();
+  if (out.Result() != mrOk) Fail("run failed: " + out.final_text);
+  return out.Result();
 }
+
+#ifdef ORVIX_BENCH_WINDOW
+// Load in the main window runs the engine in place of the exchange window.
+class EngineInPlaceOfTheWindow final : public TScreenDialogs {
+ public:
+  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings,
+                  bool /*log_frames*/) override {
+    return RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
+      status.SetStatusPanel(panel, QString::fromStdString(text));
+    });
+  }
+};
+#endif
 
 void Report(const std::vector<long>& rss, const char* what) {
   for (size_t i = 0; i < rss.size(); ++i)
@@ -97,20 +91,13 @@ int main(int argc, char** argv) {
   using namespace orvix::bench;
   int runs = 10;
   size_t size = 65536;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    const long value = std::strtol(argv[i + 1], nullptr, 10);
-    if (flag == "--runs" && value >= 2)
-      runs = static_cast<int>(value);
-    else if (flag == "--size" && value > 0 && value <= 65536)
-      size = static_cast<size_t>(value);
-    else
-      Fail("usage: memory_bench [--runs N] [--size BYTES]");
-  }
+  CLI::App line{"Resident memory over programming runs in one process.", "memory_bench"};
+  line.add_option("--runs", runs, "runs (default 10)")->check(CLI::Range(2, 1 << 20));
+  line.add_option("--size", size, "image bytes (default 65536)")->check(CLI::Range(1, 65536));
+  ReadCommandLine(line, argc, argv);
 
   ImageFile image("memory.bin", size);
-  Child device({BuiltProgram("tools/devsim/orvix-devsim"), "--serve", "--timeout", "600"}, {},
-               true);
+  ChildProcess device({BuiltProgram("tools/devsim/orvix-devsim"), "--serve", "--timeout", "600"});
   const std::string entry = device.ReadLine();
   if (entry.find('=') == std::string::npos) Fail("the simulator did not start");
   setenv("ORVIX_PORTS", entry.c_str(), 1);
@@ -119,29 +106,17 @@ int main(int argc, char** argv) {
 #ifdef ORVIX_BENCH_WINDOW
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   TApplication app(argc, argv);
-  QtMessageLoop loop;
+  TQtMessageLoop loop;
   QString ini;
   {
-    TfmMain window;
+    EngineInPlaceOfTheWindow dialogs;
+    TfmMain window(dialogs);
     window.FormCreate({QString::fromStdString(image.Path())});
     window.show();
-    window.RunExchange = [&] {
-      ExchangeSettings settings;
-      settings.DeviceNumber = static_cast<uint8_t>(window.seNumberDevice->value());
-      settings.StartAddress =
-          static_cast<uint16_t>(HexTextToInt(window.cbStartAddress->currentText().toStdString()));
-      settings.StopAddress =
-          static_cast<uint16_t>(HexTextToInt(window.cbStopAddress->currentText().toStdString()));
-      settings.ImageData = window.ImageData();
-      settings.ImageSize = window.ImageSize();
-      return static_cast<int>(RunModal(settings, [&](int panel, const std::string& text) {
-        window.SetStatusPanel(panel, QString::fromStdString(text));
-      }));
-    };
     for (int i = 0; i < runs; ++i) {
       window.bbStartClick();
       QCoreApplication::processEvents();
-      if (window.StatusPanel(2).toStdString() != kTextFinished)
+      if (window.StatusPanel(TStatusPanel::spStatusText).toStdString() != kTextFinished)
         Fail("run " + std::to_string(i + 1) + " did not finish");
       rss.push_back(ResidentKibOf("self"));
     }
@@ -151,8 +126,8 @@ int main(int argc, char** argv) {
   QFile::remove(ini);  // the placement the window saved beside this benchmark
   const char* what = "window program (main window, Qt loop, offscreen) with the engine";
 #else
-  PlainMessageLoop loop;
-  ExchangeSettings settings;
+  TPlainMessageLoop loop;
+  TExchangeSettings settings;
   settings.StopAddress = static_cast<uint16_t>(size - 1);
   settings.ImageData = image.Bytes().data();
   settings.ImageSize = static_cast<int>(size);
@@ -164,7 +139,7 @@ int main(int argc, char** argv) {
 #endif
 
   device.Signal(SIGTERM);
-  device.Wait();
+  device.Wait(kNoLimit);
   Report(rss, what);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -30,9 +31,17 @@ double Percentile(std::vector<double> sorted, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int samples = argc > 1 ? std::atoi(argv[1]) : 2000;
-  const int size = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 4096) : 7;  // a device reply
-  if (samples < 1) return 64;
+  int samples = 2000;
+  int size = 7;  // a device reply
+  CLI::App line{"Receive latency of the serial port on a pseudo-terminal.", "serial_latency"};
+  line.add_option("SAMPLES", samples, "samples (default 2000)")->check(CLI::Range(1, 1 << 30));
+  line.add_option("BYTES", size, "bytes a sample, 1 to 4096 (default 7)");
+  try {
+    line.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return line.exit(e) == 0 ? 0 : 64;
+  }
+  size = std::clamp(size, 1, 4096);
 
   int master = -1, slave = -1;
   char name[128] = {};
@@ -41,7 +50,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TSerialPort port;
   port.SetPort(name);
   port.SetBaudRate(br57600);

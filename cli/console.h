@@ -7,8 +7,14 @@
 namespace orvix {
 
 bool StderrIsTerminal();
-// Calls on_stop (from another thread) when the user interrupts or the system asks the process to
-// end. Call it before any other thread starts, so that every thread leaves the signals to it.
+// A closed pipe on stdout or stderr makes writes fail instead of ending the process, so a run
+// whose reader went away (`orvix-flash image 2>&1 | head -3`) still finishes.
+void IgnoreBrokenPipe();
+// The cause of a failed port open, in words, from the system's error number.
+std::string PortErrorText(int system_code);
+// Calls on_stop (from another thread) when the user interrupts, the terminal goes away or the
+// system asks the process to end. Call it before any other thread starts, so that every thread
+// leaves the signals to it.
 void InstallStopHandler(std::function<void()> on_stop);
 
 // Whether `path` could be written (created, or replaced) now, found without opening, creating

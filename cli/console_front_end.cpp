@@ -4,45 +4,52 @@
 
 namespace orvix {
 
-void ConsoleFrontEnd::PrintLine(const std::string& text) {
+void TConsoleFrontEnd::PrintLine(const std::string& text) {
   if (bar_shown_) {
-    std::fputc('\n', stderr);
+    Write("\n");
     bar_shown_ = false;
   }
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
+  Write(text + "\n");
 }
 
-void ConsoleFrontEnd::Say(const std::string& text) {
+void TConsoleFrontEnd::Say(const std::string& text) {
   if (!quiet_) PrintLine(text);
 }
 
-void ConsoleFrontEnd::SetStatusText(const std::string& text) { Say(text); }
+void TConsoleFrontEnd::Write(const std::string& text) {
+  if (output_lost_) return;
+  if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size() || std::fflush(stderr) != 0)
+    output_lost_ = true;
+}
 
-void ConsoleFrontEnd::SetMainStatusPanel(int panel, const std::string& text) {
-  if (panel == 0)
+void TConsoleFrontEnd::SetStatusText(const std::string& text) {
+  Say(text);
+}
+
+void TConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
+  if (panel == TStatusPanel::spPortName)
     Say(text);
-  else if (panel == 2)
+  else if (panel == TStatusPanel::spStatusText)
     final_text_ = text;
 }
 
-void ConsoleFrontEnd::SetProgress(int position) {
+void TConsoleFrontEnd::SetProgress(int position) {
   position = std::clamp(position, 0, 100);
   // Only a rising position is news: a resend repeats one, a give-up or stop drops it to 0.
   if (quiet_ || position <= last_position_) return;
   last_position_ = position;
   if (terminal_) {
     const int filled = position / 2;
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                 std::string(50 - filled, ' ').c_str(), position);
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%3d%%", position);
+    Write("\r[" + std::string(filled, '#') + std::string(50 - filled, ' ') + "] " + percent);
     bar_shown_ = true;
   } else {
-    std::fprintf(stderr, "%d%%\n", position);
+    Write(std::to_string(position) + "%\n");
   }
-  std::fflush(stderr);
 }
 
-void ConsoleFrontEnd::Close(TModalResult result) {
+void TConsoleFrontEnd::Close(TModalResult result) {
   if (result_ == mrNone) result_ = result;
 }
 

@@ -9,21 +9,27 @@
 
 namespace orvix {
 
-class ConsoleFrontEnd final : public ExchangeFrontEnd {
+class TConsoleFrontEnd final : public TExchangeFrontEnd {
  public:
-  ConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
+  TConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
       : quiet_(quiet), terminal_(terminal), log_frames_(log_frames) {}
 
   void SetStatusText(const std::string& text) override;
   void SetProgress(int position) override;
   void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override;
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override;
   void ShowMessage(const std::string& text) override { final_text_ = text; }
   void Close(TModalResult result) override;
   bool LogFrames() override { return log_frames_; }
 
   // Errors and the final text; they end any progress bar line first.
   void PrintLine(const std::string& text);
+  // What is said unless --quiet.
+  void Say(const std::string& text);
+  bool Quiet() const { return quiet_; }
+  // A write to stderr failed (a closed pipe, a full disk): nothing more is written, and the run
+  // goes on to its end.
+  bool OutputLost() const { return output_lost_; }
 
   bool Closed() const { return result_ != mrNone; }
   TModalResult Result() const { return result_; }
@@ -31,12 +37,13 @@ class ConsoleFrontEnd final : public ExchangeFrontEnd {
   void SetFinalText(const std::string& text) { final_text_ = text; }
 
  private:
-  void Say(const std::string& text);
+  void Write(const std::string& text);
 
   bool quiet_;
   bool terminal_;
   bool log_frames_;
   bool bar_shown_ = false;
+  bool output_lost_ = false;
   int last_position_ = -1;
   std::string final_text_;
   TModalResult result_ = mrNone;

@@ -13,6 +13,14 @@ namespace orvix {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+
+std::string PortErrorText(int system_code) {
+  // The lock another instance of the programmer holds on the port.
+  if (system_code == EWOULDBLOCK) return "in use by another program";
+  return std::strerror(system_code);
+}
+
 void InstallStopHandler(std::function<void()> on_stop) {
   // Blocked here and in every thread started later; one thread takes them with sigwait, where
   // the handler may do anything, not only what is safe in a signal handler.
@@ -20,6 +28,7 @@ void InstallStopHandler(std::function<void()> on_stop) {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   std::thread([set, on_stop = std::move(on_stop)] {
     for (;;) {

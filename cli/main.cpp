@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
 
+#include "channel/com_ping.h"
 #include "cli/console.h"
 #include "cli/console_front_end.h"
 #include "cli/options.h"
 #include "exchange/exchange.h"
 #include "exchange/image_file.h"
-#include "link/com_ping.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -38,7 +39,7 @@ class StopRequest {
     static StopRequest* const instance = new StopRequest;
     return *instance;
   }
-  void Attach(MessageLoop* loop) {
+  void Attach(TMessageLoop* loop) {
     std::lock_guard<std::mutex> lock(mutex_);
     loop_ = loop;
   }
@@ -50,13 +51,13 @@ class StopRequest {
 
  private:
   std::mutex mutex_;
-  MessageLoop* loop_ = nullptr;
+  TMessageLoop* loop_ = nullptr;
   std::atomic<bool> asked_{false};
 };
 
 // Detaches the loop from the stop request before the loop goes.
 struct StopRequestAttachment {
-  explicit StopRequestAttachment(MessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
+  explicit StopRequestAttachment(TMessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
   ~StopRequestAttachment() { StopRequest::Instance().Attach(nullptr); }
   StopRequestAttachment(const StopRequestAttachment&) = delete;
   StopRequestAttachment& operator=(const StopRequestAttachment&) = delete;
@@ -79,40 +80,83 @@ int ListPorts() {
   return kFinished;
 }
 
-// Names every port discovery gave up on, with the cause where one is known.
-void ReportPortsGivenUp(ConsoleFrontEnd& out, const TExchange& exchange) {
-  if (exchange.PortList().empty()) {
-    out.PrintLine("orvix-flash: no serial port to ping");
-    return;
-  }
-  for (const auto& [name, ping] : exchange.PortList()) {
-    const std::string cause = ping->FailureText();
-    out.PrintLine("orvix-flash: port " + name + ": " +
-                  (cause.empty() ? "no answer, given up" : cause));
-  }
-}
+// Every port of the run accounted for, each named once: one that cannot be opened as soon as that
+// is known (unless --quiet), and when no port is left to ping, every port not named yet with why
+// it was given up.
+class PortAccount {
+ public:
+  explicit PortAccount(TConsoleFrontEnd& out) : out_(out) {}
 
-int Flash(const FlashOptions& options) {
+  void NameUnopened(const TExchange& exchange) {
+    if (out_.Quiet()) return;
+    for (const auto& [name, ping] : exchange.PortList())
+      if (ping->Finished() && ping->OpenFailed()) Name(name, *ping);
+  }
+
+  // At the end of the run: a thread still opening its port gets a moment to know the outcome,
+  // so that the lines before the verdict name every port that could not be opened.
+  void NameUnopenedAtEnd(TPlainMessageLoop& loop, const TExchange& exchange) {
+    if (out_.Quiet()) return;
+    const auto opening = [&] {
+      for (const auto& entry : exchange.PortList())
+        if (!entry.second->Finished() && !entry.second->SerialPort()->Connected()) return true;
+      return false;
+    };
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (opening() && std::chrono::steady_clock::now() < give_up)
+      loop.RunUntil([&] { return !opening(); }, std::chrono::milliseconds(10));
+    NameUnopened(exchange);
+  }
+
+  void NameGivenUp(const TExchange& exchange) {
+    if (exchange.PortList().empty()) {
+      out_.PrintLine("orvix-flash: no serial port to ping");
+      return;
+    }
+    for (const auto& [name, ping] : exchange.PortList()) Name(name, *ping);
+  }
+
+ private:
+  void Name(const std::string& name, const TComPing& ping) {
+    if (!named_.insert(name).second) return;
+    if (!ping.OpenFailed()) {
+      const std::string cause = ping.FailureText();
+      out_.PrintLine("orvix-flash: port " + name + ": " +
+                     (cause.empty() ? "no answer, given up" : cause));
+      return;
+    }
+    const std::string path = PortDevicePath(name);
+    const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
+    const std::string cause =
+        ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
+    out_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
+  }
+
+  TConsoleFrontEnd& out_;
+  std::set<std::string> named_;
+};
+
+int Flash(const TFlashOptions& options) {
   std::vector<uint8_t> image;
   try {
-    image = LoadImageFile(options.image);
+    image = LoadImageFile(options.Image);
   } catch (const std::exception& e) {
     PrintError(e.what());
     return kBadImage;
   }
   if (image.empty()) {
-    PrintError("image \"" + FullFileName(options.image) + "\" is empty: nothing to program");
+    PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
     return kBadImage;
   }
   // The log is written from the first frame on, in the middle of the exchange: a log that cannot
   // be written is refused before the device hears anything.
-  if (std::string why; !options.log_file.empty() && !CanWriteFile(options.log_file, why)) {
-    PrintError("cannot write the frame log \"" + options.log_file + "\": " + why);
+  if (std::string why; !options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
+    PrintError("cannot write the frame log \"" + options.LogFile + "\": " + why);
     return kBadLog;
   }
 
-  PlainMessageLoop loop;
-  ConsoleFrontEnd out(options.quiet, StderrIsTerminal(), !options.log_file.empty());
+  TPlainMessageLoop loop;
+  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty());
   SetExceptionHandler([&](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
@@ -123,14 +167,14 @@ int Flash(const FlashOptions& options) {
     }
   });
 
-  ExchangeSettings settings;
-  settings.DeviceNumber = static_cast<uint8_t>(options.device);
+  TExchangeSettings settings;
+  settings.DeviceNumber = static_cast<uint8_t>(options.Device);
   settings.StartAddress = 0;
   settings.StopAddress = static_cast<uint16_t>(image.size() - 1);
   settings.ImageData = image.data();
   settings.ImageSize = static_cast<int>(image.size());
-  settings.LogFileName = options.log_file;
-  if (!options.port.empty()) settings.Ports = {options.port};
+  settings.LogFileName = options.LogFile;
+  if (!options.Port.empty()) settings.Ports = {options.Port};
 
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
@@ -138,6 +182,7 @@ int Flash(const FlashOptions& options) {
   int code = kNoReply;
   {
     TExchange exchange(out, settings);
+    PortAccount ports(out);
     bool stopped = false, no_device = false;
     // Looks after what the window leaves to its user: the --wait limit, and a negotiation with
     // no port left to ping, which would otherwise wait for ever.
@@ -145,20 +190,22 @@ int Flash(const FlashOptions& options) {
     watch.SetInterval(250);
     const auto started = std::chrono::steady_clock::now();
     watch.OnTimer = [&] {
-      if (out.Closed() || exchange.Phase() != 0) return;
+      if (out.Closed()) return;
+      ports.NameUnopened(exchange);
+      if (exchange.Phase() != TExchangePhase::epNegotiation) return;
       const double waited =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
       bool any_pinging = false;
       for (const auto& entry : exchange.PortList())
         if (!entry.second->Finished()) any_pinging = true;
-      if (!any_pinging) ReportPortsGivenUp(out, exchange);
-      if (!any_pinging || (options.wait_seconds >= 0 && waited >= options.wait_seconds)) {
+      if (!any_pinging) ports.NameGivenUp(exchange);
+      if (!any_pinging || (options.WaitSeconds >= 0 && waited >= options.WaitSeconds)) {
         no_device = true;
         out.SetFinalText(kTextNoAnswer);
         out.Close(mrCancel);
       }
     };
-    // A signal stops the run exactly as the stop button does.
+    // A signal (SIGINT, SIGTERM, SIGHUP) stops the run exactly as the stop button does.
     auto stop_if_asked = [&] {
       if (StopRequest::Instance().Asked() && !out.Closed()) {
         stopped = true;
@@ -177,6 +224,7 @@ int Flash(const FlashOptions& options) {
     watch.SetEnabled(true);
     loop.RunUntil(stop_if_asked);
     watch.SetEnabled(false);
+    ports.NameUnopenedAtEnd(loop, exchange);
     if (out.Result() == mrOk)
       code = kFinished;
     else if (stopped)
@@ -195,20 +243,22 @@ int Flash(const FlashOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace orvix;
+  IgnoreBrokenPipe();
+  RaiseOpenPortLimit();
   std::string error;
   auto options = ParseFlashOptions(argc, argv, error);
   if (!options) {
     std::fprintf(stderr, "orvix-flash: %s\n\n%s", error.c_str(), kFlashUsage);
     return kUsage;
   }
-  if (options->help) {
+  if (options->Help) {
     std::fputs(kFlashUsage, stdout);
     return kFinished;
   }
-  if (options->version) {
+  if (options->Version) {
     std::printf("orvix-flash %s\n", ORVIX_VERSION);
     return kFinished;
   }
-  if (options->list_ports) return ListPorts();
+  if (options->ListPorts) return ListPorts();
   return Flash(*options);
 }

@@ -1,9 +1,13 @@
 #include "cli/options.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cctype>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 namespace orvix {
 
@@ -25,17 +29,73 @@ const char kFlashUsage[] =
     "Environment (Linux): ORVIX_PORTS, the serial device map "
     "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n"
     "\n"
+    "Every port is pinged at once (on Linux the soft limit of open descriptors is raised to the\n"
+    "hard limit first). A port that cannot be opened is skipped and, unless --quiet, named once\n"
+    "on stderr with the cause:\n"
+    "  orvix-flash: COM7 (/dev/ttyUSB3): cannot open: Permission denied\n"
+    "When no port is left to ping, every port given up on is named before the final text.\n"
+    "Output that can no longer be written (a closed pipe, a full disk) is dropped: the run goes\n"
+    "on to its end and the exit status still tells the outcome.\n"
+    "\n"
     "Exit status:\n"
     "  0   programming finished\n"
     "  1   the device stopped answering (a frame unanswered twice in a row, or the checksum not "
     "confirmed)\n"
-    "  2   stopped by SIGINT or SIGTERM (stopped exactly like the stop button)\n"
-    "  3   no device answered within --wait\n"
+    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button)\n"
+    "  3   no device answered: within --wait, or on any port left to ping\n"
     "  64  usage error (unknown option, bad device number, missing IMAGE)\n"
     "  66  the image cannot be used: missing or unreadable, empty, or larger than 65536 bytes\n"
     "  73  the frame log (--log) cannot be written\n";
 
 namespace {
+
+// The options, each by every name it answers to.
+constexpr std::string_view kFlags[] = {"-h",           "--help", "--version",
+                                       "--list-ports", "-q",     "--quiet"};
+constexpr std::string_view kValued[] = {"-d", "--device", "-p", "--port", "--log", "-w", "--wait"};
+
+bool OneOf(std::string_view name, const auto& names) {
+  for (std::string_view n : names)
+    if (n == name) return true;
+  return false;
+}
+
+struct UsageError {
+  std::string text;
+  bool unfinished = false;  // more words could cure it: a missing value or IMAGE
+};
+
+// CLI11 reads a command line more loosely than the flasher always has: it would take "-d5" and
+// "-qd 5", an unknown "-x" or "---" as the image, "--quiet=" as "--quiet" and "--device=" as
+// "--device" with the next word. Here every option stands alone and by its full name, a flag
+// takes no value, and "--name=value" becomes two words, so that an empty value stays a value.
+std::vector<std::string> StrictWords(int argc, const char* const* argv) {
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    words.push_back(word);
+    if (word == "--") {
+      words.insert(words.end(), argv + i + 1, argv + argc);
+      break;
+    }
+    if (word.size() < 2 || word[0] != '-') continue;
+    const size_t equals = word.rfind("--", 0) == 0 ? word.find('=') : std::string::npos;
+    const std::string name = word.substr(0, equals);
+    if (OneOf(name, kValued)) {
+      if (equals != std::string::npos) {
+        words.back() = name;
+        words.push_back(word.substr(equals + 1));
+      } else if (i + 1 < argc) {
+        words.push_back(argv[++i]);  // the next word is the value, whatever it looks like
+      }
+    } else if (!OneOf(name, kFlags)) {
+      throw UsageError{"unknown option " + (name == "--" ? word : name)};
+    } else if (equals != std::string::npos) {
+      throw UsageError{"option " + name + " takes no value"};
+    }
+  }
+  return words;
+}
 
 bool ParseDevice(const std::string& text, int& device) {
   if (text.empty()) return false;
@@ -43,7 +103,8 @@ bool ParseDevice(const std::string& text, int& device) {
   const std::string digits = hex ? text.substr(2) : text;
   if (digits.empty()) return false;
   for (char c : digits)
-    if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
+    if (!(hex ? std::isxdigit(static_cast<unsigned char>(c))
+              : std::isdigit(static_cast<unsigned char>(c))))
       return false;
   errno = 0;
   const long value = std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
@@ -63,90 +124,94 @@ bool ParseSeconds(const std::string& text, double& seconds) {
   return true;
 }
 
+// Each value of an option given more than once is checked; the last one counts.
+void TakeValues(const std::vector<std::string>& values, auto&& check) {
+  for (const std::string& value : values) check(value);
+}
+
+// The whole line argv[1..argc); a usage error is thrown.
+TFlashOptions ParseLine(int argc, const char* const* argv) {
+  TFlashOptions o;
+  std::vector<std::string> device, port, log, wait;
+  CLI::App line{"", "orvix-flash"};
+  line.set_help_flag();  // -h is an ordinary flag: a usage error on the same line still wins
+  line.allow_extras();   // a second IMAGE, reported below
+  line.add_flag("-h,--help", o.Help);
+  line.add_flag("--version", o.Version);
+  line.add_flag("--list-ports", o.ListPorts);
+  line.add_flag("-q,--quiet", o.Quiet);
+  // One value each time an option is given; every value is kept, to be checked below.
+  auto one_value_each_time = [](CLI::Option* option) {
+    option->expected(1)->allow_extra_args(false)->multi_option_policy(
+        CLI::MultiOptionPolicy::TakeAll);
+  };
+  one_value_each_time(line.add_option("-d,--device", device));
+  one_value_each_time(line.add_option("-p,--port", port));
+  one_value_each_time(line.add_option("--log", log));
+  one_value_each_time(line.add_option("-w,--wait", wait));
+  line.add_option("IMAGE", o.Image);
+  std::vector<std::string> words = StrictWords(argc, argv);
+  const std::string last = words.empty() ? "" : words.back();
+  std::reverse(words.begin(), words.end());  // CLI11 takes the words from the back
+  try {
+    line.parse(words);
+  } catch (const CLI::ArgumentMismatch&) {
+    throw UsageError{"option " + last + " needs a value", true};  // only the last word can
+  }
+  TakeValues(device, [&](const std::string& text) {
+    if (!ParseDevice(text, o.Device))
+      throw UsageError{"bad device number \"" + text +
+                       "\": give 0..255, decimal or 0x hexadecimal"};
+  });
+  TakeValues(port, [&](const std::string& text) {
+    if (text.empty()) throw UsageError{"empty port name"};
+    o.Port = text;
+  });
+  TakeValues(log, [&](const std::string& text) {
+    if (text.empty()) throw UsageError{"empty log file name"};
+    o.LogFile = text;
+  });
+  TakeValues(wait, [&](const std::string& text) {
+    if (!ParseSeconds(text, o.WaitSeconds))
+      throw UsageError{"bad --wait value \"" + text + "\": give seconds, 0 or more"};
+  });
+  // Words CLI11 could not place: the "--" that ended the options, and IMAGEs after the first.
+  // An empty word is no IMAGE yet, as it never was.
+  bool options_ended = false;
+  for (const std::string& extra : line.remaining()) {
+    if (extra == "--" && !options_ended) {
+      options_ended = true;
+    } else if (o.Image.empty()) {
+      o.Image = extra;
+    } else {
+      throw UsageError{"more than one IMAGE: \"" + o.Image + "\" and \"" + extra + "\""};
+    }
+  }
+  if (!o.Help && !o.Version && !o.ListPorts && o.Image.empty())
+    throw UsageError{"missing IMAGE", true};
+  return o;
+}
+
 }  // namespace
 
-std::optional<FlashOptions> ParseFlashOptions(int argc, const char* const* argv,
-                                              std::string& error) {
-  FlashOptions o;
-  bool options_done = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool has_value = false;
-    if (!options_done && arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
-      value = arg.substr(arg.find('=') + 1);
-      arg = arg.substr(0, arg.find('='));
-      has_value = true;
-    }
-    auto take_value = [&](std::string& out) {
-      if (has_value) {
-        out = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    if (options_done || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (!o.image.empty()) {
-        error = "more than one IMAGE: \"" + o.image + "\" and \"" + arg + "\"";
-        return std::nullopt;
-      }
-      o.image = arg;
-    } else if (arg == "--") {
-      options_done = true;
-    } else if (arg == "-h" || arg == "--help") {
-      o.help = true;
-    } else if (arg == "--version") {
-      o.version = true;
-    } else if (arg == "--list-ports") {
-      o.list_ports = true;
-    } else if (arg == "-q" || arg == "--quiet") {
-      o.quiet = true;
-    } else if (arg == "-d" || arg == "--device") {
-      std::string text;
-      if (!take_value(text)) return std::nullopt;
-      if (!ParseDevice(text, o.device)) {
-        error = "bad device number \"" + text + "\": give 0..255, decimal or 0x hexadecimal";
-        return std::nullopt;
-      }
-    } else if (arg == "-p" || arg == "--port") {
-      if (!take_value(o.port)) return std::nullopt;
-      if (o.port.empty()) {
-        error = "empty port name";
-        return std::nullopt;
-      }
-    } else if (arg == "--log") {
-      if (!take_value(o.log_file)) return std::nullopt;
-      if (o.log_file.empty()) {
-        error = "empty log file name";
-        return std::nullopt;
-      }
-    } else if (arg == "-w" || arg == "--wait") {
-      std::string text;
-      if (!take_value(text)) return std::nullopt;
-      if (!ParseSeconds(text, o.wait_seconds)) {
-        error = "bad --wait value \"" + text + "\": give seconds, 0 or more";
-        return std::nullopt;
-      }
-    } else {
-      error = "unknown option " + arg;
+std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
+                                               std::string& error) {
+  // The first mistake on the line is the one named, as the flasher always has: the shortest
+  // start of the line that holds a mistake more words could not cure names it.
+  for (int end = 1; end <= argc; ++end) {
+    try {
+      TFlashOptions options = ParseLine(end, argv);
+      if (end == argc) return options;
+    } catch (const UsageError& usage) {
+      if (usage.unfinished && end < argc) continue;
+      error = usage.text;
       return std::nullopt;
-    }
-    if (has_value && (arg == "-q" || arg == "--quiet" || arg == "--help" || arg == "--version" ||
-                      arg == "--list-ports")) {
-      error = "option " + arg + " takes no value";
+    } catch (const CLI::ParseError& e) {
+      error = e.what();
       return std::nullopt;
     }
   }
-  if (!o.help && !o.version && !o.list_ports && o.image.empty()) {
-    error = "missing IMAGE";
-    return std::nullopt;
-  }
-  return o;
+  return std::nullopt;  // argc < 1: not a command line
 }
 
 }  // namespace orvix

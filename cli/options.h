@@ -6,21 +6,21 @@
 
 namespace orvix {
 
-struct FlashOptions {
-  bool help = false;
-  bool version = false;
-  bool list_ports = false;
-  bool quiet = false;
-  int device = 0;
-  std::string port;      // empty: every port of the machine
-  std::string log_file;  // empty: no frame log
-  double wait_seconds = -1;  // negative: wait until interrupted
-  std::string image;
+struct TFlashOptions {
+  bool Help = false;
+  bool Version = false;
+  bool ListPorts = false;
+  bool Quiet = false;
+  int Device = 0;
+  std::string Port;         // empty: every port of the machine
+  std::string LogFile;      // empty: no frame log
+  double WaitSeconds = -1;  // negative: wait until interrupted
+  std::string Image;
 };
 
 // Parses argv[1..]; on a usage error returns nothing and puts the reason in `error`.
-std::optional<FlashOptions> ParseFlashOptions(int argc, const char* const* argv,
-                                              std::string& error);
+std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
+                                               std::string& error);
 
 extern const char kFlashUsage[];
 

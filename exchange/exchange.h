@@ -30,21 +30,34 @@ inline constexpr char kTextAborted[] = "Прграммирование прер�
 
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
 
+// Where a run stands; the numbers are the run's own, from negotiation to done.
+enum class TExchangePhase : uint8_t {
+  epNegotiation = 0,  // pinging every port until a device answers
+  epBlockTransfer = 1,
+  epChecksumSent = 2,
+  epDone = 3,
+};
+
+// The panels of the main window's status bar that a run writes; panel 1 is never written.
+enum class TStatusPanel : int {
+  spPortName = 0,
+  spStatusText = 2,
+};
+
 // What the engine needs of the window that shows it.
-class ExchangeFrontEnd {
+class TExchangeFrontEnd {
  public:
-  virtual ~ExchangeFrontEnd() = default;
+  virtual ~TExchangeFrontEnd() = default;
   virtual void SetStatusText(const std::string& text) = 0;  // the window's one-line status
   virtual void SetProgress(int position) = 0;               // 0..100, may lie outside
   virtual void ProcessMessages() = 0;                       // run everything pending
-  // The main window's status-bar panel: 0 the port's name, 2 the status text.
-  virtual void SetMainStatusPanel(int panel, const std::string& text) = 0;
+  virtual void SetMainStatusPanel(TStatusPanel panel, const std::string& text) = 0;
   virtual void ShowMessage(const std::string& text) = 0;  // returns once the user closed it
   virtual void Close(TModalResult result) = 0;
   virtual bool LogFrames() = 0;  // read for every frame
 };
 
-struct ExchangeSettings {
+struct TExchangeSettings {
   uint8_t DeviceNumber = 0;
   uint16_t StartAddress = 0;
   uint16_t StopAddress = 0;
@@ -66,8 +79,14 @@ class TExchange {
   static constexpr int32_t RetryLimit = 2;
   // How long the teardown lets a ping write that is under way finish before it closes the port.
   static constexpr std::chrono::milliseconds kPingWriteGrace{100};
+  // Ping answers still on their way when the device's port is handed over. The bound: an answer
+  // may come up to kPingAnswerDelay after its ping, and a ping may have any number of answers
+  // (two, say, in separate reads). The margin covers the ping's and the answer's time on the
+  // line, a USB adapter's latency timer and this machine's own delays under load.
+  static constexpr std::chrono::milliseconds kPingAnswerDelay{200};
+  static constexpr std::chrono::milliseconds kSettleMargin{150};
 
-  TExchange(ExchangeFrontEnd& front_end, ExchangeSettings settings);
+  TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings);
   // The teardown: frame log, packet channel, then discovery (every port closed, every thread
   // ended).
   ~TExchange();
@@ -87,17 +106,17 @@ class TExchange {
   uint8_t DeviceNumber() const { return settings_.DeviceNumber; }
   uint16_t StartAddress() const { return settings_.StartAddress; }
   uint16_t StopAddress() const { return settings_.StopAddress; }
-  uint8_t Phase() const { return Phase_; }
-  int32_t Offset() const { return Offset_; }
-  bool LastBlock() const { return LastBlock_; }
-  uint16_t RetryCount() const { return RetryCount_; }
-  bool Running() const { return Running_; }
-  TRSPack* Pack() const { return Pack_.get(); }
-  const TFrameLog& FrameLog() const { return *FrameLog_; }
+  TExchangePhase Phase() const { return phase_; }
+  int32_t Offset() const { return offset_; }
+  bool LastBlock() const { return last_block_; }
+  uint16_t RetryCount() const { return retry_count_; }
+  bool Running() const { return running_; }
+  TRSPack* Pack() const { return pack_.get(); }
+  const TFrameLog& FrameLog() const { return *frame_log_; }
   const std::vector<std::pair<std::string, std::unique_ptr<TComPing>>>& PortList() const {
-    return PortList_;
+    return port_list_;
   }
-  TTimer& TimerSendTimeout() { return TimerSendTimeout_; }
+  TTimer& TimerSendTimeout() { return timer_send_timeout_; }
 
   // The 16-bit sum of the image over the range; addresses past the image's end add nothing.
   static uint16_t RangeSum(const uint8_t* image, int image_size, uint16_t start, uint16_t stop);
@@ -108,21 +127,31 @@ class TExchange {
   void SendBlock();
   void SendChecksum();
   void HandleReply(const RSPacket& packet);
+  void StopPinging(TCustomSerialPort* port);
+  bool MayAnswerAPing(const RSPacket& packet) const;
+  void SendChecksumAfterSettle();
+  void TimerSettleTimer();
   void ShowProgress(int total, int done);
-  void ShowStatus(const std::string& text) { front_end_.SetMainStatusPanel(2, text); }
+  void ShowStatus(const std::string& text) {
+    front_end_.SetMainStatusPanel(TStatusPanel::spStatusText, text);
+  }
   void LogFrame(bool sent, const uint8_t* frame, int length);
 
-  ExchangeFrontEnd& front_end_;
-  ExchangeSettings settings_;
-  uint8_t Phase_ = 0;
-  int32_t Offset_ = 0;
-  bool LastBlock_ = false;
-  uint16_t RetryCount_ = 0;
-  bool Running_ = false;
-  std::unique_ptr<TFrameLog> FrameLog_;
-  std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> PortList_;
-  std::unique_ptr<TRSPack> Pack_;
-  TTimer TimerSendTimeout_;
+  TExchangeFrontEnd& front_end_;
+  TExchangeSettings settings_;
+  TExchangePhase phase_ = TExchangePhase::epNegotiation;
+  int32_t offset_ = 0;
+  bool last_block_ = false;
+  uint16_t retry_count_ = 0;
+  bool running_ = false;
+  // Until then a command-1 frame on the device's port may be the answer to a ping.
+  std::chrono::steady_clock::time_point settle_until_{};
+  bool checksum_held_ = false;  // the checksum frame waits for the settle time to end
+  TTimer timer_settle_;
+  std::unique_ptr<TFrameLog> frame_log_;
+  std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> port_list_;
+  std::unique_ptr<TRSPack> pack_;
+  TTimer timer_send_timeout_;
 };
 
 }  // namespace orvix

@@ -10,6 +10,9 @@ constexpr uint8_t kFrameSync = 0xD1;
 constexpr int kMinFrameSize = 7;    // L = 5, no data
 constexpr int kMaxFrameSize = 257;  // L = 255
 constexpr int kFrameHeaderSize = 6;
+// Length counts the device number, command and address besides the data.
+constexpr int kLengthOverData = 4 + 1;
+constexpr int kMaxFrameData = 255 - kLengthOverData;
 
 constexpr uint8_t cmdPing = 1;
 constexpr uint8_t cmdWriteBlock = 2;
@@ -23,6 +26,11 @@ struct RSPacket {
   // The Length - 5 payload bytes; empty stands for "no data".
   std::vector<uint8_t> Data;
 };
+
+// A packet whose Length is that of the data it carries: the 5 bytes from the device number to the
+// address, plus the data. More data than a frame holds (250 bytes) throws std::length_error.
+RSPacket MakePacket(uint8_t device, uint8_t command, uint16_t address,
+                    std::vector<uint8_t> data = {});
 
 // The frame bytes of a packet, Length + 2 of them. Payload bytes the packet does not hold are 0.
 std::vector<uint8_t> EncodePacket(const RSPacket& packet);

@@ -8,7 +8,7 @@
 
 namespace orvix {
 
-struct FrameAssemblerActions {
+struct TFrameAssemblerActions {
   std::function<void()> StopTimer;
   std::function<void()> StartTimer;  // a running timer is left running
   // Each complete frame with its byte count; the bytes are valid only during the call.
@@ -19,7 +19,7 @@ struct FrameAssemblerActions {
 
 class FrameAssembler {
  public:
-  explicit FrameAssembler(FrameAssemblerActions actions) : actions_(std::move(actions)) {}
+  explicit FrameAssembler(TFrameAssemblerActions actions) : actions_(std::move(actions)) {}
 
   void Feed(const uint8_t* chunk, int count);
   // The owner's timer fired: stop it and drop the partial frame. Returns whether one was held.
@@ -30,7 +30,7 @@ class FrameAssembler {
   int Expected() const { return expected_; }
 
  private:
-  FrameAssemblerActions actions_;
+  TFrameAssemblerActions actions_;
   bool in_frame_ = false;
   int received_ = 0;
   int expected_ = 0;

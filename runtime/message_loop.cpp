@@ -6,7 +6,7 @@
 namespace orvix {
 namespace {
 
-MessageLoop* g_loop = nullptr;
+TMessageLoop* g_loop = nullptr;
 
 ExceptionHandler& Handler() {
   static ExceptionHandler handler;
@@ -15,12 +15,14 @@ ExceptionHandler& Handler() {
 
 }  // namespace
 
-MessageLoop& CurrentLoop() {
+TMessageLoop& CurrentLoop() {
   if (!g_loop) throw std::logic_error("no message loop is running");
   return *g_loop;
 }
 
-void InstallLoop(MessageLoop* loop) { g_loop = loop; }
+void InstallLoop(TMessageLoop* loop) {
+  g_loop = loop;
+}
 
 void SetExceptionHandler(ExceptionHandler handler) { Handler() = std::move(handler); }
 

@@ -9,16 +9,16 @@
 namespace orvix {
 
 // A timer as the binding keeps it; TTimer is the class the rest of the program uses.
-class LoopTimer {
+class TLoopTimer {
  public:
-  virtual ~LoopTimer() = default;
+  virtual ~TLoopTimer() = default;
   virtual void Start(int interval_ms) = 0;  // (re)starts the count from now
   virtual void Stop() = 0;
 };
 
-class MessageLoop {
+class TMessageLoop {
  public:
-  virtual ~MessageLoop() = default;
+  virtual ~TMessageLoop() = default;
 
   // Any thread: queue a call for the main thread and wake it.
   virtual void Post(std::function<void()> call) = 0;
@@ -28,13 +28,13 @@ class MessageLoop {
   virtual void Run() = 0;
   virtual void Quit() = 0;
   // A timer whose expiry runs on_fire on the main thread, every interval until stopped.
-  virtual std::unique_ptr<LoopTimer> CreateTimer(std::function<void()> on_fire) = 0;
+  virtual std::unique_ptr<TLoopTimer> CreateTimer(std::function<void()> on_fire) = 0;
 };
 
 // The loop of this process. A binding installs itself when it is made and removes itself when it
 // goes; there is one at a time.
-MessageLoop& CurrentLoop();
-void InstallLoop(MessageLoop* loop);
+TMessageLoop& CurrentLoop();
+void InstallLoop(TMessageLoop* loop);
 
 // Where exceptions that escape a loop-dispatched call (timer, posted call) go; the program goes
 // on. The default writes the message to stderr.
@@ -61,7 +61,7 @@ class TTimer {
   std::function<void()> OnTimer;
 
  private:
-  std::unique_ptr<LoopTimer> timer_;
+  std::unique_ptr<TLoopTimer> timer_;
   bool enabled_ = false;
   int interval_ = 1000;
 };

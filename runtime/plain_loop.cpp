@@ -6,16 +6,16 @@
 
 namespace orvix {
 
-struct PlainMessageLoop::TimerEntry {
+struct TPlainMessageLoop::TimerEntry {
   std::function<void()> on_fire;
   bool running = false;
   std::chrono::milliseconds interval{0};
   Clock::time_point due;
 };
 
-class PlainMessageLoop::PlainTimer final : public LoopTimer {
+class TPlainMessageLoop::PlainTimer final : public TLoopTimer {
  public:
-  PlainTimer(PlainMessageLoop& loop, std::function<void()> on_fire) : loop_(loop) {
+  PlainTimer(TPlainMessageLoop& loop, std::function<void()> on_fire) : loop_(loop) {
     entry_.on_fire = std::move(on_fire);
     loop_.timers_.push_back(&entry_);
   }
@@ -28,22 +28,22 @@ class PlainMessageLoop::PlainTimer final : public LoopTimer {
   void Stop() override { entry_.running = false; }
 
  private:
-  PlainMessageLoop& loop_;
+  TPlainMessageLoop& loop_;
   TimerEntry entry_;
 };
 
-PlainMessageLoop::PlainMessageLoop() {
+TPlainMessageLoop::TPlainMessageLoop() {
   SetMainThread();
   SetHandOverWakeHook([this] { Wake(); });
   InstallLoop(this);
 }
 
-PlainMessageLoop::~PlainMessageLoop() {
+TPlainMessageLoop::~TPlainMessageLoop() {
   SetHandOverWakeHook(nullptr);
   InstallLoop(nullptr);
 }
 
-void PlainMessageLoop::Wake() {
+void TPlainMessageLoop::Wake() {
   {
     std::lock_guard lock(mutex_);
     woken_ = true;
@@ -51,7 +51,7 @@ void PlainMessageLoop::Wake() {
   cv_.notify_one();
 }
 
-void PlainMessageLoop::Post(std::function<void()> call) {
+void TPlainMessageLoop::Post(std::function<void()> call) {
   {
     std::lock_guard lock(mutex_);
     posted_.push_back(std::move(call));
@@ -60,11 +60,11 @@ void PlainMessageLoop::Post(std::function<void()> call) {
   cv_.notify_one();
 }
 
-std::unique_ptr<LoopTimer> PlainMessageLoop::CreateTimer(std::function<void()> on_fire) {
+std::unique_ptr<TLoopTimer> TPlainMessageLoop::CreateTimer(std::function<void()> on_fire) {
   return std::make_unique<PlainTimer>(*this, std::move(on_fire));
 }
 
-PlainMessageLoop::Clock::time_point PlainMessageLoop::RunOnce() {
+TPlainMessageLoop::Clock::time_point TPlainMessageLoop::RunOnce() {
   std::deque<std::function<void()>> posted;
   {
     // Cleared before the work is taken, so a wake-up that comes while it runs is not lost.
@@ -95,7 +95,7 @@ PlainMessageLoop::Clock::time_point PlainMessageLoop::RunOnce() {
   return next;
 }
 
-void PlainMessageLoop::WaitForWork(Clock::time_point until) {
+void TPlainMessageLoop::WaitForWork(Clock::time_point until) {
   std::unique_lock lock(mutex_);
   if (until == Clock::time_point::max())
     cv_.wait(lock, [&] { return woken_; });
@@ -103,22 +103,24 @@ void PlainMessageLoop::WaitForWork(Clock::time_point until) {
     cv_.wait_until(lock, until, [&] { return woken_; });
 }
 
-void PlainMessageLoop::ProcessMessages() { RunOnce(); }
+void TPlainMessageLoop::ProcessMessages() {
+  RunOnce();
+}
 
-void PlainMessageLoop::Run() {
+void TPlainMessageLoop::Run() {
   int depth = ++run_depth_;
   while (quit_depth_ != depth) WaitForWork(RunOnce());
   quit_depth_ = -1;
   --run_depth_;
 }
 
-void PlainMessageLoop::Quit() {
+void TPlainMessageLoop::Quit() {
   quit_depth_ = run_depth_;
   Wake();
 }
 
-bool PlainMessageLoop::RunUntil(const std::function<bool()>& done,
-                                std::chrono::milliseconds limit) {
+bool TPlainMessageLoop::RunUntil(const std::function<bool()>& done,
+                                 std::chrono::milliseconds limit) {
   auto end = Clock::now() + limit;
   for (;;) {
     auto next = RunOnce();

@@ -11,17 +11,17 @@
 
 namespace orvix {
 
-class PlainMessageLoop final : public MessageLoop {
+class TPlainMessageLoop final : public TMessageLoop {
  public:
   // Makes the calling thread the main thread and installs this loop as the current one.
-  PlainMessageLoop();
-  ~PlainMessageLoop() override;
+  TPlainMessageLoop();
+  ~TPlainMessageLoop() override;
 
   void Post(std::function<void()> call) override;
   void ProcessMessages() override;
   void Run() override;
   void Quit() override;
-  std::unique_ptr<LoopTimer> CreateTimer(std::function<void()> on_fire) override;
+  std::unique_ptr<TLoopTimer> CreateTimer(std::function<void()> on_fire) override;
 
   // Runs the loop until done() holds or the time passes; for tests and the command line.
   // Returns done()'s last value.

@@ -7,7 +7,10 @@
 
 namespace orvix {
 
-TThread::~TThread() { Terminate(); }
+// TStarted has stopped and joined the body by now; this only covers a thread that never started.
+TThread::~TThread() {
+  Terminate();
+}
 
 void TThread::Start() { thread_ = std::thread([this] { Main(); }); }
 
@@ -27,6 +30,7 @@ void TThread::RequestStop() {
     stop_requested_.store(true);
   }
   sleep_cv_.notify_all();
+  WakeBody();
 }
 
 void TThread::SleepFor(std::chrono::milliseconds duration) {

@@ -5,17 +5,30 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace orvix {
 
+template <class T>
+class TStarted;
+
+// A thread object exists only as a TStarted<T> (made by StartThread): its constructor needs a
+// key that nothing else can make. TStarted starts the body once the whole object is built, and
+// stops the body and waits for it before any part of the derived class is destroyed, so no
+// body ever runs on a half-built or half-destroyed object.
 class TThread {
  public:
+  class TBuildKey {
+    TBuildKey() = default;
+    template <class T>
+    friend class TStarted;
+  };
+
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
-  // Asks the body to stop and waits for it. A derived class whose body uses its own members
-  // must call Terminate() first in its own destructor: those members die before this runs.
   virtual ~TThread();
 
   void RequestStop();
@@ -31,15 +44,17 @@ class TThread {
   void Terminate();
 
  protected:
-  TThread() = default;
-  // Starts the body. A derived class calls it as the last step of its constructor, so the body
-  // never runs on a half-built object.
-  void Start();
+  explicit TThread(TBuildKey /*key*/) {}
   virtual void Execute() = 0;
+  // Called by RequestStop: wakes a body that waits on something other than SleepFor.
+  virtual void WakeBody() {}
   // Sleeps in the body; a stop request cuts the sleep short.
   void SleepFor(std::chrono::milliseconds duration);
 
  private:
+  template <class T>
+  friend class TStarted;
+  void Start();
   void Main();
 
   std::thread thread_;
@@ -48,5 +63,21 @@ class TThread {
   std::mutex sleep_mutex_;
   std::condition_variable sleep_cv_;
 };
+
+template <class T>
+class TStarted final : public T {
+ public:
+  template <class... Args>
+  explicit TStarted(Args&&... args) : T(TThread::TBuildKey{}, std::forward<Args>(args)...) {
+    this->Start();
+  }
+  ~TStarted() override { this->Terminate(); }
+};
+
+// Builds a T, then starts its body.
+template <class T, class... Args>
+std::unique_ptr<T> StartThread(Args&&... args) {
+  return std::make_unique<TStarted<T>>(std::forward<Args>(args)...);
+}
 
 }  // namespace orvix

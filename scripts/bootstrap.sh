@@ -5,7 +5,7 @@
 #                                       bench (the profiler and strace for scripts/bench.sh)
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev
           umockdev util-linux  # port listing under a mocked /sys; setpriv for the setup check
           nlohmann-json3-dev)  # the tests parse the flasher's JSON lines

@@ -71,6 +71,11 @@ row garbage-twice            0  3000  "--garbage block:2=40 --garbage block:3=3"
 row garbage-at-discovery     0  3000  "--garbage ping:1"                   ""      3 "$kNoAnswer"
 row delay-all-300ms          0  1000  "--delay 300"                        ""      0 "$kDone"
 row delay-past-reply-timeout 0  3000  "--delay block:2=6000"               ""      0 "$kDone"
+# Ping answers still on their way after the hand-over, to a device that loses what arrives while
+# it is busy after a block: taken for a block's reply, one would send a block into that time.
+row late-ping-answers-busy    1  4096  "--delay ping=120 --busy-after-block 20" "" 0 "$kDone"
+row ping-answers-200ms-busy  0  4096  "--delay ping=200 --busy-after-block 20" "" 0 "$kDone"
+row two-ping-answers-busy    0  4096  "--twice ping=2 --busy-after-block 20" ""  0 "$kDone"
 row tiny-chunks              1  1000  "--split 1/20"                       ""      0 "$kDone"
 row chunks-past-frame-timeout 0 1000  "--split 1/100"                      ""      3 "$kNoAnswer"
 row device-frame-timeout     0  3000  "--frame-timeout 20"                 ""      0 "$kDone"

@@ -4,20 +4,14 @@
 
 namespace orvix {
 
-TComThread::TComThread(TCustomSerialPort& port, TSerialBackend& backend, TComEvents events)
-    : port_(port), backend_(backend) {
+TComThread::TComThread(TBuildKey key, TCustomSerialPort& port, TSerialBackend& backend,
+                       TComEvents events)
+    : TThread(key), port_(port), backend_(backend) {
   backend_.SetEventMask(EventMaskOf(events));
-  Start();
 }
 
-TComThread::~TComThread() {
-  Stop();
-}
-
-void TComThread::Stop() {
-  RequestStop();
+void TComThread::WakeBody() {
   if (!retired_.load()) backend_.StopEventWait();
-  WaitFor();
 }
 
 void TComThread::Retire() {
@@ -30,7 +24,7 @@ void TComThread::Execute() {
   try {
     while (!StopRequested()) {
       uint32_t mask = 0;
-      if (backend_.WaitEvents(mask) != TWaitResult::Events) break;
+      if (backend_.WaitEvents(mask) != TWaitResult::wrEvents) break;
       const auto events = EventsOfMask(mask);
       last_events_.store(events.Bits());
       port_.FireEvents(events);

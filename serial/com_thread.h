@@ -12,13 +12,11 @@ namespace orvix {
 
 class TCustomSerialPort;
 
-class TComThread final : public TThread {
+class TComThread : public TThread {
  public:
-  TComThread(TCustomSerialPort& port, TSerialBackend& backend, TComEvents events);
-  ~TComThread() override;
+  // Sets the backend's event mask; StartThread<TComThread>(...) then starts the waiting.
+  TComThread(TBuildKey key, TCustomSerialPort& port, TSerialBackend& backend, TComEvents events);
 
-  // Ends the wait and waits for the body (running hand-overs when on the main thread).
-  void Stop();
   // For a close from inside this thread's own report: the body ends once the report returns and
   // leaves the device alone, as the port may already be closed or open again by then.
   void Retire();
@@ -27,6 +25,8 @@ class TComThread final : public TThread {
 
  protected:
   void Execute() override;
+  // A stop request ends the backend's wait too, unless the thread retired from the device.
+  void WakeBody() override;
 
  private:
   TCustomSerialPort& port_;

@@ -33,6 +33,11 @@ int ComparePortNumbers(const std::vector<std::string>& List, int I, int J);
 // Windows. Raises ESerialPort code 23.
 std::vector<std::string> PlatformPortNames();
 
+// Lets the process hold as many ports open at once as the system allows, so that discovery can
+// open every port of a long list: on Linux the soft limit of open descriptors goes up to the hard
+// limit. Windows has no such limit; nothing happens there.
+void RaiseOpenPortLimit();
+
 // What opening a port name reaches: the mapped device path on Linux ("" when the map has no such
 // name), "\\.\" + name on Windows.
 std::string PortDevicePath(const std::string& port);

@@ -24,9 +24,9 @@ struct TQueueStatus {
 };
 
 enum class TWaitResult {
-  Events,   // the mask holds what happened
-  Stopped,  // StopEventWait was called
-  Failed,   // the device cannot report any more (gone, hung up); waiting again is pointless
+  wrEvents,   // the mask holds what happened
+  wrStopped,  // StopEventWait was called
+  wrFailed,   // the device cannot report any more (gone, hung up); waiting again is pointless
 };
 
 class TSerialBackend {

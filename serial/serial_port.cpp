@@ -19,7 +19,7 @@ TCustomSerialPort::~TCustomSerialPort() {
     // A refused close still must not leave a thread or a device behind this object.
   }
   if (thread_) {
-    thread_->Stop();
+    thread_->Terminate();
     thread_.reset();
   }
   retired_.clear();
@@ -165,7 +165,7 @@ TModemSignals TCustomSerialPort::LineSignals() {
 
 void TCustomSerialPort::StartEventThread() {
   if (events_.Empty()) return;
-  thread_ = std::make_unique<TComThread>(*this, *backend_, events_);
+  thread_ = StartThread<TComThread>(*this, *backend_, events_);
 }
 
 void TCustomSerialPort::StopEventThread() {
@@ -176,7 +176,7 @@ void TCustomSerialPort::StopEventThread() {
     retired_.push_back(std::move(thread_));
     return;
   }
-  thread_->Stop();
+  thread_->Terminate();
   thread_.reset();
 }
 

@@ -16,7 +16,7 @@ void PostToApplication(std::function<void()> call) {
     QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
 }
 
-class QtTimer final : public LoopTimer {
+class QtTimer final : public TLoopTimer {
  public:
   explicit QtTimer(std::function<void()> on_fire)
       : state_(std::make_shared<State>()), timer_(new QTimer) {
@@ -50,7 +50,7 @@ class QtTimer final : public LoopTimer {
 
 }  // namespace
 
-QtMessageLoop::QtMessageLoop() {
+TQtMessageLoop::TQtMessageLoop() {
   if (!QCoreApplication::instance())
     throw std::logic_error("the Qt message loop needs the application object");
   SetMainThread();
@@ -58,32 +58,32 @@ QtMessageLoop::QtMessageLoop() {
   InstallLoop(this);
 }
 
-QtMessageLoop::~QtMessageLoop() {
+TQtMessageLoop::~TQtMessageLoop() {
   SetHandOverWakeHook(nullptr);
   InstallLoop(nullptr);
 }
 
-void QtMessageLoop::Post(std::function<void()> call) {
+void TQtMessageLoop::Post(std::function<void()> call) {
   PostToApplication([call = std::move(call)] { RunGuarded(call); });
 }
 
-void QtMessageLoop::ProcessMessages() {
+void TQtMessageLoop::ProcessMessages() {
   QCoreApplication::processEvents();
   RunPendingHandOvers();
 }
 
-void QtMessageLoop::Run() {
+void TQtMessageLoop::Run() {
   QEventLoop loop;
   running_.push_back(&loop);
   loop.exec();
   running_.pop_back();
 }
 
-void QtMessageLoop::Quit() {
+void TQtMessageLoop::Quit() {
   if (!running_.empty()) running_.back()->exit();
 }
 
-std::unique_ptr<LoopTimer> QtMessageLoop::CreateTimer(std::function<void()> on_fire) {
+std::unique_ptr<TLoopTimer> TQtMessageLoop::CreateTimer(std::function<void()> on_fire) {
   return std::make_unique<QtTimer>(std::move(on_fire));
 }
 

@@ -11,20 +11,20 @@ class QEventLoop;
 
 namespace orvix {
 
-class QtMessageLoop final : public MessageLoop {
+class TQtMessageLoop final : public TMessageLoop {
  public:
   // Needs the application object; makes the calling thread the main thread and installs this
   // loop as the current one.
-  QtMessageLoop();
-  ~QtMessageLoop() override;
-  QtMessageLoop(const QtMessageLoop&) = delete;
-  QtMessageLoop& operator=(const QtMessageLoop&) = delete;
+  TQtMessageLoop();
+  ~TQtMessageLoop() override;
+  TQtMessageLoop(const TQtMessageLoop&) = delete;
+  TQtMessageLoop& operator=(const TQtMessageLoop&) = delete;
 
   void Post(std::function<void()> call) override;
   void ProcessMessages() override;
   void Run() override;
   void Quit() override;
-  std::unique_ptr<LoopTimer> CreateTimer(std::function<void()> on_fire) override;
+  std::unique_ptr<TLoopTimer> CreateTimer(std::function<void()> on_fire) override;
 
  private:
   std::vector<QEventLoop*> running_;  // innermost last

@@ -532,15 +532,15 @@ void TPosixSerialBackend::StopEventWait() {
 TWaitResult TPosixSerialBackend::WaitEvents(uint32_t& mask) {
   mask = 0;
   std::unique_lock lock(mutex_);
-  if (!open_) return TWaitResult::Failed;
+  if (!open_) return TWaitResult::wrFailed;
   TActivity activity(*this);
   for (;;) {
-    if (stop_) return TWaitResult::Stopped;
+    if (stop_) return TWaitResult::wrStopped;
     if (has_counters_) SampleCountersLocked();
     mask = PendingEventsLocked();
-    if (mask) return TWaitResult::Events;
+    if (mask) return TWaitResult::wrEvents;
     // Reported once, then no more waiting: a hung-up device is readable forever.
-    if (hangup_error_) return TWaitResult::Failed;
+    if (hangup_error_) return TWaitResult::wrFailed;
 
     const short device_events = queue_.size() < capacity_ ? POLLIN : 0;
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {fd_, device_events, 0}};
@@ -549,7 +549,7 @@ TWaitResult TPosixSerialBackend::WaitEvents(uint32_t& mask) {
     const int rc = ::poll(fds, 2, timeout);
     const int error = rc < 0 ? errno : 0;
     lock.lock();
-    if (rc < 0 && error != EINTR) return TWaitResult::Failed;
+    if (rc < 0 && error != EINTR) return TWaitResult::wrFailed;
     if (fds[0].revents & POLLIN) Drain(wake_fd_);
     if (fds[1].revents) NoteDeviceLocked(fds[1].revents, true);
   }

@@ -59,6 +59,8 @@ std::vector<std::string> PlatformPortNames() {
   return RegistryPortNames(HKEY_LOCAL_MACHINE, kSerialCommKey);
 }
 
+void RaiseOpenPortLimit() {}
+
 std::string PortDevicePath(const std::string& port) {
   return "\\\\.\\" + port;
 }

@@ -297,7 +297,7 @@ void TWin32SerialBackend::StopEventWait() {
 TWaitResult TWin32SerialBackend::WaitEvents(uint32_t& mask) {
   mask = 0;
   TOperation operation(*this, false);
-  if (operation.SetUpError()) return TWaitResult::Failed;
+  if (operation.SetUpError()) return TWaitResult::wrFailed;
   HANDLE stop = nullptr;
   uint32_t wanted = 0;
   {
@@ -312,24 +312,24 @@ TWaitResult TWin32SerialBackend::WaitEvents(uint32_t& mask) {
     // refused again at once, so it ends the thread instead of being retried.
     if (!WaitCommEvent(operation.Handle(), &events, operation.Overlapped()) &&
         GetLastError() != ERROR_IO_PENDING)
-      return TWaitResult::Failed;
+      return TWaitResult::wrFailed;
     operation.Started();
     const HANDLE handles[2] = {stop, operation.Event()};
     const DWORD woke = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     if (woke != WAIT_OBJECT_0 + 1) {
       operation.CancelAndWait();
-      return woke == WAIT_OBJECT_0 ? TWaitResult::Stopped : TWaitResult::Failed;
+      return woke == WAIT_OBJECT_0 ? TWaitResult::wrStopped : TWaitResult::wrFailed;
     }
     DWORD ignored = 0;
     // A wait that completed with an error is the device going away (Wine's view of a far end
     // that closed: ERROR_OPERATION_ABORTED), never something a new wait would get past.
     if (!GetOverlappedResult(operation.Handle(), operation.Overlapped(), &ignored, FALSE))
-      return TWaitResult::Failed;
+      return TWaitResult::wrFailed;
     mask = events & wanted;
-    if (mask != 0) return TWaitResult::Events;
+    if (mask != 0) return TWaitResult::wrEvents;
     ++empty_reports;  // a mask change completes a wait with nothing in it
   }
-  return TWaitResult::Failed;
+  return TWaitResult::wrFailed;
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
   // Test discovery runs this program during the build, where there may be no display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   orvix::TApplication app(argc, argv);
-  orvix::QtMessageLoop loop;
+  orvix::TQtMessageLoop loop;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -10,21 +10,18 @@
 
 #include "exchange/image_file.h"
 #include "runtime/message_loop.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace orvix {
 namespace {
 
 class ErrorBox : public ::testing::Test {
  protected:
-  void SetUp() override { InstallErrorBox(); }
-  void TearDown() override {
-    SetErrorBoxPresenter(nullptr);
-    SetExceptionHandler(nullptr);
-  }
-  void Record() {
-    SetErrorBoxPresenter([this](const QString& m) { shown_.push_back(m); });
-  }
-  QStringList shown_;
+  void SetUp() override { InstallErrorBox(dialogs_); }
+  void TearDown() override { SetExceptionHandler(nullptr); }
+
+  testing::RecordingDialogs dialogs_;
+  const QStringList& shown_ = dialogs_.errors;
 };
 
 // An exception thrown by any Qt handler, not just ours, would otherwise unwind through Qt.
@@ -37,7 +34,6 @@ class Throwing : public QObject {
 };
 
 TEST_F(ErrorBox, ShowsWhatEscapesAnyHandlerAndTheProgramGoesOn) {
-  Record();
   HandleException(std::make_exception_ptr(EImageFile("Файл \"/tmp/a.bin\" слишком велик")));
   HandleException(std::make_exception_ptr(42));
   Throwing target;

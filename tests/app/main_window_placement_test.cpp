@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/placement/ini_file.h"
 #include "runtime/message_loop.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace orvix {
 namespace {
@@ -50,11 +52,9 @@ class MainWindowPlacement : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
     ini_ = dir_ / "orvix.ini";
-    InstallErrorBox();
-    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m.toStdString()); });
+    InstallErrorBox(dialogs_);
   }
   void TearDown() override {
-    SetErrorBoxPresenter(nullptr);
     SetExceptionHandler(nullptr);
     fs::remove_all(dir_);
   }
@@ -62,7 +62,7 @@ class MainWindowPlacement : public ::testing::Test {
   // Started as the program starts it, with the placement file in the test's folder instead of
   // beside the test program.
   std::unique_ptr<TfmMain> Open() {
-    auto window = std::make_unique<TfmMain>();
+    auto window = std::make_unique<TfmMain>(dialogs_);
     window->FormCreate({});
     window->PlacementStore.SetIniFileName(ini_.string());
     window->show();
@@ -70,7 +70,7 @@ class MainWindowPlacement : public ::testing::Test {
     return window;
   }
   void Exit(std::unique_ptr<TfmMain> window) {
-    window->BitBtn2->click();
+    testing::Child<QPushButton>(*window, "BitBtn2").click();
     Settle();
     EXPECT_FALSE(window->isVisible());
     window.reset();
@@ -83,15 +83,22 @@ class MainWindowPlacement : public ::testing::Test {
     return (w.frameGeometry().center() - WorkArea().center()).manhattanLength() <= 4;
   }
 
+  // The errors the box showed, as text.
+  std::vector<std::string> Errors() const {
+    std::vector<std::string> texts;
+    for (const QString& error : dialogs_.errors) texts.push_back(error.toStdString());
+    return texts;
+  }
+
   fs::path dir_, ini_;
-  std::vector<std::string> errors_;
+  testing::RecordingDialogs dialogs_;
 };
 
 TEST_F(MainWindowPlacement, FirstRunOpensCentredAndExitWritesSectionTfmMainOnce) {
   auto window = Open();
   EXPECT_TRUE(Centred(*window));
   const QRect frame = window->frameGeometry().translated(-WorkArea().topLeft());
-  window->BitBtn2->click();
+  testing::Child<QPushButton>(*window, "BitBtn2").click();
   Settle();
   EXPECT_FALSE(window->isVisible());
   const std::string at_close = Slurp(ini_);
@@ -121,7 +128,7 @@ TEST_F(MainWindowPlacement, FirstRunOpensCentredAndExitWritesSectionTfmMainOnce)
   EXPECT_EQ(saved("NormPos"), std::to_string(frame.left()) + "," + std::to_string(frame.top()) +
                                   "," + std::to_string(frame.right() + 1) + "," +
                                   std::to_string(frame.bottom() + 1));
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(MainWindowPlacement, TheNextWindowOpensWhereTheLastOneWasClosedWithItsDesignedSize) {
@@ -140,20 +147,20 @@ TEST_F(MainWindowPlacement, TheNextWindowOpensWhereTheLastOneWasClosedWithItsDes
   window = Open();
   EXPECT_EQ(Place(*window), QPoint(40, 30));
   EXPECT_EQ(window->size(), QSize(385, 114));
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(MainWindowPlacement, AFileThatCannotBeWrittenIsShownAtExitAndAgainAsTheWindowGoes) {
   std::ofstream(dir_ / "plain-file") << "not a folder";
   ini_ = dir_ / "plain-file" / "orvix.ini";
   auto window = Open();
-  window->BitBtn2->click();
+  testing::Child<QPushButton>(*window, "BitBtn2").click();
   Settle();
   EXPECT_FALSE(window->isVisible());
   const std::string error = "Unable to write to " + ini_.string();
-  EXPECT_EQ(errors_, std::vector<std::string>{error});
+  EXPECT_EQ(Errors(), std::vector<std::string>{error});
   window.reset();
-  EXPECT_EQ(errors_, (std::vector<std::string>{error, error}));
+  EXPECT_EQ(Errors(), (std::vector<std::string>{error, error}));
 }
 
 }  // namespace

@@ -4,8 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
 #include <filesystem>
@@ -14,10 +20,12 @@
 
 #include "app/error_box.h"
 #include "runtime/message_loop.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace orvix {
 namespace {
 namespace fs = std::filesystem;
+using testing::Child;
 
 std::string PlacementFileBesideTheProgram() {
   const fs::path exe = QCoreApplication::applicationFilePath().toStdString();
@@ -32,13 +40,11 @@ class MainWindow : public ::testing::Test {
            ("orvix-window-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
     fs::create_directories(dir_);
     working_folder_ = fs::current_path();
-    InstallErrorBox();
-    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m); });
+    InstallErrorBox(dialogs_);
     KeepPlacementInTestFolder();
   }
   void TearDown() override {
     window_.reset();  // its placement is saved as it goes, while the test's folder is still there
-    SetErrorBoxPresenter(nullptr);
     SetExceptionHandler(nullptr);
     fs::current_path(working_folder_);
     fs::remove_all(dir_);
@@ -64,37 +70,44 @@ class MainWindow : public ::testing::Test {
   }
 
   // The dialog answers with `answer` (nothing: the user cancelled) and remembers its settings.
-  void DialogAnswers(std::optional<QString> answer) {
-    w_.OpenDialog.Show = [this, answer](QWidget*, const TOpenDialog& settings) {
-      shown_dialog_ = settings;
-      return answer;
-    };
-  }
+  void DialogAnswers(std::optional<QString> answer) { dialogs_.file_answer = std::move(answer); }
 
   void ExpectNoImage() {
     EXPECT_EQ(w_.ImageSize(), 0);
     EXPECT_EQ(w_.ImageData(), nullptr);
-    EXPECT_FALSE(w_.bbStart->isEnabled());
+    EXPECT_FALSE(bbStart.isEnabled());
   }
 
   fs::path dir_, working_folder_;
-  QStringList errors_;
-  std::unique_ptr<TfmMain> window_ = std::make_unique<TfmMain>();
+  testing::RecordingDialogs dialogs_;
+  QStringList& errors_ = dialogs_.errors;
+  std::unique_ptr<TfmMain> window_ = std::make_unique<TfmMain>(dialogs_);
   TfmMain& w_ = *window_;
-  std::optional<TOpenDialog> shown_dialog_;
+  std::optional<TOpenDialog>& shown_dialog_ = dialogs_.file_dialog;
+  // The window's parts, by the names of its form.
+  QLineEdit& beFileName = Child<QLineEdit>(w_, "beFileName");
+  QAction& beFileNameButton = Child<QAction>(w_, "beFileNameButton");
+  QLabel& Label1 = Child<QLabel>(w_, "Label1");
+  QComboBox& cbStartAddress = Child<QComboBox>(w_, "cbStartAddress");
+  QLabel& Label2 = Child<QLabel>(w_, "Label2");
+  QComboBox& cbStopAddress = Child<QComboBox>(w_, "cbStopAddress");
+  QLabel& Label3 = Child<QLabel>(w_, "Label3");
+  QSpinBox& seNumberDevice = Child<QSpinBox>(w_, "seNumberDevice");
+  QStatusBar& sbStatusBar = Child<QStatusBar>(w_, "sbStatusBar");
+  QPushButton& bbStart = Child<QPushButton>(w_, "bbStart");
+  QPushButton& BitBtn2 = Child<QPushButton>(w_, "BitBtn2");
 };
 
 TEST_F(MainWindow, StartsEmptyWithoutArguments) {
   FormCreate({});
   EXPECT_FALSE(w_.LogFrames());
   ExpectNoImage();
-  EXPECT_EQ(w_.beFileName->text(), "");
-  EXPECT_EQ(w_.cbStartAddress->currentText(), "0000");
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
-  EXPECT_EQ(w_.seNumberDevice->value(), 0);
-  for (int i = 0; i < TfmMain::kStatusPanels; ++i) EXPECT_EQ(w_.StatusPanel(i), "") << i;
+  EXPECT_EQ(beFileName.text(), "");
+  EXPECT_EQ(cbStartAddress.currentText(), "0000");
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
+  EXPECT_EQ(seNumberDevice.value(), 0);
+  for (QLabel* panel : sbStatusBar.findChildren<QLabel*>()) EXPECT_EQ(panel->text(), "");
   EXPECT_TRUE(errors_.isEmpty());
-  EXPECT_EQ(fmMain, &w_);
 }
 
 TEST_F(MainWindow, OnlyTheFirstArgumentCounts) {
@@ -110,7 +123,7 @@ TEST_F(MainWindow, OnlyTheFirstArgumentCounts) {
       {{file, Write("b.bin", 32)}, false, 16},
   };
   for (const auto& c : cases) {
-    TfmMain w;
+    TfmMain w(dialogs_);
     w.FormCreate(c.args);
     EXPECT_EQ(w.LogFrames(), c.log) << c.args.join(' ').toStdString();
     EXPECT_EQ(w.ImageSize(), c.size) << c.args.join(' ').toStdString();
@@ -132,13 +145,13 @@ TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
   for (const auto& c : cases) {
     const QString file = Write("image.bin", c.size);
     DialogAnswers(file);
-    w_.beFileNameButton->trigger();
+    beFileNameButton.trigger();
     SCOPED_TRACE(c.size);
-    EXPECT_EQ(w_.beFileName->text(), file);
+    EXPECT_EQ(beFileName.text(), file);
     EXPECT_EQ(w_.ImageSize(), static_cast<int32_t>(c.size));
-    EXPECT_EQ(w_.cbStopAddress->currentText(), c.stop);
-    EXPECT_EQ(w_.cbStartAddress->currentText(), "0000");
-    EXPECT_EQ(w_.bbStart->isEnabled(), c.size > 0);
+    EXPECT_EQ(cbStopAddress.currentText(), c.stop);
+    EXPECT_EQ(cbStartAddress.currentText(), "0000");
+    EXPECT_EQ(bbStart.isEnabled(), c.size > 0);
     if (c.size == 0) {
       EXPECT_EQ(w_.ImageData(), nullptr);
       continue;
@@ -152,16 +165,16 @@ TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
 
 TEST_F(MainWindow, AFileTooLargeToAddressIsRefusedAndLeavesNoImage) {
   DialogAnswers(Write("small.bin", 256));
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   const QString big = Write("big.bin", 65537);
   DialogAnswers(big);
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   EXPECT_EQ(errors_, QStringList{"Файл \"" + big +
                                  "\" слишком велик: 65537 байт, устройство принимает не более "
                                  "65536 байт"});
   ExpectNoImage();
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
-  EXPECT_EQ(w_.beFileName->text(), big);
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
+  EXPECT_EQ(beFileName.text(), big);
 }
 
 TEST_F(MainWindow, AFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
@@ -170,21 +183,21 @@ TEST_F(MainWindow, AFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
   EXPECT_EQ(errors_,
             QStringList{"Cannot open file \"" + missing + "\". No such file or directory"});
   ExpectNoImage();
-  EXPECT_EQ(w_.beFileName->text(), missing);
+  EXPECT_EQ(beFileName.text(), missing);
   EXPECT_EQ(w_.PlacementStore.IniFileName(), PlacementFileBesideTheProgram());
   EXPECT_FALSE(w_.OpenDialog.InitialDir.isEmpty());
 }
 
 TEST_F(MainWindow, ALoadFailureAfterAGoodLoadLeavesNoImage) {
   DialogAnswers(Write("good.bin", 300));
-  w_.beFileNameButton->trigger();
-  ASSERT_TRUE(w_.bbStart->isEnabled());
+  beFileNameButton.trigger();
+  ASSERT_TRUE(bbStart.isEnabled());
   DialogAnswers(QString::fromStdString(dir_.string()));  // a folder cannot be loaded
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   ASSERT_EQ(errors_.size(), 1);
   EXPECT_TRUE(errors_[0].startsWith("Cannot open file \"")) << errors_[0].toStdString();
   ExpectNoImage();
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
 }
 
 TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) {
@@ -192,11 +205,11 @@ TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) 
   const QString gone = Write("gone.bin", 300);
   fs::remove(gone.toStdString());  // between the dialog's answer and the load
   DialogAnswers(gone);
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   const std::string fifo = (dir_ / "fifo.bin").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened for reading, it would wait for a writer
   DialogAnswers(QString::fromStdString(fifo));
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   EXPECT_EQ(errors_, (QStringList{"Cannot open file \"" + gone + "\". No such file or directory",
                                   "Cannot open file \"" + QString::fromStdString(fifo) +
                                       "\". Not a regular file"}));
@@ -208,14 +221,14 @@ TEST_F(MainWindow, ARelativeNameIsFoundInTheWorkingFolder) {
   fs::current_path(dir_);
   FormCreate({"rel.bin"});
   EXPECT_EQ(w_.ImageSize(), 10);
-  EXPECT_EQ(w_.beFileName->text(), "rel.bin");
+  EXPECT_EQ(beFileName.text(), "rel.bin");
   EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
   FormCreate({});
   DialogAnswers(std::nullopt);
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   ASSERT_TRUE(shown_dialog_);
   EXPECT_EQ(shown_dialog_->Filter, (QStringList{"Binary files (*.bin)", "Any file (*.*)"}));
   EXPECT_EQ(shown_dialog_->DefaultExt, "bin");
@@ -234,66 +247,70 @@ TEST_F(MainWindow, TheFileButtonOffersBinaryFilesFromTheProgramsFolder) {
 TEST_F(MainWindow, CancellingTheDialogChangesNothing) {
   const QString file = Write("kept.bin", 256);
   DialogAnswers(file);
-  w_.beFileNameButton->trigger();
+  beFileNameButton.trigger();
   DialogAnswers(std::nullopt);
-  w_.beFileNameButton->trigger();
-  EXPECT_EQ(w_.beFileName->text(), file);
+  beFileNameButton.trigger();
+  EXPECT_EQ(beFileName.text(), file);
   EXPECT_EQ(w_.ImageSize(), 256);
   EXPECT_NE(w_.ImageData(), nullptr);
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "00FF");
-  EXPECT_TRUE(w_.bbStart->isEnabled());
+  EXPECT_EQ(cbStopAddress.currentText(), "00FF");
+  EXPECT_TRUE(bbStart.isEnabled());
 }
 
 TEST_F(MainWindow, ANameTypedByHandLoadsNothing) {
   FormCreate({});
   w_.show();
-  QTest::keyClicks(w_.beFileName, Write("typed.bin", 5));
-  QTest::keyClick(w_.beFileName, Qt::Key_Return);
-  w_.beFileName->clearFocus();
+  QTest::keyClicks(&beFileName, Write("typed.bin", 5));
+  QTest::keyClick(&beFileName, Qt::Key_Return);
+  beFileName.clearFocus();
   ExpectNoImage();
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFF");
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
   EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(MainWindow, LoadStartsTheExchangeOnlyWithAnImage) {
-  int runs = 0;
-  w_.RunExchange = [&] { return ++runs; };
+  const int& runs = dialogs_.runs;
+  dialogs_.run_exchange = [] { return 1; };
   w_.show();
-  w_.bbStart->click();
+  bbStart.click();
   w_.bbStartClick();
   EXPECT_EQ(runs, 0);
 
   DialogAnswers(Write("run.bin", 128));
-  w_.beFileNameButton->trigger();
-  w_.bbStart->click();
+  beFileNameButton.trigger();
+  bbStart.click();
   EXPECT_EQ(runs, 1);
-  QTest::keyClick(w_.beFileName, Qt::Key_Return);  // Load is the default button
+  QTest::keyClick(&beFileName, Qt::Key_Return);  // Load is the default button
   EXPECT_EQ(runs, 2);
 
-  w_.RunExchange = []() -> int { throw std::runtime_error("no port answered"); };
-  w_.bbStart->click();
+  dialogs_.run_exchange = []() -> int { throw std::runtime_error("no port answered"); };
+  bbStart.click();
   EXPECT_EQ(errors_, QStringList{"no port answered"});
 }
 
 TEST_F(MainWindow, ExitClosesTheWindow) {
   w_.show();
   ASSERT_TRUE(w_.isVisible());
-  w_.BitBtn2->click();
+  BitBtn2.click();
   EXPECT_FALSE(w_.isVisible());
 }
 
 TEST_F(MainWindow, StatusBarPanels) {
   w_.show();
   w_.ShowStatus("Программирование завершено");
-  w_.SetStatusPanel(0, "COM3");
-  EXPECT_EQ(w_.StatusPanel(0), "COM3");
-  EXPECT_EQ(w_.StatusPanel(1), "");
-  EXPECT_EQ(w_.StatusPanel(2), "Программирование завершено");
+  w_.SetStatusPanel(TStatusPanel::spPortName, "COM3");
+  EXPECT_EQ(w_.StatusPanel(TStatusPanel::spPortName), "COM3");
+  EXPECT_EQ(Child<QLabel>(w_, "sbStatusBarPanel0").text(), "COM3");
+  EXPECT_EQ(Child<QLabel>(w_, "sbStatusBarPanel1").text(), "");
+  EXPECT_EQ(Child<QLabel>(w_, "sbStatusBarPanel2").text(), "Программирование завершено");
+  EXPECT_EQ(w_.StatusPanel(TStatusPanel::spStatusText), "Программирование завершено");
   w_.ShowStatus("");
-  EXPECT_EQ(w_.StatusPanel(2), "");
-  EXPECT_EQ(w_.StatusPanel(3), "");  // no such panel: nothing breaks
+  EXPECT_EQ(w_.StatusPanel(TStatusPanel::spStatusText), "");
+  const auto no_such_panel = static_cast<TStatusPanel>(3);
+  w_.SetStatusPanel(no_such_panel, "COM4");  // nothing breaks
+  EXPECT_EQ(w_.StatusPanel(no_such_panel), "");
 
-  const auto panels = w_.sbStatusBar->findChildren<QLabel*>();
+  const auto panels = sbStatusBar.findChildren<QLabel*>();
   ASSERT_EQ(panels.size(), 3);
   EXPECT_EQ(panels[0]->width(), 50);
   EXPECT_EQ(panels[1]->width(), 50);
@@ -314,11 +331,10 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
     QWidget* widget;
     int left, top, width;
   } places[] = {
-      {w_.beFileName, 7, 8, 371},       {w_.Label1, 6, 42, -1},
-      {w_.cbStartAddress, 65, 37, 57},  {w_.Label2, 124, 42, -1},
-      {w_.cbStopAddress, 177, 37, 57},  {w_.Label3, 244, 42, -1},
-      {w_.seNumberDevice, 321, 37, 57}, {w_.bbStart, 8, 64, 89},
-      {w_.BitBtn2, 288, 64, 89},        {w_.sbStatusBar, 0, 95, 385},
+      {&beFileName, 7, 8, 371},       {&Label1, 6, 42, -1},          {&cbStartAddress, 65, 37, 57},
+      {&Label2, 124, 42, -1},         {&cbStopAddress, 177, 37, 57}, {&Label3, 244, 42, -1},
+      {&seNumberDevice, 321, 37, 57}, {&bbStart, 8, 64, 89},         {&BitBtn2, 288, 64, 89},
+      {&sbStatusBar, 0, 95, 385},
   };
   for (const auto& p : places) {
     const QPoint at = p.widget->mapTo(&w_, QPoint(0, 0));
@@ -328,16 +344,16 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
       EXPECT_EQ(p.widget->width(), p.width);
     }
   }
-  EXPECT_EQ(w_.sbStatusBar->height(), 19);
-  EXPECT_EQ(w_.bbStart->height(), 25);
-  EXPECT_FALSE(w_.bbStart->icon().isNull());
-  EXPECT_FALSE(w_.BitBtn2->icon().isNull());
+  EXPECT_EQ(sbStatusBar.height(), 19);
+  EXPECT_EQ(bbStart.height(), 25);
+  EXPECT_FALSE(bbStart.icon().isNull());
+  EXPECT_FALSE(BitBtn2.icon().isNull());
   // The folder picture comes from the program's own resources.
-  EXPECT_EQ(w_.beFileNameButton->icon().availableSizes().value(0), QSize(14, 12));
+  EXPECT_EQ(beFileNameButton.icon().availableSizes().value(0), QSize(14, 12));
 }
 
 TEST_F(MainWindow, AddressFieldsAreReadOnlyHexOfFourPositions) {
-  for (QComboBox* field : {w_.cbStartAddress, w_.cbStopAddress}) {
+  for (QComboBox* field : {&cbStartAddress, &cbStopAddress}) {
     SCOPED_TRACE(field->objectName().toStdString());
     EXPECT_FALSE(field->isEnabled());
     EXPECT_TRUE(field->isEditable());
@@ -363,8 +379,8 @@ TEST_F(MainWindow, AddressFieldsAreReadOnlyHexOfFourPositions) {
   }
   // What the program writes is kept, whatever its length.
   DialogAnswers(Write("empty.bin", 0));
-  w_.beFileNameButton->trigger();
-  EXPECT_EQ(w_.cbStopAddress->currentText(), "FFFFFFFF");
+  beFileNameButton.trigger();
+  EXPECT_EQ(cbStopAddress.currentText(), "FFFFFFFF");
 }
 
 }  // namespace

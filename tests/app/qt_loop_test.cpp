@@ -15,10 +15,9 @@
 namespace orvix {
 namespace {
 
-class LambdaThread final : public TThread {
+class LambdaBody : public TThread {
  public:
-  explicit LambdaThread(std::function<void()> body) : body_(std::move(body)) { Start(); }
-  ~LambdaThread() override { Terminate(); }
+  LambdaBody(TBuildKey key, std::function<void()> body) : TThread(key), body_(std::move(body)) {}
 
  protected:
   void Execute() override { body_(); }
@@ -26,6 +25,7 @@ class LambdaThread final : public TThread {
  private:
   std::function<void()> body_;
 };
+using LambdaThread = TStarted<LambdaBody>;
 
 class QtLoop : public ::testing::Test {
  protected:

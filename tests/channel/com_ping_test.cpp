@@ -1,5 +1,5 @@
 // Discovery on pseudo-terminals: the simulator or a far end the test plays answers the pings.
-#include "link/com_ping.h"
+#include "channel/com_ping.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,10 +12,11 @@
 
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
+#include "tests/support/process_counts.h"
 #include "tools/devsim/device_simulator.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace {
 
 using devsim::DeviceSimulator;
@@ -64,7 +65,7 @@ TEST_F(ComPingAnswer, ADeviceOnOneOfThreePortsIsReportedOnceWithItsOpenPort) {
   DeviceSimulator quiet1(Silent()), device(answers_once), quiet2(Silent());
   std::vector<std::unique_ptr<TComPing>> pings;
   for (auto* sim : {&quiet1, &device, &quiet2}) {
-    pings.push_back(std::make_unique<TComPing>(sim->PortPath(), 5));
+    pings.push_back(StartThread<TComPing>(sim->PortPath(), 5));
     Watch(*pings.back(), reports);
   }
 
@@ -90,7 +91,7 @@ TEST_F(ComPingAnswer, ADeviceOnOneOfThreePortsIsReportedOnceWithItsOpenPort) {
 
 TEST_F(ComPingAnswer, TwoAnswersInOneChunkReportTwiceWithTheSamePort) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Concat({kAnswer, kAnswer}));
@@ -109,7 +110,7 @@ TEST_F(ComPingAnswer, AnyDeviceNumberAndAnyChecksumAreTaken) {
     SCOPED_TRACE(::testing::PrintToString(answer));
     reports.clear();
     FarEnd far;
-    TComPing ping(far.SlavePath(), 5);
+    TStarted<TComPing> ping(far.SlavePath(), 5);
     Watch(ping, reports);
     AwaitFirstPing(far);
     far.Write(answer);
@@ -126,7 +127,7 @@ TEST_F(ComPingIgnored, AnEchoingLineIsNotAnAnswerAndPingingGoesOn) {
   SimOptions loop_back = Silent();
   loop_back.echo = true;
   DeviceSimulator line(loop_back);
-  TComPing ping(line.PortPath(), 5);
+  TStarted<TComPing> ping(line.PortPath(), 5);
   Watch(ping, reports);
   ASSERT_TRUE(loop.RunUntil([&] { return line.Pings() >= 1; }));
   const int before = line.Pings();
@@ -138,7 +139,7 @@ TEST_F(ComPingIgnored, AnEchoingLineIsNotAnAnswerAndPingingGoesOn) {
 
 TEST_F(ComPingIgnored, SevenByteFramesOfAnotherCommandAreNotAnswers) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Concat({Frame(5, cmdWriteBlock, 0), Frame(5, cmdChecksum, 0)}));
@@ -150,7 +151,7 @@ TEST_F(ComPingIgnored, SevenByteFramesOfAnotherCommandAreNotAnswers) {
 
 TEST_F(ComPingIgnored, AStraySyncByteGivesThePortUpAfterTheFrameTimeOut) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   far.Write(Bytes{0xD1, 0x05, 0x05});
@@ -166,7 +167,7 @@ TEST_F(ComPingIgnored, AStraySyncByteGivesThePortUpAfterTheFrameTimeOut) {
 
 TEST_F(ComPingIgnored, BytesAfterRequestStopAreReadAndDroppedEvenAWholeAnswer) {
   FarEnd far;
-  TComPing ping(far.SlavePath(), 5);
+  TStarted<TComPing> ping(far.SlavePath(), 5);
   Watch(ping, reports);
   AwaitFirstPing(far);
   ping.RequestStop();
@@ -189,7 +190,7 @@ TEST_F(ComPingPorts, APortThatCannotBeOpenedIsSkippedSilently) {
 
   for (const std::string& path : {std::string("/dev/orvix-no-such-port"), held.SlavePath()}) {
     SCOPED_TRACE(path);
-    TComPing ping(path, 5);
+    TStarted<TComPing> ping(path, 5);
     Watch(ping, reports);
     ASSERT_TRUE(loop.RunUntil([&] { return ping.Finished(); }));
     EXPECT_FALSE(ping.Pinging());
@@ -211,7 +212,7 @@ TEST_F(ComPingPorts, ThePingFrameGoesOutAgainAndAgainAt57600Baud) {
        {std::pair<uint8_t, Bytes>{5, {0xD1, 0x06, 0x05, 0x01, 0x00, 0x00, 0x00, 0x06}},
         std::pair<uint8_t, Bytes>{255, {0xD1, 0x06, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00}}}) {
     FarEnd far;
-    TComPing ping(far.SlavePath(), device);
+    TStarted<TComPing> ping(far.SlavePath(), device);
     EXPECT_EQ(far.Read(24), Concat({ping_bytes, ping_bytes, ping_bytes}));
     EXPECT_EQ(far.BitRate(), 57600u);
   }
@@ -226,8 +227,8 @@ using ComPingLifetime = Discovery;
 // not reach a discovery object that is being torn down.
 TEST_F(ComPingLifetime, DestructionEndsTheThreadBeforeReleasingThePort) {
   std::thread([] {}).join();  // a sanitizer's runtime adds a helper thread at the first thread
-  const int tasks = CountEntries("/proc/self/task");
-  const int descriptors = CountEntries("/proc/self/fd");
+  const int tasks = ThreadsOf("self");
+  const int descriptors = OpenDescriptorsOf("self");
   for (int round = 0; round < 20; ++round) {
     FarEnd far;
     std::atomic<bool> streaming{true};
@@ -238,16 +239,16 @@ TEST_F(ComPingLifetime, DestructionEndsTheThreadBeforeReleasingThePort) {
       }
     });
     {
-      TComPing ping(far.SlavePath(), 5);
+      TStarted<TComPing> ping(far.SlavePath(), 5);
       if (round % 2 == 1) AwaitFirstPing(far);
       loop.Idle(std::chrono::milliseconds(round * 3));
     }
     streaming = false;
     noise.join();
   }
-  EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
-  EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+  EXPECT_EQ(ThreadsOf("self"), tasks);
+  EXPECT_EQ(OpenDescriptorsOf("self"), descriptors);
 }
 
 }  // namespace
-}  // namespace orvix::test
+}  // namespace orvix::testing

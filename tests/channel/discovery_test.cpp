@@ -7,21 +7,20 @@
 
 #include <memory>
 
+#include "channel/com_ping.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
+#include "tests/support/process_counts.h"
 #include "tests/support/recording_front_end.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/simulated_ports.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace {
 
 using devsim::DeviceSimulator;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
-using testing::RecordingFrontEnd;
 
 Bytes Image(size_t size) {
   Bytes image(size);
@@ -43,13 +42,13 @@ TEST(DiscoveryOverManyPorts, TheDeviceOnTheLastOf32PortsIsFoundAndStopReleasesEv
   names.push_back("COM32");
   DeviceSimulator& device = ports.Add("COM32");
   const Bytes image = Image(256);
-  const int tasks = CountEntries("/proc/self/task");
-  const int descriptors = CountEntries("/proc/self/fd");
+  const int tasks = ThreadsOf("self");
+  const int descriptors = OpenDescriptorsOf("self");
 
   RecordingFrontEnd front;
   auto engine = std::make_unique<TExchange>(
-      front,
-      ExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()), "", names});
+      front, TExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()), "",
+                               names});
   std::vector<int> pings_at_close;
   front.OnClose = [&] {
     for (DeviceSimulator* sim : silent) pings_at_close.push_back(sim->Pings());
@@ -69,8 +68,8 @@ TEST(DiscoveryOverManyPorts, TheDeviceOnTheLastOf32PortsIsFoundAndStopReleasesEv
   }
 
   engine.reset();
-  EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
-  EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+  EXPECT_EQ(ThreadsOf("self"), tasks);
+  EXPECT_EQ(OpenDescriptorsOf("self"), descriptors);
 }
 
 TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
@@ -84,7 +83,7 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
 
   RecordingFrontEnd front;
   auto engine =
-      std::make_unique<TExchange>(front, ExchangeSettings{5, 0, 0, nullptr, 0, "", names});
+      std::make_unique<TExchange>(front, TExchangeSettings{5, 0, 0, nullptr, 0, "", names});
   engine->StartNegotiation();
   ASSERT_TRUE(loop.RunUntil([&] {
     for (const auto& entry : engine->PortList())
@@ -109,4 +108,4 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
 }
 
 }  // namespace
-}  // namespace orvix::test
+}  // namespace orvix::testing

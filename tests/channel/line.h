@@ -1,40 +1,17 @@
-// What the channel and discovery tests share: frames as the device sends them, and the main
-// thread's loop driven for a while or up to a moment.
+// What the channel and discovery tests share: the main thread's loop driven for a while or up to
+// a moment.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <initializer_list>
-#include <vector>
 
-#include "link/frame.h"
 #include "runtime/plain_loop.h"
+#include "tests/support/frames.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
-
-inline Bytes Frame(uint8_t device, uint8_t command, uint16_t address, Bytes data = {}) {
-  const auto length = static_cast<uint8_t>(5 + data.size());
-  return EncodePacket(RSPacket{length, device, command, address, std::move(data)});
-}
-
-// Entries of a folder such as /proc/self/task (threads) or /proc/self/fd (descriptors).
-inline int CountEntries(const char* folder) {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
-  return count;
-}
-
-inline Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 // The main thread's loop with the waits these tests need. Limits only guard against hangs.
 class MainLoop {
@@ -56,7 +33,7 @@ class MainLoop {
   }
 
  private:
-  PlainMessageLoop loop_;
+  TPlainMessageLoop loop_;
 };
 
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -1,5 +1,5 @@
 // The packet channel on a pseudo-terminal whose far end the test plays as the device.
-#include "link/rs_pack.h"
+#include "channel/rs_pack.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace {
 
 const RSPacket kBlock{133, 5, cmdWriteBlock, 0x0100, Bytes(128, 0xA5)};
@@ -19,7 +19,7 @@ const Bytes kReply = Frame(5, cmdWriteBlock, 0x0100);  // D1 05 05 02 00 01 08
 class Channel : public ::testing::Test {
  protected:
   Channel() {
-    ConfigureLikeDiscovery(port);
+    ConfigureForDiscovery(port);
     port.SetPort(far.SlavePath());
     port.OpenPort();
     pack = std::make_unique<TRSPack>(&port);
@@ -162,4 +162,4 @@ TEST_F(RSPackLifetime, NoChunkReachesADestroyedChannel) {
 }
 
 }  // namespace
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -6,19 +6,15 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/devsim/far_end.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/far_end.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix::devsim {
 namespace {
 
 using namespace std::chrono_literals;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
+using namespace orvix::testing;
 
 Bytes Image(size_t size) {
   Bytes image(size);
@@ -274,6 +270,40 @@ TEST(DevSimFaults, SplitRepliesArriveInPieces) {
   host.Send(Ping(3));
   EXPECT_EQ(host.Read(7), Answer(3, cmdPing));
   EXPECT_GE(host.reads, 2);
+}
+
+TEST(DevSimFaults, ABusyDeviceLosesWhatArrivesAfterABlockAndRepliesOnceFree) {
+  SimOptions options;
+  options.busy_after_block_ms = 150;
+  DeviceSimulator sim(options);
+  FarEnd host(sim.PortPath());
+  const Bytes image = Image(256);
+  const auto start = std::chrono::steady_clock::now();
+  host.Send(Concat({Block(3, 0x0000, image), Block(3, 0x0080, image)}));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdWriteBlock, 0x0000));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+  EXPECT_EQ(sim.LostBytes(), 135);
+  EXPECT_EQ(sim.BlockCount(0x0080), 0);
+  // Free again once it has replied.
+  host.Send(Block(3, 0x0080, image));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdWriteBlock, 0x0080));
+  EXPECT_EQ(sim.BlockCount(0x0080), 1);
+}
+
+TEST(DevSimFaults, TwiceSendsTheReplyAgainInAWriteOfItsOwn) {
+  SimOptions options;
+  options.twice = {{ParseFrameSelector("ping"), 100}};
+  DeviceSimulator sim(options);
+  FarEnd host(sim.PortPath());
+  const auto start = std::chrono::steady_clock::now();
+  host.Send(Ping(3));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdPing));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdPing));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  EXPECT_EQ(sim.Pings(), 1);
+  host.Send(Block(3, 0x0000, Image(128)));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdWriteBlock));
+  EXPECT_TRUE(host.Read(1, 300ms).empty());  // only the selected frames' replies come twice
 }
 
 // Lower bounds only: a slow machine cannot make these fail.

@@ -1,74 +1,35 @@
 // orvix-devsim as a process, the way scripts and process-level tests use it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "tests/devsim/far_end.h"
+#include "tests/support/child_process.h"
+#include "tests/support/far_end.h"
+#include "tests/support/frames.h"
 
 namespace orvix::devsim {
 namespace {
 
-class Program {
+using namespace orvix::testing;
+
+// orvix-devsim with these arguments.
+class Program : public ChildProcess {
  public:
-  explicit Program(std::vector<std::string> args) {
-    args.insert(args.begin(), ORVIX_DEVSIM_PROGRAM);
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      std::vector<char*> argv;
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    output_ = fdopen(out[0], "r");
-  }
-  ~Program() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
-  }
+  explicit Program(std::vector<std::string> args) : ChildProcess(WithProgram(std::move(args))) {}
 
-  std::string Line() {
-    char line[512];
-    if (!output_ || !std::fgets(line, sizeof line, output_)) return {};
-    std::string text = line;
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-  }
-
-  void Signal(int signal) { kill(pid_, signal); }
-
-  // The rest of the output, and the exit status (-1 when it did not exit normally).
-  int Wait() {
-    std::string rest;
-    for (std::string line = Line(); !line.empty(); line = Line()) rest += line + "\n";
-    rest_ = rest;
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    if (output_) std::fclose(output_);
-    output_ = nullptr;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  const std::string& Rest() const { return rest_; }
+  std::string Line() { return ReadLine(std::chrono::seconds(30)); }
 
  private:
-  pid_t pid_ = -1;
-  FILE* output_ = nullptr;
-  std::string rest_;
+  static std::vector<std::string> WithProgram(std::vector<std::string> args) {
+    args.insert(args.begin(), ORVIX_DEVSIM_PROGRAM);
+    return args;
+  }
 };
 
 std::string PathOf(const std::string& map_entry) {
@@ -76,7 +37,7 @@ std::string PathOf(const std::string& map_entry) {
 }
 
 TEST(DevSimProgram, ServesOneRunReportsItAndSavesTheImage) {
-  const std::string saved = testing::TempDir() + "devsim_saved.bin";
+  const std::string saved = ::testing::TempDir() + "devsim_saved.bin";
   std::remove(saved.c_str());
   Program program({"--name", "COM4", "--timeout", "30", "--save", saved});
   const std::string entry = program.Line();
@@ -92,10 +53,10 @@ TEST(DevSimProgram, ServesOneRunReportsItAndSavesTheImage) {
   host.Send(Checksum(2, Sum(image)));
   EXPECT_EQ(host.Read(7), Answer(2, cmdChecksum));
 
-  EXPECT_EQ(program.Wait(), 0);
-  EXPECT_NE(program.Rest().find("wrote 0000-017F in 3 block frames"), std::string::npos)
-      << program.Rest();
-  EXPECT_NE(program.Rest().find("matched (0000-012B)"), std::string::npos) << program.Rest();
+  const ProcessResult r = program.Wait();
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("wrote 0000-017F in 3 block frames"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("matched (0000-012B)"), std::string::npos) << r.out;
   std::ifstream file(saved, std::ios::binary);
   EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), {}), image);
 }
@@ -108,9 +69,9 @@ TEST(DevSimProgram, AChecksumThatDoesNotMatchExitsWithOne) {
   host.Read(7);
   host.Send(Checksum(0, 0x1234));
   host.Read(7);
-  EXPECT_EQ(program.Wait(), 1);
-  EXPECT_NE(program.Rest().find("did not match (memory sums to 0880)"), std::string::npos)
-      << program.Rest();
+  const ProcessResult r = program.Wait();
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("did not match (memory sums to 0880)"), std::string::npos) << r.out;
 }
 
 TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
@@ -119,15 +80,15 @@ TEST(DevSimProgram, ATerminationSignalEndsItWithoutARun) {
   host.Send(Block(0, 0, Bytes(128, 0x01)));
   host.Read(7);
   program.Signal(SIGTERM);
-  EXPECT_EQ(program.Wait(), 2);
-  EXPECT_NE(program.Rest().find("no complete run: wrote 0000-007F in 1 block frames"),
-            std::string::npos)
-      << program.Rest();
+  const ProcessResult r = program.Wait();
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.out.find("no complete run: wrote 0000-007F in 1 block frames"), std::string::npos)
+      << r.out;
 }
 
 TEST(DevSimProgram, BadUsageNamesTheProblem) {
   Program program({"--drop", "blok:1"});
-  EXPECT_EQ(program.Wait(), 64);
+  EXPECT_EQ(program.Wait().exit_code, 64);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <map>
 #include <memory>
 
+#include "channel/com_ping.h"
+#include "channel/rs_pack.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
-#include "link/rs_pack.h"
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
 #include "tests/support/recording_front_end.h"
@@ -52,10 +52,7 @@ class Engine : public ::testing::Test {
     fs::remove_all(log_dir);
   }
 
-  // A device that answers only the first ping: a ping that the discovery thread writes just
-  // after the hand-over would otherwise get an answer that acknowledges a block.
   DeviceSimulator& AddDevice(SimOptions options = {}) {
-    options.drop.push_back(ParseFrameSelector("ping:2+"));
     devices.push_back(std::make_unique<DeviceSimulator>(std::move(options)));
     return *devices.back();
   }
@@ -68,8 +65,8 @@ class Engine : public ::testing::Test {
     std::vector<std::string> ports;
     for (DeviceSimulator* device : on) ports.push_back(device->PortPath());
     engine = std::make_unique<TExchange>(
-        front, ExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
-                                (log_dir / "out.txt").string(), ports});
+        front, TExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
+                                 (log_dir / "out.txt").string(), ports});
     engine->TimerSendTimeout().SetInterval(reply_timeout_ms);
     engine->StartNegotiation();
   }
@@ -103,7 +100,7 @@ class Engine : public ::testing::Test {
     };
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   RecordingFrontEnd front;
   Bytes image;
   int arrivals = 0;
@@ -137,7 +134,7 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
     DeviceSimulator& device = AddDevice();
     RecordingFrontEnd run_front;
     const Bytes run_image = Image(c.image_size);
-    ExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
+    TExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
     settings.ImageSize = static_cast<int>(run_image.size());
     TExchange run(run_front, settings);
     run.StartNegotiation();
@@ -171,6 +168,63 @@ TEST_F(ExchangeEngineNesting, AReplyInsideThePumpSendsTheNextBlockAndTheResendKe
   const Bytes memory = device.Memory();
   EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
   EXPECT_TRUE(device.LastChecksum()->matched);
+}
+
+// ---- Ping answers still on their way at the hand-over (the window runs this engine too).
+
+using ExchangeEngineSettle = Engine;
+
+// A device that answers each ping twice and 120 ms late and, like a microcontroller writing its
+// flash, loses what arrives while it is busy after a block: no answer still on its way may send
+// the next block into that busy time.
+TEST_F(ExchangeEngineSettle, LateAndRepeatedPingAnswersAcknowledgeNoBlock) {
+  SimOptions options;
+  options.delay = {ReplyFault{ParseFrameSelector("ping"), 120}};
+  options.twice = {ReplyFault{ParseFrameSelector("ping"), 2}};
+  options.busy_after_block_ms = 20;
+  DeviceSimulator& device = AddDevice(options);
+  Start(0x0000, 0x07FF, 0x800, {&device});
+  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  ASSERT_TRUE(device.WaitRunComplete(2s));
+  EXPECT_EQ(device.LostBytes(), 0);
+  EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
+  const Bytes memory = device.Memory();
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+  EXPECT_TRUE(device.LastChecksum()->matched);
+}
+
+// Inside the settle time a command-1 reply cannot be told from a ping answer and counts for
+// nothing: a device that acknowledges blocks with command 1 gets its first block again when the
+// reply timer fires, and is then programmed as the reply rules say.
+TEST_F(ExchangeEngineSettle, ADeviceThatRepliesWithCommandOneIsStillProgrammed) {
+  SimOptions options;
+  options.reply_command = {ReplyFault{ParseFrameSelector("block"), cmdPing}};
+  DeviceSimulator& device = AddDevice(options);
+  Start(0x0000, 0x017F, 0x180, {&device}, 1000);
+  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  ASSERT_TRUE(device.WaitRunComplete(2s));
+  EXPECT_EQ(device.BlockCount(0x080), 1);
+  EXPECT_EQ(device.BlockCount(0x100), 1);
+  const Bytes memory = device.Memory();
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+  EXPECT_TRUE(device.LastChecksum()->matched);
+}
+
+// The checksum frame of a short image waits for the end of the settle time, so its reply counts
+// whatever its command: a device that confirms with command 1 once and then answers no more (it
+// has started its new firmware) is done, not "not confirmed".
+TEST_F(ExchangeEngineSettle, AShortImagesChecksumWaitsForTheSettleTime) {
+  SimOptions options;
+  options.reply_command = {ReplyFault{ParseFrameSelector("checksum"), cmdPing}};
+  options.drop = {ParseFrameSelector("checksum:2+")};
+  DeviceSimulator& device = AddDevice(options);
+  Start(0x0000, 0x007F, 0x80, {&device}, 1000);
+  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  EXPECT_EQ(front.Panel(2), kTextFinished);
+  EXPECT_EQ(device.FrameCount(cmdChecksum), 1);
 }
 
 // ---- Frames that come after the run has ended.

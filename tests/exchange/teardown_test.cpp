@@ -1,50 +1,28 @@
 // The end of a run, whatever ended it, leaves no port open and no thread running.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "channel/com_ping.h"
 #include "exchange/exchange.h"
-#include "link/com_ping.h"
 #include "runtime/plain_loop.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/process_counts.h"
+#include "tests/support/recording_front_end.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix {
 namespace {
 
 using namespace std::chrono_literals;
 
-int Entries(const char* dir) {
-  DIR* d = opendir(dir);
-  int count = 0;
-  while (const dirent* e = readdir(d))
-    if (e->d_name[0] != '.') ++count;
-  closedir(d);
-  return count;
-}
-
 struct Usage {
-  int descriptors = Entries("/proc/self/fd");
-  int threads = Entries("/proc/self/task");
+  int descriptors = testing::OpenDescriptorsOf("self");
+  int threads = testing::ThreadsOf("self");
 };
 
-class RecordingFrontEnd final : public ExchangeFrontEnd {
- public:
-  void SetStatusText(const std::string&) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override { CurrentLoop().ProcessMessages(); }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    if (panel == 2) status = text;
-  }
-  void ShowMessage(const std::string& text) override { status = text; }
-  void Close(TModalResult r) override { result = r; }
-  bool LogFrames() override { return false; }
-
-  std::string status;
-  TModalResult result = mrNone;
-};
+using testing::RecordingFrontEnd;
 
 class TeardownTest : public ::testing::Test {
  protected:
@@ -58,7 +36,7 @@ class TeardownTest : public ::testing::Test {
   }
 
   std::unique_ptr<TExchange> Start(RecordingFrontEnd& out) {
-    ExchangeSettings settings;
+    TExchangeSettings settings;
     settings.StopAddress = static_cast<uint16_t>(image_.size() - 1);
     settings.ImageData = image_.data();
     settings.ImageSize = static_cast<int>(image_.size());
@@ -67,8 +45,8 @@ class TeardownTest : public ::testing::Test {
     return exchange;
   }
 
-  PlainMessageLoop loop_;
-  devsim::SimulatedPorts ports_;
+  TPlainMessageLoop loop_;
+  testing::SimulatedPorts ports_;
   std::vector<uint8_t> image_ = std::vector<uint8_t>(300, 0xA5);
 };
 
@@ -77,8 +55,8 @@ TEST_F(TeardownTest, ACompletedRunClosesEveryPortAndEndsEveryThread) {
   const Usage before;
   RecordingFrontEnd out;
   auto exchange = Start(out);
-  ASSERT_TRUE(loop_.RunUntil([&] { return out.result != mrNone; }, 20s));
-  EXPECT_EQ(out.result, mrOk);
+  ASSERT_TRUE(loop_.RunUntil([&] { return out.Closed(); }, 20s));
+  EXPECT_EQ(out.Result(), mrOk);
   // The silent lines are still being pinged when the run ends.
   EXPECT_FALSE(exchange->PortList()[0].second->Finished());
   exchange.reset();
@@ -103,7 +81,7 @@ TEST_F(TeardownTest, AStoppedNegotiationClosesEveryPortAndEndsEveryThread) {
   const Usage after;
   EXPECT_EQ(after.descriptors, before.descriptors);
   EXPECT_EQ(after.threads, before.threads);
-  EXPECT_EQ(out.status, kTextAborted);
+  EXPECT_EQ(out.final_text, kTextAborted);
 }
 
 }  // namespace

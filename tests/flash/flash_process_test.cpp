@@ -1,6 +1,8 @@
 // orvix-flash as a user runs it, against simulated devices on pseudo-terminals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +12,8 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/far_end.h"
+#include "tests/support/simulated_ports.h"
 
 namespace orvix {
 namespace {
@@ -18,8 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
+using testing::SimulatedPorts;
 using testing::ChildProcess;
+using testing::FarEnd;
 using testing::ProcessResult;
 using Bytes = std::vector<uint8_t>;
 
@@ -64,6 +68,62 @@ class FlashTest : public ::testing::Test {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
     ASSERT_TRUE(sim.LastChecksum());
     EXPECT_TRUE(sim.LastChecksum()->matched);
+  }
+
+  // The frames of a frame log, in order: sent or received, and their bytes.
+  static std::vector<std::pair<bool, Bytes>> LoggedFrames(const std::string& log) {
+    std::ifstream in(log, std::ios::binary);
+    std::vector<std::pair<bool, Bytes>> frames;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.size() < 3 || (line.compare(0, 3, "-> ") != 0 && line.compare(0, 3, "<- ") != 0))
+        continue;
+      std::istringstream hex(line.substr(3));
+      Bytes bytes;
+      unsigned value = 0;
+      while (hex >> std::hex >> value) bytes.push_back(static_cast<uint8_t>(value));
+      frames.emplace_back(line[0] == '-', std::move(bytes));
+    }
+    return frames;
+  }
+  // Every frame but the first went out only after the device's own reply to the frame before it
+  // (the simulator replies with that frame's command and address), and the run ended with the
+  // reply to the checksum frame.
+  static void ExpectEachFrameAfterTheReplyToTheOneBefore(const std::string& log) {
+    const Bytes* awaiting = nullptr;
+    bool answered = false;
+    int sent = 0;
+    const std::vector<std::pair<bool, Bytes>> frames = LoggedFrames(log);
+    for (const auto& [outgoing, frame] : frames) {
+      ASSERT_GE(frame.size(), 7u);
+      if (outgoing) {
+        ++sent;
+        if (awaiting) {
+          EXPECT_TRUE(answered) << "frame " << sent << " went out before the reply";
+        }
+        awaiting = &frame;
+        answered = false;
+      } else if (awaiting && frame[3] == (*awaiting)[3] && frame[4] == (*awaiting)[4] &&
+                 frame[5] == (*awaiting)[5]) {
+        answered = true;
+      }
+    }
+    ASSERT_NE(awaiting, nullptr);
+    EXPECT_EQ((*awaiting)[3], cmdChecksum);
+    EXPECT_TRUE(answered) << "the run ended before the reply to the checksum frame";
+  }
+  static size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+      ++count;
+    return count;
+  }
+  // orvix-flash through a bash command line, which finds it and its arguments in "$@".
+  static ProcessResult RunInShell(const std::string& command, std::vector<std::string> args,
+                                  std::chrono::milliseconds limit = 60s) {
+    args.insert(args.begin(), {"/bin/bash", "-c", command, "bash",
+                               testing::BuiltProgram("cli/orvix-flash")});
+    return ChildProcess(std::move(args)).Wait(limit);
   }
 
   fs::path dir_;
@@ -185,6 +245,38 @@ TEST_F(FlashTest, OneLostOrCorruptReplyIsMadeGoodByOneResend) {
   EXPECT_NE(text.find("\r\nError CS!\r\n-> D1 07 00 03"), std::string::npos) << text;
 }
 
+// Devices whose ping answers are still on their way when programming starts, and which, as a
+// microcontroller writing its flash does, lose what arrives while they are busy after a block: a
+// ping answer taken for a block's reply sends the next block into that busy time.
+TEST_F(FlashTest, PingAnswersStillOnTheirWayAcknowledgeNothing) {
+  struct Case {
+    const char* what;
+    std::vector<devsim::ReplyFault> delay, twice;
+  };
+  const devsim::FrameSelector pings = devsim::ParseFrameSelector("ping");
+  const Case cases[] = {
+      {"answers 120 ms after the ping", {{pings, 120}}, {}},
+      {"answers 200 ms after the ping", {{pings, 200}}, {}},
+      {"two answers to each ping, 2 ms apart", {}, {{pings, 2}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatedPorts ports;
+    SimOptions o;
+    o.delay = c.delay;
+    o.twice = c.twice;
+    o.busy_after_block_ms = 20;
+    auto& device = ports.Add("COM1", o);
+    const Bytes image = Random(4096, 21);
+    const std::string log = (dir_ / "frames.txt").string();
+    ProcessResult r = Run({"--log", log, Image(image)});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    ExpectMemoryHolds(device, image);
+    EXPECT_EQ(device.LostBytes(), 0);
+    ExpectEachFrameAfterTheReplyToTheOneBefore(log);
+  }
+}
+
 TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
   SimulatedPorts ports;
   SimOptions o;
@@ -219,17 +311,20 @@ TEST_F(FlashTest, DeviceHangingUpMidRunEndsWithoutHanging) {
   EXPECT_LT(r.elapsed, 20s);
 }
 
-TEST_F(FlashTest, InterruptStopsTheRunLikeTheStopButton) {
-  SimulatedPorts ports;
-  SimOptions o;
-  o.baud = 57600;  // slow enough to interrupt in the middle
-  ports.Add("COM1", o);
-  std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
-  ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
-  p->Signal(SIGINT);
-  ProcessResult r = p->Wait(20s);
-  EXPECT_EQ(r.exit_code, 2) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+TEST_F(FlashTest, InterruptOrTheTerminalGoingAwayStopsTheRunLikeTheStopButton) {
+  for (int sig : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    SimulatedPorts ports;
+    SimOptions o;
+    o.baud = 57600;  // slow enough to interrupt in the middle
+    ports.Add("COM1", o);
+    std::unique_ptr<ChildProcess> p(Start({Image(Random(65536))}));
+    ASSERT_TRUE(p->WaitForStderr("Программирование\n", 20s));
+    p->Signal(sig);
+    ProcessResult r = p->Wait(20s);
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+  }
 }
 
 TEST_F(FlashTest, InterruptsThatKeepComingWhileTheRunEndsAreHarmless) {
@@ -260,12 +355,104 @@ TEST_F(FlashTest, WaitLimitWithNoDevice) {
   EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
 }
 
-TEST_F(FlashTest, NoPortLeftToPingIsReportedWithItsCause) {
+// Ports that are gone or held by another instance of the programmer.
+TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
+  const std::string gone = (dir_ / "no-such-tty").string();
+  FarEnd held;  // a silent line
+  const int holder = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  const std::string gone_line =
+      "orvix-flash: COM1 (" + gone + "): cannot open: No such file or directory\n";
+  const std::string held_line =
+      "orvix-flash: COM2 (" + held.SlavePath() + "): cannot open: in use by another program\n";
+  const Bytes bytes = Random(300);
+  const std::string image = Image(bytes);
+  {
+    SimulatedPorts ports;
+    ports.Map("COM1", gone);
+    ports.Map("COM2", held.SlavePath());
+    auto& device = ports.Add("COM3");
+    ProcessResult r = Run({image}, 20s);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    ExpectMemoryHolds(device, bytes);
+    EXPECT_EQ(Count(r.err, gone_line), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, held_line), 1u) << r.err;
+    EXPECT_EQ(LastLine(r.err), "Программирование завершено");
+    r = Run({"-q", image}, 20s);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "Программирование завершено\n");
+  }
+  // No port left to ping: named once all the same, before the verdict.
   SimulatedPorts ports;
-  ports.Map("COM4", (dir_ / "no-such-tty").string());
-  ProcessResult r = Run({Image(Random(10))}, 20s);
+  ports.Map("COM1", gone);
+  ports.Map("COM2", held.SlavePath());
+  ProcessResult r = Run({image}, 20s);
   EXPECT_EQ(r.exit_code, 3) << r.err;
-  EXPECT_NE(r.err.find("port COM4: Unable to open com port"), std::string::npos) << r.err;
+  EXPECT_EQ(Count(r.err, gone_line), 1u) << r.err;
+  EXPECT_EQ(Count(r.err, held_line), 1u) << r.err;
+  EXPECT_EQ(Count(r.err, "COM1"), 1u) << r.err;
+  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  ::close(holder);
+}
+
+// More ports than the descriptor limit leaves room for, the device on the last one.
+TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
+  std::vector<std::unique_ptr<FarEnd>> lines;  // silent: their far ends show what was written
+  SimulatedPorts ports;
+  for (int n = 1; n <= 40; ++n) {
+    lines.push_back(std::make_unique<FarEnd>());
+    ports.Map("COM" + std::to_string(n), lines.back()->SlavePath());
+  }
+  auto& device = ports.Add("COM41");
+  const Bytes image = Random(700, 4);
+  // Only the soft limit is low: the flasher raises it to the hard one and reaches every port.
+  ProcessResult r = RunInShell("ulimit -Sn 24 && exec \"$@\"", {"-w", "20", Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(Count(r.err, "cannot open"), 0u) << r.err;
+
+  // Both limits low: either the device was reached, or it is named with the others that could not
+  // be opened; every port was pinged or named. Not under AddressSanitizer: its runtime needs
+  // descriptors of its own (it probes memory through a pipe) and, with none left, reports
+  // errors that are not there.
+#if defined(__SANITIZE_ADDRESS__)
+  return;
+#endif
+  for (auto& line : lines) line->TakeWaiting();
+  const int device_pings = device.Pings();
+  r = RunInShell("ulimit -n 24 && exec \"$@\"", {"-w", "3", Image(image)});
+  for (int n = 1; n <= 41; ++n) {
+    const std::string name = "COM" + std::to_string(n);
+    const size_t named = Count(r.err, "orvix-flash: " + name + " (");
+    const bool pinged =
+        n <= 40 ? !lines[n - 1]->TakeWaiting().empty() : device.Pings() > device_pings;
+    EXPECT_EQ(named + (pinged ? 1 : 0), 1u) << name << "\n" << r.err;
+  }
+  EXPECT_NE(Count(r.err, "cannot open: Too many open files\n"), 0u) << r.err;
+  if (r.exit_code == 0) {
+    ExpectMemoryHolds(device, image);
+  } else {
+    EXPECT_EQ(r.exit_code, 3) << r.err;
+    EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  }
+}
+
+// `orvix-flash image 2>&1 | head -3`, and output that goes to a full disk.
+TEST_F(FlashTest, TheRunOutlivesItsOutput) {
+  for (const std::string command :
+       {"\"$@\" 2>&1 | head -3; exit ${PIPESTATUS[0]}", "exec \"$@\" >/dev/full 2>&1"}) {
+    SCOPED_TRACE(command);
+    SimulatedPorts ports;
+    SimOptions o;
+    o.baud = 57600;  // progress lines keep coming for a second after the reader has gone
+    auto& device = ports.Add("COM1", o);
+    const Bytes image = Random(8192, 8);
+    ProcessResult r = RunInShell(command, {Image(image)});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.signal, 0);
+    ExpectMemoryHolds(device, image);
+  }
 }
 
 TEST_F(FlashTest, FrameLogHoldsExactlyTheFramesExchanged) {
@@ -333,6 +520,45 @@ TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
             std::string::npos)
       << r.err;
   EXPECT_EQ(device.Pings(), 0);
+}
+
+// The text and codes scripts rely on: --help word for word as it was before the options moved to
+// CLI11 (tests/cli/flash_help.txt), the version line, and each usage error on stderr followed by
+// the same text, with exit 64 and nothing on stdout.
+TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
+  std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
+  const std::string usage((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_FALSE(usage.empty());
+  for (const char* help : {"--help", "-h"}) {
+    ProcessResult r = Run({help});
+    EXPECT_EQ(r.exit_code, 0) << help;
+    EXPECT_EQ(r.out, usage) << help;
+    EXPECT_EQ(r.err, "") << help;
+  }
+  ProcessResult version = Run({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "orvix-flash " ORVIX_VERSION "\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } usage_errors[] = {
+      {{}, "missing IMAGE"},
+      {{"--frobnicate", "a.bin"}, "unknown option --frobnicate"},
+      {{"-d5", "a.bin"}, "unknown option -d5"},
+      {{"-d", "256", "a.bin"}, "bad device number \"256\": give 0..255, decimal or 0x hexadecimal"},
+      {{"a.bin", "--port"}, "option --port needs a value"},
+      {{"-w", "soon", "a.bin"}, "bad --wait value \"soon\": give seconds, 0 or more"},
+      {{"--log=", "a.bin"}, "empty log file name"},
+      {{"--quiet=yes", "a.bin"}, "option --quiet takes no value"},
+      {{"a.bin", "b.bin"}, "more than one IMAGE: \"a.bin\" and \"b.bin\""},
+      {{"-h", "--bogus"}, "unknown option --bogus"},
+  };
+  for (const auto& c : usage_errors) {
+    ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exit_code, 64) << c.error;
+    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n\n" + usage);
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {

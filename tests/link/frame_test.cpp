@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 namespace orvix {
@@ -33,6 +34,15 @@ TEST(EncodePacket, WriteBlockFrameIsLittleEndianAndSumsTheBody) {
 TEST(EncodePacket, ShortDataIsPaddedWithZeroNotReadPastItsEnd) {
   RSPacket p{8, 1, 2, 0, {0xAA}};
   EXPECT_EQ(EncodePacket(p), (Bytes{0xD1, 0x08, 0x01, 0x02, 0x00, 0x00, 0xAA, 0x00, 0x00, 0xAD}));
+}
+
+TEST(MakePacket, TakesTheLengthFromTheDataItCarries) {
+  EXPECT_EQ(EncodePacket(MakePacket(5, cmdPing, 0, {0x00})), EncodePacket(Ping(5)));
+  EXPECT_EQ(MakePacket(5, cmdWriteBlock, 0x0100, Bytes(128, 0xFF)).Length, 133);
+  EXPECT_EQ(MakePacket(5, cmdChecksum, 0, {0x34, 0x12}).Length, 7);
+  EXPECT_EQ(MakePacket(5, cmdPing, 0).Length, 5);
+  EXPECT_EQ(EncodePacket(MakePacket(200, 9, 0xFFFF, Bytes(250, 0xD1))).size(), 257u);
+  EXPECT_THROW(MakePacket(1, cmdWriteBlock, 0, Bytes(251, 0)), std::length_error);
 }
 
 TEST(CheckFrame, AcceptsEncodedFramesAndRejectsAnySingleByteChange) {

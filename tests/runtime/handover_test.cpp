@@ -1,12 +1,14 @@
+#include "runtime/handover.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
-#include "runtime/handover.h"
 #include "runtime/plain_loop.h"
 #include "runtime/thread.h"
 
@@ -15,26 +17,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A thread whose body is a lambda, started once the object is complete.
-class LambdaThread final : public TThread {
+// A thread whose body is a lambda.
+class LambdaBody : public TThread {
  public:
-  explicit LambdaThread(std::function<void(LambdaThread&)> body) : body_(std::move(body)) {
-    Start();
-  }
-  ~LambdaThread() override { Terminate(); }
+  LambdaBody(TBuildKey key, std::function<void(TThread&)> body)
+      : TThread(key), body_(std::move(body)) {}
 
  protected:
   void Execute() override { body_(*this); }
 
  private:
-  std::function<void(LambdaThread&)> body_;
+  std::function<void(TThread&)> body_;
 };
+using LambdaThread = TStarted<LambdaBody>;
 
 TEST(HandOver, RunsOnTheMainThreadAndReturns) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   const auto main_id = std::this_thread::get_id();
   std::atomic<bool> ran_on_main{false}, returned{false};
-  LambdaThread t([&](LambdaThread&) {
+  LambdaThread t([&](TThread&) {
     RunOnMainThread([&] { ran_on_main = std::this_thread::get_id() == main_id; });
     loop.Post([&] { returned = true; });  // wakes the loop too
   });
@@ -43,17 +44,17 @@ TEST(HandOver, RunsOnTheMainThreadAndReturns) {
 }
 
 TEST(HandOver, OnTheMainThreadRunsAtOnce) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   bool ran = false;
   RunOnMainThread([&] { ran = true; });
   EXPECT_TRUE(ran);
 }
 
 TEST(HandOver, ExceptionCrossesBackToTheCallingThread) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> caught{false}, done{false};
   std::string message;
-  LambdaThread t([&](LambdaThread&) {
+  LambdaThread t([&](TThread&) {
     try {
       RunOnMainThread([] { throw std::runtime_error("from main"); });
     } catch (const std::runtime_error& e) {
@@ -68,10 +69,10 @@ TEST(HandOver, ExceptionCrossesBackToTheCallingThread) {
 }
 
 TEST(HandOver, MainThreadWaitRunsTheHandOverOfTheThreadItWaitsFor) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> entered{false};
   bool handed_over = false;
-  LambdaThread t([&](LambdaThread&) {
+  LambdaThread t([&](TThread&) {
     entered = true;
     RunOnMainThread([&] { handed_over = true; });
   });
@@ -83,13 +84,13 @@ TEST(HandOver, MainThreadWaitRunsTheHandOverOfTheThreadItWaitsFor) {
 }
 
 TEST(HandOver, ManyThreadsHandingOverAtOnceAllComplete) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   constexpr int kThreads = 16, kCalls = 200;
   int counter = 0;  // main thread only: no lock needed if the hand-over holds
   std::atomic<int> finished{0};
   std::vector<std::unique_ptr<LambdaThread>> threads;
   for (int i = 0; i < kThreads; ++i)
-    threads.push_back(std::make_unique<LambdaThread>([&](LambdaThread&) {
+    threads.push_back(std::make_unique<LambdaThread>([&](TThread&) {
       for (int c = 0; c < kCalls; ++c) RunOnMainThread([&] { ++counter; });
       loop.Post([&] { ++finished; });
     }));
@@ -99,9 +100,9 @@ TEST(HandOver, ManyThreadsHandingOverAtOnceAllComplete) {
 }
 
 TEST(Thread, BodyStartsOnlyAfterTheConstructorAndStopsOnRequest) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<int> loops{0};
-  auto t = std::make_unique<LambdaThread>([&](LambdaThread& self) {
+  auto t = std::make_unique<LambdaThread>([&](TThread& self) {
     while (!self.StopRequested()) {
       ++loops;
       std::this_thread::sleep_for(1ms);
@@ -116,10 +117,10 @@ TEST(Thread, BodyStartsOnlyAfterTheConstructorAndStopsOnRequest) {
 }
 
 TEST(Thread, DestructionRequestsStopAndWaits) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> ended{false};
   {
-    LambdaThread t([&](LambdaThread& self) {
+    LambdaThread t([&](TThread& self) {
       while (!self.StopRequested()) std::this_thread::sleep_for(1ms);
       RunOnMainThread([] {});  // must not deadlock inside the destructor's wait
       ended = true;
@@ -129,9 +130,9 @@ TEST(Thread, DestructionRequestsStopAndWaits) {
 }
 
 TEST(Thread, ATimedWaitGivesUpAtItsDeadlineAndRunsHandOversMeanwhile) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::atomic<bool> release{false}, handed_over{false};
-  LambdaThread t([&](LambdaThread&) {
+  LambdaThread t([&](TThread&) {
     while (!release) std::this_thread::sleep_for(1ms);
     RunOnMainThread([&] { handed_over = true; });  // ends only if the waiting main thread runs it
   });
@@ -143,8 +144,8 @@ TEST(Thread, ATimedWaitGivesUpAtItsDeadlineAndRunsHandOversMeanwhile) {
 }
 
 TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
-  PlainMessageLoop loop;
-  LambdaThread t([](LambdaThread&) { throw std::runtime_error("body"); });
+  TPlainMessageLoop loop;
+  LambdaThread t([](TThread&) { throw std::runtime_error("body"); });
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
 }
@@ -155,21 +156,58 @@ TEST(Thread, AnExceptionEscapingTheBodyEndsOnlyThatThread) {
 namespace orvix {
 namespace {
 
-class SleepingThread final : public TThread {
+class Sleeper : public TThread {
  public:
-  SleepingThread() { Start(); }
-  ~SleepingThread() override { Terminate(); }
+  explicit Sleeper(TBuildKey key) : TThread(key) {}
 
  protected:
   void Execute() override { SleepFor(std::chrono::hours(1)); }
 };
 
 TEST(Thread, StopRequestCutsASleepShort) {
-  PlainMessageLoop loop;
-  SleepingThread t;
+  TPlainMessageLoop loop;
+  TStarted<Sleeper> t;
   t.RequestStop();
   t.WaitFor();  // would take an hour if the sleep ignored the request
   EXPECT_TRUE(t.Finished());
+}
+
+// A body that uses a member of its own class, and the member records whether the body was still
+// running when it was destroyed: with the stop left to each derived class's destructor, one that
+// forgot it would let the body run on into a freed member.
+class UsesItsMember : public TThread {
+ public:
+  struct Member {
+    std::atomic<bool> in_use{false};
+    std::atomic<bool>* in_use_when_destroyed;
+    ~Member() { *in_use_when_destroyed = in_use.load(); }
+  };
+  UsesItsMember(TBuildKey key, std::atomic<bool>& in_use_when_destroyed, std::atomic<bool>& started)
+      : TThread(key), member_{false, &in_use_when_destroyed}, started_(started) {}
+
+ protected:
+  void Execute() override {
+    member_.in_use = true;
+    started_ = true;
+    SleepFor(std::chrono::hours(1));
+    member_.in_use = false;
+  }
+
+ private:
+  Member member_;
+  std::atomic<bool>& started_;
+};
+
+static_assert(!std::is_default_constructible_v<TThread::TBuildKey>,
+              "only TStarted may build a thread object");
+
+TEST(Thread, TheBodyHasEndedBeforeAnyMemberOfItsClassGoes) {
+  TPlainMessageLoop loop;
+  std::atomic<bool> in_use_when_destroyed{true}, started{false};
+  std::unique_ptr<UsesItsMember> t = StartThread<UsesItsMember>(in_use_when_destroyed, started);
+  while (!started) std::this_thread::sleep_for(1ms);
+  t.reset();  // no stop asked for: the destruction alone must stop the body first
+  EXPECT_FALSE(in_use_when_destroyed);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 TEST(Timer, FiresOnTheMainThreadAndStopsItself) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TTimer timer;
   timer.SetInterval(20);
   int fired = 0;
@@ -32,7 +32,7 @@ TEST(Timer, FiresOnTheMainThreadAndStopsItself) {
 }
 
 TEST(Timer, EnablingARunningTimerDoesNotRestartIt) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TTimer timer;
   timer.SetInterval(150);
   Clock::time_point fired_at;
@@ -50,7 +50,7 @@ TEST(Timer, EnablingARunningTimerDoesNotRestartIt) {
 }
 
 TEST(Timer, StoppedAndRestartedCountsFromTheRestart) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   TTimer timer;
   timer.SetInterval(100);
   Clock::time_point fired_at;
@@ -68,7 +68,7 @@ TEST(Timer, StoppedAndRestartedCountsFromTheRestart) {
 }
 
 TEST(Loop, ExceptionsFromTimersAndPostedCallsGoToTheHandlerAndTheLoopGoesOn) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::vector<std::string> seen;
   SetExceptionHandler([&](std::exception_ptr e) {
     try {
@@ -92,7 +92,7 @@ TEST(Loop, ExceptionsFromTimersAndPostedCallsGoToTheHandlerAndTheLoopGoesOn) {
 }
 
 TEST(Loop, NestedRunEndsAtQuitAndPostFromAnotherThreadWakesIt) {
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   int order = 0;
   std::thread poster([&] {
     std::this_thread::sleep_for(20ms);

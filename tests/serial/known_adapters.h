@@ -10,7 +10,7 @@
 
 #include "serial/port_identity.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 
 inline const char* const kAllDescriptions[] = {"ft232r.umockdev",  "ch340.umockdev",
                                                "cp2102.umockdev",  "cdc_acm.umockdev",
@@ -93,4 +93,4 @@ inline void ExpectSameIdentity(const TPortIdentity& got, const TPortIdentity& wa
   EXPECT_EQ(got.LatencyTimerMs, want.LatencyTimerMs);
 }
 
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -5,32 +5,33 @@
 
 #include <filesystem>
 
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
 #include "tests/serial/known_adapters.h"
 #include "tests/support/mock_tree.h"
+#include "tests/support/scoped_env.h"
 
 namespace orvix {
 namespace {
 
-std::vector<TPortIdentity> ListIn(const test::MockTree& tree) {
+std::vector<TPortIdentity> ListIn(const testing::MockTree& tree) {
   return IdentifyPorts(ScanSysfsPorts(tree.Roots().Sys), tree.Roots());
 }
 
 TEST(PortIdentity, EveryKindOfAdapterIsIdentified) {
-  test::MockTree tree;
-  for (const char* d : test::kAllDescriptions) tree.Load(d);
-  auto want = test::KnownAdapters();
+  testing::MockTree tree;
+  for (const char* d : testing::kAllDescriptions) tree.Load(d);
+  auto want = testing::KnownAdapters();
   // The links live under the tree's /dev.
   for (auto& p : want)
     if (p.ById) p.ById = tree.Roots().Dev + p.ById->substr(4);
 
   const auto got = ListIn(tree);
   ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) test::ExpectSameIdentity(got[i], want[i]);
+  for (size_t i = 0; i < got.size(); ++i) testing::ExpectSameIdentity(got[i], want[i]);
 }
 
 TEST(PortIdentity, MissingPiecesLeaveFieldsAbsent) {
-  test::MockTree tree;
+  testing::MockTree tree;
   tree.Load("ft232r.umockdev");
   // udev has not made the link yet, and the adapter's strings are unreadable.
   std::filesystem::remove_all(tree.Roots().Dev + "/serial");
@@ -48,7 +49,7 @@ TEST(PortIdentity, MissingPiecesLeaveFieldsAbsent) {
 }
 
 TEST(PortIdentity, MappedPathsAreFollowedToTheirDevice) {
-  test::MockTree tree;
+  testing::MockTree tree;
   tree.Load("cp2102.umockdev");
   // A by-id link in ORVIX_PORTS names the same adapter as its node.
   const TPortMap map{{"COM5", tree.Roots().Dev +
@@ -72,7 +73,7 @@ TEST(PortIdentity, MappedPathsAreFollowedToTheirDevice) {
 }
 
 TEST(PortIdentity, TheListKeepsThePortListsNamesAndOrder) {
-  test::ScopedEnv ports("ORVIX_PORTS", "COM12=/dev/pts/1;AUX=/dev/pts/2;COM3=/dev/pts/3");
+  testing::ScopedEnv ports("ORVIX_PORTS", "COM12=/dev/pts/1;AUX=/dev/pts/2;COM3=/dev/pts/3");
   const auto got = ListPortIdentities();
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0].Name, "COM3");

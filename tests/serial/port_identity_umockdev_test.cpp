@@ -12,13 +12,13 @@ namespace {
 TEST(PortIdentityUmockdev, EveryKindOfAdapterIsIdentified) {
   if (!std::getenv("UMOCKDEV_DIR")) GTEST_SKIP() << "not started under umockdev-run";
   unsetenv("ORVIX_PORTS");
-  auto want = test::KnownAdapters();
+  auto want = testing::KnownAdapters();
   // umockdev keeps udev's links only as properties, not as files in its /dev.
   for (auto& p : want) p.ById.reset();
 
   const auto got = ListPortIdentities();
   ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) test::ExpectSameIdentity(got[i], want[i]);
+  for (size_t i = 0; i < got.size(); ++i) testing::ExpectSameIdentity(got[i], want[i]);
 }
 
 TEST(PortIdentityUmockdev, APortIsDescribedByName) {

@@ -8,7 +8,7 @@
 
 #include "serial/port_list.h"
 #include "serial/serial_error.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/scoped_env.h"
 
 namespace orvix {
 namespace {
@@ -17,12 +17,12 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 TEST(PortList, TheListComesFromTheDeviceMap) {
-  test::ScopedEnv ports("ORVIX_PORTS", "COM12=/dev/a; COM2=/dev/b ;AUX=/dev/c;");
+  testing::ScopedEnv ports("ORVIX_PORTS", "COM12=/dev/a; COM2=/dev/b ;AUX=/dev/c;");
   Names listed{"old"};
   ListSerialPorts(listed);
   EXPECT_EQ(listed, (Names{"COM2", "COM12"}));
 
-  test::ScopedEnv bad("ORVIX_PORTS", "COM1=/dev/a;COM2");
+  testing::ScopedEnv bad("ORVIX_PORTS", "COM1=/dev/a;COM2");
   try {
     ListSerialPorts(listed);
     FAIL() << "no exception";
@@ -113,10 +113,10 @@ TEST(PortMap, TheSysfsMapListsRealDevicesOnly) {
 
   // The variable, when set, is the whole map, even empty.
   {
-    test::ScopedEnv none("ORVIX_PORTS", "");
+    testing::ScopedEnv none("ORVIX_PORTS", "");
     EXPECT_EQ(CurrentPortMap(sys.Root()), TPortMap{});
   }
-  test::ScopedEnv unset("ORVIX_PORTS", std::nullopt);
+  testing::ScopedEnv unset("ORVIX_PORTS", std::nullopt);
   EXPECT_EQ(CurrentPortMap(sys.Root()), grown);
 }
 

@@ -92,10 +92,10 @@ class ScriptedBackend final : public TSerialBackend {
   TWaitResult WaitEvents(uint32_t& mask) override {
     std::unique_lock lock(s_.mutex);
     s_.cv.wait(lock, [&] { return s_.stop || !s_.reports.empty(); });
-    if (s_.stop) return TWaitResult::Stopped;
+    if (s_.stop) return TWaitResult::wrStopped;
     mask = s_.reports.front();
     s_.reports.pop_front();
-    return TWaitResult::Events;
+    return TWaitResult::wrEvents;
   }
   void StopEventWait() override {
     std::lock_guard lock(s_.mutex);
@@ -120,7 +120,7 @@ class PortRules : public ::testing::Test {
     return {script.calls.begin() + static_cast<std::ptrdiff_t>(from), script.calls.end()};
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   Script script;
   std::vector<std::string> hooks;  // declared first: the port's destructor still runs the hooks
   TSerialPort port;

@@ -13,13 +13,15 @@
 
 #include "runtime/handover.h"
 #include "runtime/plain_loop.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
+#include "tests/support/process_counts.h"
+#include "tests/support/scoped_env.h"
 
 namespace orvix {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FarEnd;
+using testing::FarEnd;
 
 std::vector<uint8_t> Pattern(size_t size) {
   std::vector<uint8_t> bytes(size);
@@ -41,7 +43,7 @@ ESerialPort RaisedBy(F&& f) {
 class PtyPort : public ::testing::Test {
  protected:
   PtyPort() {
-    test::ConfigureLikeDiscovery(port);
+    ConfigureForDiscovery(port);
     port.SetPort(far.SlavePath());
   }
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
@@ -62,7 +64,7 @@ class PtyPort : public ::testing::Test {
     return got;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   FarEnd far;
   std::vector<std::string> log;  // declared before the port: its destructor runs the hooks
   TSerialPort port;
@@ -121,21 +123,21 @@ TEST_F(SerialOpen, AMissingDeviceRaisesCode1WithTheErrno) {
   EXPECT_FALSE(port.Connected());
   EXPECT_EQ(log, std::vector<std::string>{"before open"});
 
-  test::ScopedEnv no_ports("ORVIX_PORTS", "");
+  testing::ScopedEnv no_ports("ORVIX_PORTS", "");
   port.SetPort("COM5");
   EXPECT_EQ(RaisedBy([&] { port.OpenPort(); }).SystemCode(), ENOENT);
 }
 
 TEST_F(SerialOpen, PortNamesOpenThroughTheDeviceMap) {
   {
-    test::ScopedEnv ports("ORVIX_PORTS", "COM3=/dev/null;COM7=" + far.SlavePath());
+    testing::ScopedEnv ports("ORVIX_PORTS", "COM3=/dev/null;COM7=" + far.SlavePath());
     port.SetPort("COM7");
     port.OpenPort();
     port.SendBytes("k", 1);
     EXPECT_EQ(far.Read(1), std::vector<uint8_t>{'k'});
     port.ClosePort();
   }
-  test::ScopedEnv bad("ORVIX_PORTS", "COM7:" + far.SlavePath());
+  testing::ScopedEnv bad("ORVIX_PORTS", "COM7:" + far.SlavePath());
   const auto e = RaisedBy([&] { port.OpenPort(); });
   EXPECT_EQ(e.MessageCode(), 23);
   EXPECT_NE(std::string(e.what()).find("'COM7:" + far.SlavePath() + "'"), std::string::npos);
@@ -416,9 +418,9 @@ TEST_F(SerialTransfer, UnreadBytesNeitherSpinNorGetLost) {
   device.join();
   ASSERT_TRUE(filled);
 
-  const auto cpu_before = test::ProcessCpuTime();
+  const auto cpu_before = testing::ProcessCpuTime();
   Idle(1s);
-  const auto cpu = test::ProcessCpuTime() - cpu_before;
+  const auto cpu = testing::ProcessCpuTime() - cpu_before;
   EXPECT_LT(cpu, 50ms) << "CPU time over one idle second";
 
   std::vector<uint8_t> got(data.size());
@@ -440,9 +442,9 @@ TEST_F(SerialTransfer, AHungUpDeviceReportsErrorsAndNeverSpins) {
   ASSERT_TRUE(RunUntil([&] { return events == 1; }));
   far.Hangup();
 
-  const auto cpu_before = test::ProcessCpuTime();
+  const auto cpu_before = testing::ProcessCpuTime();
   Idle(1s);
-  const auto cpu = test::ProcessCpuTime() - cpu_before;
+  const auto cpu = testing::ProcessCpuTime() - cpu_before;
   EXPECT_LT(cpu, 50ms) << "CPU time over one second after the hang-up";
 
   char buf[4];

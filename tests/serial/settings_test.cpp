@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "channel/com_ping.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
 #include "serial/serial_settings.h"
-#include "tests/serial/discovery_settings.h"
 
 namespace orvix {
 namespace {
-
-using test::ConfigureLikeDiscovery;
 
 TEST(ComSettings, NewPortReadsTheDefaults) {
   TSerialPort port;
@@ -48,7 +46,7 @@ TEST(ComSettings, PositiveOddBufferSizesAreStoredOneLess) {
 
 TEST(ComSettings, CompositeFlowControlReadsAndWrites) {
   TSerialPort port;
-  ConfigureLikeDiscovery(port);
+  ConfigureForDiscovery(port);
   auto& flow = port.FlowControl();
   // RTS held on is no handshake of any named kind.
   EXPECT_EQ(flow.FlowControl(), fcCustom);
@@ -82,7 +80,7 @@ TEST(ComSettings, ParityErrorsCountOnlyWhenChecked) {
 
 TEST(LineRecord, DiscoverySettingsGiveNoHandshakeWithDtrAndRtsOn) {
   TSerialPort port;
-  ConfigureLikeDiscovery(port);
+  ConfigureForDiscovery(port);
   const auto r = port.LineSettings();
   EXPECT_EQ(r.DCBlength, 28u);
   EXPECT_EQ(r.BaudRate, 57600u);
@@ -128,7 +126,7 @@ TEST(LineRecord, ReplaceCharNeedsParityCheck) {
 TEST(TimeoutRecord, MinusOneReachesThePlatformAsMaxDword) {
   TSerialPort port;
   EXPECT_EQ(port.TimeoutRecord(), (TTimeoutRecord{0xFFFFFFFFu, 0, 0, 100, 1000}));
-  ConfigureLikeDiscovery(port);
+  ConfigureForDiscovery(port);
   EXPECT_EQ(port.TimeoutRecord(), (TTimeoutRecord{0, 0, 0, 50, 1000}));
 }
 

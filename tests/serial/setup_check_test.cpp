@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "serial/posix/port_identity_linux.h"
-#include "tests/serial/far_end.h"
+#include "tests/support/far_end.h"
 #include "tests/support/child_process.h"
 #include "tests/support/mock_tree.h"
 
@@ -115,7 +115,7 @@ class SetupCheckAsUser : public ::testing::Test {
     return port_lines;
   }
 
-  test::FarEnd far_;
+  testing::FarEnd far_;
   gid_t gid_ = 0;
 };
 
@@ -149,7 +149,7 @@ TEST_F(SetupCheckAsUser, NoAdviceToJoinTheRootGroup) {
 // ---- ports held by others
 
 TEST(SetupCheck, APortLockedByAnotherProcessNamesItsPidAndCommand) {
-  test::FarEnd far;
+  testing::FarEnd far;
   Sleeper holder("port-holder", Sleeper::kLock, far.SlavePath());
   ASSERT_TRUE(holder.Ready());
   const auto busy = Of(CheckSetup({PortAt("COM7", far.SlavePath())}), "busy");
@@ -159,7 +159,7 @@ TEST(SetupCheck, APortLockedByAnotherProcessNamesItsPidAndCommand) {
 }
 
 TEST(SetupCheck, APortMerelyOpenElsewhereIsInUseToo) {
-  test::FarEnd far;
+  testing::FarEnd far;
   Sleeper holder("minicom", Sleeper::kOpen, far.SlavePath());
   ASSERT_TRUE(holder.Ready());
   const auto busy = Of(CheckSetup({PortAt("COM7", far.SlavePath())}), "busy");
@@ -169,7 +169,7 @@ TEST(SetupCheck, APortMerelyOpenElsewhereIsInUseToo) {
 
 TEST(SetupCheck, AFreePortAndOurOwnDescriptorsAreNoFinding) {
   // The far end keeps the slave open in this very process: not "another" process.
-  test::FarEnd far;
+  testing::FarEnd far;
   for (const auto& f : CheckSetup({PortAt("COM7", far.SlavePath())}))
     EXPECT_EQ(f.Port, "") << FindingLine(f);
 }
@@ -177,11 +177,11 @@ TEST(SetupCheck, AFreePortAndOurOwnDescriptorsAreNoFinding) {
 // ---- the machine
 
 TEST(SetupCheck, ModemManagerRunningGivesTheRuleForEachAdapterSeen) {
-  test::MockTree tree;
+  testing::MockTree tree;
   tree.Load("ft232r.umockdev");
   tree.Load("ft2232h.umockdev");
   auto ports = IdentifyPorts(ScanSysfsPorts(tree.Roots().Sys), tree.Roots());
-  test::FarEnd far;
+  testing::FarEnd far;
   for (auto& p : ports) p.Path = far.SlavePath();  // present and free: only the machine counts
 
   // Other tests may run a fake ModemManager at the same time: look for this one's PID, and
@@ -210,7 +210,7 @@ TEST(SetupCheck, ModemManagerRunningGivesTheRuleForEachAdapterSeen) {
 }
 
 TEST(SetupCheck, BrlttyIsReportedOnlyInstalledWithRulesThatClaimBridges) {
-  test::MockTree tree;
+  testing::MockTree tree;
   TCheckEnvironment env;
   env.Root = tree.Root();
   const std::string rules = "usr/lib/udev/rules.d/85-brltty.rules";
@@ -256,7 +256,7 @@ TEST(SetupCheck, NoPortAtAllAndAMissingNode) {
 // ---- FTDI latency
 
 TEST(SetupCheck, AnFtdiTimerAbove1msThatTheDriverWillNotLowerGivesTheUdevRule) {
-  test::MockTree tree;
+  testing::MockTree tree;
   tree.Load("ft232r.umockdev");   // timer at 16
   tree.Load("ft2232h.umockdev");  // timers at 1
   tree.Load("cp2102.umockdev");   // not FTDI
@@ -264,7 +264,7 @@ TEST(SetupCheck, AnFtdiTimerAbove1msThatTheDriverWillNotLowerGivesTheUdevRule) {
   ASSERT_EQ(ports.size(), 4u);
   ports[1].LatencyTimerMs = 16;  // another driver's attribute of that name says nothing
   // A pseudo-terminal refuses the low-latency request as a driver without it does.
-  test::FarEnd far;
+  testing::FarEnd far;
   for (auto& p : ports) p.Path = far.SlavePath();
 
   const auto latency = Of(CheckSetup(ports), "latency");
@@ -300,13 +300,13 @@ std::string RuleIn(const std::string& remedy) {
 
 TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommends) {
   const std::string dir = std::string(ORVIX_SOURCE_DIR) + "/packaging/udev";
-  test::MockTree tree;
+  testing::MockTree tree;
   tree.Load("ft232r.umockdev");
   auto ports = IdentifyPorts(ScanSysfsPorts(tree.Roots().Sys), tree.Roots());
   // Started first, so it does not inherit the far end's descriptors and hold the port.
   Sleeper mm("ModemManager");
   ASSERT_TRUE(mm.Ready());
-  test::FarEnd far;
+  testing::FarEnd far;
   ports[0].Path = far.SlavePath();
   const auto findings = CheckSetup(ports);
   const auto latency = Of(findings, "latency");

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "channel/com_ping.h"
 #include "serial/serial_port.h"
-#include "tests/serial/far_end.h"
+
 
 namespace orvix {
 namespace {
@@ -23,7 +24,7 @@ termios Translate(const TCustomSerialPort& port) {
 
 TEST(TermiosTranslation, DiscoverySettingsGiveRaw8N1WithoutFlowControl) {
   TSerialPort port;
-  test::ConfigureLikeDiscovery(port);
+  ConfigureForDiscovery(port);
   const termios t = Translate(port);
   EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS | CMSPAR), 0u);

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace orvix::test {
+namespace orvix::testing {
 namespace fs = std::filesystem;
 
 namespace {
@@ -106,4 +106,4 @@ void MockTree::Load(const std::string& description,
   finish();
 }
 
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -8,7 +8,7 @@
 
 #include "serial/posix/port_identity_linux.h"
 
-namespace orvix::test {
+namespace orvix::testing {
 
 class MockTree {
  public:
@@ -33,4 +33,4 @@ class MockTree {
 // The folder that holds the description files.
 std::string DeviceDescriptions();
 
-}  // namespace orvix::test
+}  // namespace orvix::testing

@@ -1,9 +1,9 @@
-// A front end for engine tests: records everything the engine shows and pumps the plain loop
-// when asked to, with hooks to act at the moments a window would.
+// A front end for driving the engine in tests, the soak and the benchmarks: records everything
+// the engine shows and pumps the loop when asked to, with hooks to act at the moments a window
+// would.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,7 +13,7 @@
 
 namespace orvix::testing {
 
-class RecordingFrontEnd final : public ExchangeFrontEnd {
+class RecordingFrontEnd final : public TExchangeFrontEnd {
  public:
   void SetStatusText(const std::string& text) override { status.push_back(text); }
   void SetProgress(int position) override { progress.push_back(position); }
@@ -23,10 +23,15 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
     CurrentLoop().ProcessMessages();
     --pump_depth;
   }
-  void SetMainStatusPanel(int panel, const std::string& text) override {
-    panels.emplace_back(panel, text);
+  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
+    panels.emplace_back(static_cast<int>(panel), text);
+    if (panel == TStatusPanel::spStatusText) final_text = text;
+    if (OnPanel) OnPanel(panel, text);
   }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    final_text = text;
+  }
   void Close(TModalResult modal_result) override {
     closes.push_back(modal_result);
     if (OnClose) OnClose();
@@ -34,7 +39,10 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
   bool LogFrames() override { return log_frames; }
 
   bool Closed() const { return !closes.empty(); }
-  // The last text written to a panel of the main window's status bar; empty when none was.
+  // How the run ended: its first close, as the window's modal result; mrNone while open.
+  TModalResult Result() const { return closes.empty() ? mrNone : closes.front(); }
+  // The last text written to a panel of the main window's status bar, by its number there; empty
+  // when none was.
   std::string Panel(int panel) const {
     std::string text;
     for (const auto& [p, t] : panels)
@@ -47,11 +55,13 @@ class RecordingFrontEnd final : public ExchangeFrontEnd {
   std::vector<std::pair<int, std::string>> panels;
   std::vector<std::string> messages;
   std::vector<TModalResult> closes;
+  std::string final_text;  // the outcome as the user last saw it: status panel 2 or a message
   bool log_frames = false;
   int pump_depth = 0;
 
   std::function<void()> OnPump;   // at each pump, before the loop runs
   std::function<void()> OnClose;  // when the engine closes the window
+  std::function<void(TStatusPanel, const std::string&)> OnPanel;  // after a panel is written
 };
 
 }  // namespace orvix::testing

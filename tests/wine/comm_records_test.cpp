@@ -5,8 +5,8 @@
 
 #include <cstring>
 
+#include "channel/com_ping.h"
 #include "serial/serial_port.h"
-#include "tests/serial/discovery_settings.h"
 
 namespace orvix {
 namespace {
@@ -20,7 +20,7 @@ uint32_t FlagWord(const DCB& dcb) {
 
 TEST(Win32Records, DiscoverySettingsGiveAPlainLineWithDtrAndRtsOn) {
   TSerialPort port;
-  test::ConfigureLikeDiscovery(port);
+  ConfigureForDiscovery(port);
   const DCB dcb = ToDcb(port.LineSettings());
   EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
   EXPECT_EQ(dcb.BaudRate, static_cast<DWORD>(CBR_57600));

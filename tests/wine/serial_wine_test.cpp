@@ -22,11 +22,11 @@
 #include <numeric>
 #include <thread>
 
+#include "channel/com_ping.h"
 #include "link/frame.h"
 #include "runtime/handover.h"
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
-#include "tests/serial/discovery_settings.h"
 
 namespace orvix {
 namespace {
@@ -64,7 +64,7 @@ class WinePort : public ::testing::Test {
   void Use(const char* variable) {
     const char* name = std::getenv(variable);
     if (!name || !*name) GTEST_SKIP() << variable << " is not set: run scripts/wine-tests.sh";
-    test::ConfigureLikeDiscovery(port);
+    ConfigureForDiscovery(port);
     port.SetPort(name);
   }
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
@@ -80,7 +80,7 @@ class WinePort : public ::testing::Test {
     return got;
   }
 
-  PlainMessageLoop loop;
+  TPlainMessageLoop loop;
   std::vector<std::string> log;
   TSerialPort port;
 };
@@ -303,10 +303,10 @@ TEST_F(WineHangUp, ALostDeviceEndsTheEventsWithoutSpinningAndFailsTransfers) {
   };
   port.OpenPort();
   // The simulator answers a ping, then closes the line at the first block frame.
-  const auto ping = EncodePacket(RSPacket{6, 1, cmdPing, 0, {0x00}});
+  const auto ping = EncodePacket(MakePacket(1, cmdPing, 0, {0x00}));
   port.SendBytes(ping.data(), static_cast<int>(ping.size()));
   ASSERT_TRUE(RunUntil([&] { return events > 0; }));
-  const auto block = EncodePacket(RSPacket{133, 1, cmdWriteBlock, 0, Pattern(128)});
+  const auto block = EncodePacket(MakePacket(1, cmdWriteBlock, 0, Pattern(128)));
   port.SendBytes(block.data(), static_cast<int>(block.size()));
   Idle(500ms);
 

@@ -21,10 +21,9 @@ namespace orvix::devsim {
 
 using std::chrono::milliseconds;
 
-class DeviceSimulator::Worker final : public TThread {
+class DeviceSimulator::Worker : public TThread {
  public:
-  explicit Worker(DeviceSimulator& sim) : sim_(sim) { Start(); }
-  ~Worker() override { Terminate(); }
+  Worker(TBuildKey key, DeviceSimulator& sim) : TThread(key), sim_(sim) {}
 
  private:
   void Execute() override { sim_.Serve(*this); }
@@ -33,7 +32,7 @@ class DeviceSimulator::Worker final : public TThread {
 
 namespace {
 
-constexpr int kBlockFrameLength = 5 + kBlockSize;
+constexpr int kBlockFrameLength = kLengthOverData + kBlockSize;
 constexpr int kChecksumFrameLength = 7;
 // When paced, bytes due sooner than this after the last write wait and go out together.
 constexpr auto kPaceTick = milliseconds(1);
@@ -117,7 +116,7 @@ DeviceSimulator::DeviceSimulator(SimOptions options, PseudoTerminal line)
     if (slave_fd_ >= 0) close(slave_fd_);
     throw std::system_error(error, std::generic_category(), "cannot make a wake-up descriptor");
   }
-  worker_ = std::make_unique<Worker>(*this);
+  worker_ = StartThread<Worker>(*this);
 }
 
 DeviceSimulator::~DeviceSimulator() {
@@ -250,11 +249,17 @@ bool DeviceSimulator::Receive(short revents) {
   // counts as received only when its ten bits are through.
   const Clock::time_point start = std::max(now_, rx_free_);
   if (options_.echo) Queue({chunk, chunk + n}, start, nullptr);
+  int lost = 0;
   for (ssize_t i = 0; i < n && line_fd_ >= 0; ++i) {
     frame_end_ = start + byte_time_ * (i + 1);
+    if (frame_end_ < busy_until_) {
+      ++lost;
+      continue;
+    }
     assembler_.Feed(&chunk[i], 1);
   }
   rx_free_ = start + byte_time_ * n;
+  if (lost > 0) Update([&] { lost_bytes_ += lost; });
   return true;
 }
 
@@ -307,6 +312,8 @@ void DeviceSimulator::OnBlock(const RSPacket& packet) {
     Store(packet);
     CountFrame(cmdWriteBlock);
   });
+  if (options_.busy_after_block_ms > 0)
+    busy_until_ = frame_end_ + milliseconds(options_.busy_after_block_ms);
   Reply(packet, packet.Address, false);
 }
 
@@ -340,7 +347,7 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
   if (const ReplyFault* noise = FindRule(options_.garbage, command, of_kind, of_all)) {
     bytes = Noise(noise->value);
   } else {
-    RSPacket reply{5, request.Device, command, address, {}};
+    RSPacket reply = MakePacket(request.Device, command, address);
     if (const ReplyFault* f = FindRule(options_.other_device, command, of_kind, of_all)) {
       reply.Device = static_cast<uint8_t>(f->value < 0 ? request.Device + 1 : f->value);
     }
@@ -355,13 +362,17 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
     }
   }
 
-  Clock::duration delay{};
+  // A busy device replies once it is free again.
+  Clock::time_point due = std::max(frame_end_, busy_until_);
   if (const ReplyFault* f = FindRule(options_.delay, command, of_kind, of_all)) {
-    delay = milliseconds(f->value);
+    due += milliseconds(f->value);
   }
+  const ReplyFault* again = FindRule(options_.twice, command, of_kind, of_all);
+  std::vector<uint8_t> copy = again ? bytes : std::vector<uint8_t>{};
   std::function<void()> written;
   if (ends_run && taken) written = [this] { CompleteRun(); };
-  Queue(std::move(bytes), frame_end_ + delay, std::move(written));
+  Queue(std::move(bytes), due, std::move(written));
+  if (again) Queue(std::move(copy), due + milliseconds(again->value), nullptr);
 }
 
 void DeviceSimulator::Queue(std::vector<uint8_t> bytes, Clock::time_point not_before,
@@ -456,6 +467,11 @@ int DeviceSimulator::FrameCount(uint8_t command) const {
 int DeviceSimulator::BadFrames() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return bad_frames_;
+}
+
+int DeviceSimulator::LostBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lost_bytes_;
 }
 
 int DeviceSimulator::IgnoredFrames() const {

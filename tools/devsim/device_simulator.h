@@ -96,6 +96,7 @@ class DeviceSimulator {
   int BadFrames() const;
   int IgnoredFrames() const;  // for another device number, or of a command it does not know
   int DroppedReplies() const;
+  int LostBytes() const;  // arrived while the device was busy after a block
   std::optional<ChecksumReport> LastChecksum() const;  // this run's
   // A run completes when the reply to its checksum frame has been written and is one the
   // programmer takes: intact, and command 1 or 3, or command 2 with the host's number.
@@ -159,6 +160,7 @@ class DeviceSimulator {
   Clock::time_point now_{};        // when the chunk being scanned arrived
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
   Clock::time_point rx_free_{};
+  Clock::time_point busy_until_{};
   bool blocked_ = false;                         // the line took no more; wait until it is writable
   std::optional<Clock::time_point> piece_sent_;  // the last piece's end, until the host answers
 
@@ -177,6 +179,7 @@ class DeviceSimulator {
   int bad_frames_ = 0;
   int ignored_frames_ = 0;
   int dropped_replies_ = 0;
+  int lost_bytes_ = 0;
   bool output_pending_ = false;
   bool hung_up_ = false;
   bool ended_ = false;

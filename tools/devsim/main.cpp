@@ -2,12 +2,14 @@
 // tests, benchmarks and the demo. See Help() for the options.
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -120,6 +122,19 @@ const std::vector<Flag>& Flags() {
            s.sim.delay.push_back(Rule(v, "--delay", 0, 0, 3600000));
          }
        }},
+      {"--twice", "SEL[=MS]",
+       "send the reply to the selected frames twice, the second MS ms (default 2) after the first "
+       "and in a write of its own (--twice ping: a device whose second answer crosses the "
+       "hand-over)",
+       [](Settings& s, const std::string& v) {
+         s.sim.twice.push_back(Rule(v, "--twice", 2, 0, 3600000));
+       }},
+      {"--busy-after-block", "MS",
+       "after each block frame the device is busy for MS ms, as a microcontroller writing its "
+       "flash: bytes that arrive meanwhile are lost, and the block's reply goes out at its end",
+       [](Settings& s, const std::string& v) {
+         s.sim.busy_after_block_ms = ParseNumber(v, "--busy-after-block", 0, 3600000);
+       }},
       {"--split", "BYTES[/MS]",
        "write every reply in pieces of BYTES bytes with MS ms between them (default 10)",
        [](Settings& s, const std::string& v) {
@@ -197,21 +212,40 @@ void PrintHelp() {
       "With --serve the status is that of the last completed run.\n");
 }
 
+// Every flag of the table, read by CLI11; each value goes through its flag's apply() in the
+// order of the command line, so a later rule or --once/--serve wins over an earlier one.
 Settings Parse(int argc, char** argv) {
+  CLI::App line{"", "orvix-devsim"};
+  line.set_help_flag();  // --help is a flag of the table
+  line.allow_extras();
+  std::vector<std::pair<CLI::Option*, const Flag*>> registered;
+  for (const Flag& flag : Flags()) {
+    CLI::Option* option = flag.argument ? line.add_option(flag.name) : line.add_flag(flag.name);
+    if (flag.argument) option->expected(1)->allow_extra_args(false);
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    registered.emplace_back(option, &flag);
+  }
+  try {
+    line.parse(argc, argv);
+  } catch (const CLI::ArgumentMismatch&) {
+    const std::string last = argv[argc - 1];  // only the last word can lack its value
+    for (const Flag& flag : Flags())
+      if (last == flag.name) throw std::invalid_argument(last + " needs " + flag.argument);
+    throw std::invalid_argument("'" + last + "' needs a value");
+  } catch (const CLI::ParseError& e) {
+    throw std::invalid_argument(e.what());
+  }
+  if (!line.remaining().empty())
+    throw std::invalid_argument("unknown option '" + line.remaining().front() + "'");
   Settings settings;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const Flag* flag = nullptr;
-    for (const Flag& f : Flags()) {
-      if (arg == f.name) flag = &f;
+  std::map<const CLI::Option*, size_t> used;
+  for (const CLI::Option* option : line.parse_order()) {
+    for (const auto& [registered_option, flag] : registered) {
+      if (registered_option != option) continue;
+      const std::string value = flag->argument ? option->results().at(used[option]) : "";
+      ++used[option];
+      flag->apply(settings, value);
     }
-    if (!flag) throw std::invalid_argument("unknown option '" + arg + "'");
-    std::string value;
-    if (flag->argument) {
-      if (i + 1 >= argc) throw std::invalid_argument(arg + " needs " + flag->argument);
-      value = argv[++i];
-    }
-    flag->apply(settings, value);
   }
   return settings;
 }
@@ -344,6 +378,8 @@ int Run(const Settings& settings) {
     std::printf("no complete run: %s\n",
                 Describe(sim->Written(), block_frames, sim->LastChecksum()).c_str());
   }
+  if (const int lost = sim->LostBytes(); lost > 0)
+    std::printf("lost %d bytes that arrived while busy after a block\n", lost);
   if (!settings.save.empty() && Save(*sim, settings.save) != kMatched) status = kSaveFailed;
   std::fflush(stdout);
   return status;

@@ -38,10 +38,15 @@ struct SimOptions {
   std::vector<ReplyFault> reply_command;        // reply with command `value`
   std::vector<ReplyFault> garbage;              // `value` noise bytes ending in 0xD1, no reply
   std::vector<ReplyFault> delay;                // reply `value` ms late
+  // The reply goes out a second time, `value` ms after the first, in a write of its own.
+  std::vector<ReplyFault> twice;
   int split_bytes = 0;   // write each reply in pieces of this many bytes; 0: in one piece
   int split_gap_ms = 0;  // pause between the pieces
   bool echo = false;     // every received byte goes straight back, as on a looped-back line
   bool silent = false;   // the device writes nothing; echoed bytes still go back
+  // After each block frame the device is busy this long, as a microcontroller writing its flash:
+  // bytes that arrive meanwhile are lost, and the block's reply goes out when it is over.
+  int busy_after_block_ms = 0;
   // Close the line when the block frame after this many arrives; negative: never.
   int hang_up_after_blocks = -1;
   // Line rate in both directions at 10 bits a byte; 0: bytes move as fast as the system allows.

@@ -1,4 +1,4 @@
-#include "link/rs_pack.h"
+#include "channel/rs_pack.h"
 
 #include <vector>
 

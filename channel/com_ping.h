@@ -3,9 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/frame_assembler.h"
@@ -17,20 +19,31 @@ namespace orvix {
 class TCustomSerialPort;
 class TSerialPort;
 
-class TComPing final : public TThread {
+// The line settings discovery opens a port with, and the packet channel then goes on using:
+// 57,600 baud, 8 data bits, no parity, 1 stop bit, DTR and RTS on, no flow control.
+void ConfigureForDiscovery(TCustomSerialPort& port);
+
+class TComPing : public TThread {
  public:
   static constexpr int kTimeOut = 200;     // ms for a begun frame to complete
   static constexpr int kPingPeriod = 50;   // ms of sleep between pings
 
-  // Makes and configures the port (not opened) and starts the thread.
-  TComPing(const std::string& port_name, uint8_t device);
-  // Ends the thread before the port is released, so the body never writes to a freed port.
+  // Makes and configures the port (not opened); StartThread<TComPing>(name, device) then starts
+  // the pinging.
+  TComPing(TBuildKey key, const std::string& port_name, uint8_t device);
+  // The thread has ended by now (TStarted saw to it), so the body never writes to a freed port.
   ~TComPing() override;
 
   TSerialPort* SerialPort() const { return serial_port_.get(); }
   bool Pinging() const { return pinging_.load(); }
   // Why the body ended early (the port could not be opened or written); read it once Finished().
   const std::string& FailureText() const { return failure_text_; }
+  // Whether it was the open that failed, and the system's error number for it (-1 when none).
+  bool OpenFailed() const { return open_failed_; }
+  int FailureCode() const { return failure_code_; }
+  // When the last ping write on this port ended, or failed; none before the first. Exact once the
+  // thread has ended.
+  std::optional<std::chrono::steady_clock::time_point> LastPingWritten() const;
 
   // Raised on the main thread with the open port for each answer.
   std::function<void(TCustomSerialPort* port)> OnDeviceFound;
@@ -43,6 +56,7 @@ class TComPing final : public TThread {
   void CheckAnswer(const uint8_t* frame, int count);
   void DoDeviceFound();
   void TimerTimeout();
+  void NotePingWritten();
 
   std::unique_ptr<TSerialPort> serial_port_;
   TTimer timer_;
@@ -50,6 +64,11 @@ class TComPing final : public TThread {
   uint8_t device_;
   std::atomic<bool> pinging_{false};
   std::string failure_text_;
+  bool open_failed_ = false;
+  int failure_code_ = -1;
+  static constexpr std::chrono::steady_clock::rep kNoPing =
+      std::chrono::steady_clock::duration::min().count();
+  std::atomic<std::chrono::steady_clock::rep> last_ping_written_{kNoPing};
 };
 
 }  // namespace orvix

@@ -1,4 +1,4 @@
-#include "link/com_ping.h"
+#include "channel/com_ping.h"
 
 #include <chrono>
 #include <vector>
@@ -9,13 +9,7 @@
 
 namespace orvix {
 
-TComPing::TComPing(const std::string& port_name, uint8_t device)
-    : serial_port_(std::make_unique<TSerialPort>()),
-      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
-                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
-                  [this] { return StopRequested(); }}),
-      device_(device) {
-  TSerialPort& port = *serial_port_;
+void ConfigureForDiscovery(TCustomSerialPort& port) {
   port.SetBaudRate(br57600);
   port.SetDataBits(dbEight);
   port.SetEvents(TComEvents{evRxChar});
@@ -29,18 +23,26 @@ TComPing::TComPing(const std::string& port_name, uint8_t device)
   port.SetStopBits(sbOneStopBit);
   port.Timeouts().SetReadInterval(0);
   port.Timeouts().SetWriteTotalMultiplier(50);
+}
+
+TComPing::TComPing(TBuildKey key, const std::string& port_name, uint8_t device)
+    : TThread(key),
+      serial_port_(std::make_unique<TSerialPort>()),
+      assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
+                  [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
+                  [this] { return StopRequested(); }}),
+      device_(device) {
+  TSerialPort& port = *serial_port_;
+  ConfigureForDiscovery(port);
   port.SetPort(port_name);
   port.OnRxChar = [this](TCustomSerialPort* sender, int count) { PortRxChar(sender, count); };
   timer_.SetInterval(kTimeOut);
   timer_.OnTimer = [this] { TimerTimeout(); };
-  Start();
 }
 
 TComPing::~TComPing() {
   pinging_ = false;
   timer_.SetEnabled(false);
-  // The body may be about to write a ping: it ends before the port goes.
-  Terminate();
   // Closing the port runs receive reports still queued for the main thread; they must not
   // reach this half-destroyed object, whose port pointer is already gone by then.
   serial_port_->OnRxChar = nullptr;
@@ -48,22 +50,44 @@ TComPing::~TComPing() {
 }
 
 void TComPing::Execute() {
+  bool opened = false;
   try {
     pinging_ = true;
     serial_port_->OpenPort();
-    const std::vector<uint8_t> ping = EncodePacket(RSPacket{6, device_, cmdPing, 0, {0x00}});
+    opened = true;
+    const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
-      serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
+      try {
+        serial_port_->SendBytes(ping.data(), static_cast<int>(ping.size()));
+      } catch (...) {
+        NotePingWritten();  // part of it may have gone out
+        throw;
+      }
+      NotePingWritten();
       if (!StopRequested()) SleepFor(std::chrono::milliseconds(kPingPeriod));
     }
   } catch (const std::exception& e) {
-    // An absent or busy port, or a failed write: this port is skipped, and nobody is told; the
-    // cause is kept for a front end that wants to say why no port is left.
+    // An absent or busy port, or a failed write: this port is skipped. The cause is kept for a
+    // front end that names the ports it could not ping.
     failure_text_ = e.what();
+    open_failed_ = !opened;
+    if (const auto* serial = dynamic_cast<const ESerialPort*>(&e))
+      failure_code_ = serial->SystemCode();
     pinging_ = false;
   } catch (...) {
+    open_failed_ = !opened;
     pinging_ = false;
   }
+}
+
+std::optional<std::chrono::steady_clock::time_point> TComPing::LastPingWritten() const {
+  const auto at = last_ping_written_.load();
+  if (at == kNoPing) return std::nullopt;
+  return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(at));
+}
+
+void TComPing::NotePingWritten() {
+  last_ping_written_ = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 void TComPing::PortRxChar(TCustomSerialPort* /*sender*/, int count) {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace orvix::test {
+namespace orvix::testing {
 
 uint32_t KernelOutputRate(int fd) {
   termios2 t{};
@@ -12,4 +12,4 @@ uint32_t KernelOutputRate(int fd) {
   return t.c_ospeed;
 }
 
-}  // namespace orvix::test
+}  // namespace orvix::testing

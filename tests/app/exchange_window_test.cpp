@@ -1,14 +1,19 @@
 // The exchange window as a user meets it: Load in the main window, against simulated devices on
 // pseudo-terminals. Each test's steps run inside the window's modal loop.
-#include "exchange/exchange_window.h"
+#include "app/exchange_window.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
@@ -20,7 +25,9 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "runtime/handover.h"
-#include "tools/devsim/sim_fixture.h"
+#include "tests/support/recording_dialogs.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/simulated_ports.h"
 
 // Failures show texts, not UTF-16 code units.
 void PrintTo(const QString& text, std::ostream* os) {
@@ -32,7 +39,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using devsim::SimOptions;
-using devsim::SimulatedPorts;
+using testing::SimulatedPorts;
+using testing::Child;
 using Bytes = std::vector<uint8_t>;
 
 const QString kNegotiation = QString::fromUtf8(kTextNegotiation);
@@ -78,21 +86,8 @@ std::vector<std::string> ThreadNames() {
 }
 
 // ORVIX_PORTS set to a text of the test's own, put back afterwards.
-class PortsVariable {
- public:
-  explicit PortsVariable(const char* value) {
-    if (const char* old = getenv("ORVIX_PORTS")) saved_ = old;
-    setenv("ORVIX_PORTS", value, 1);
-  }
-  ~PortsVariable() {
-    if (saved_)
-      setenv("ORVIX_PORTS", saved_->c_str(), 1);
-    else
-      unsetenv("ORVIX_PORTS");
-  }
-
- private:
-  std::optional<std::string> saved_;
+struct PortsVariable : testing::ScopedEnv {
+  explicit PortsVariable(const char* value) : ScopedEnv("ORVIX_PORTS", value) {}
 };
 
 struct Ending {
@@ -135,12 +130,14 @@ class WindowWatch : public QObject {
  private:
   void Attach(TfrmTrans& w) {
     ++shown;
-    connect(w.pbProgress, &QProgressBar::valueChanged, &w, [this, &w](int value) {
-      progress.push_back(value);
-      status_at_progress.push_back(w.lbStatus->text());
-    });
+    connect(&Child<QProgressBar>(w, "pbProgress"), &QProgressBar::valueChanged, &w,
+            [this, &w](int value) {
+              progress.push_back(value);
+              status_at_progress.push_back(Child<QLabel>(w, "lbStatus").text());
+            });
     connect(&w, &QDialog::finished, &w, [this, &w](int result) {
-      ending = Ending{result, w.lbStatus->text(), w.pbProgress->value()};
+      ending = Ending{result, Child<QLabel>(w, "lbStatus").text(),
+                      Child<QProgressBar>(w, "pbProgress").value()};
     });
     auto* poll = new QTimer(&w);
     connect(poll, &QTimer::timeout, &w, [this, &w, poll] {
@@ -164,32 +161,25 @@ class ExchangeWindow : public ::testing::Test {
            ("orvix-trans-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
-    InstallErrorBox();
-    SetErrorBoxPresenter([this](const QString& m) { errors_.push_back(m); });
-    SetExchangeMessagePresenter([this](TfrmTrans& w, const QString& text) {
-      messages_.push_back({text, w.isVisible(), w.pbProgress->value()});
-    });
+    InstallErrorBox(dialogs_);
+    dialogs_.on_message = [this](QWidget& w, const QString& text) {
+      messages_.push_back({text, w.isVisible(), Child<QProgressBar>(w, "pbProgress").value()});
+    };
     qApp->installEventFilter(&watch_);
     MakeMain({});
   }
   void TearDown() override {
     qApp->removeEventFilter(&watch_);
     main_.reset();
-    SetExchangeMessagePresenter(nullptr);
-    SetErrorBoxPresenter(nullptr);
     SetExceptionHandler(nullptr);
     fs::remove_all(dir_);
   }
 
   void MakeMain(const QStringList& args) {
     main_.reset();
-    main_ = std::make_unique<TfmMain>();
+    main_ = std::make_unique<TfmMain>(dialogs_);
     main_->FormCreate(args);
     main_->PlacementStore.SetIniFileName((dir_ / "orvix.ini").string());
-    main_->RunExchange = [this] {
-      result_ = RunExchange();
-      return *result_;
-    };
     main_->show();
   }
 
@@ -198,10 +188,8 @@ class ExchangeWindow : public ::testing::Test {
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
-    main_->OpenDialog.Show = [file](QWidget*, const TOpenDialog&) {
-      return std::optional<QString>(QString::fromStdString(file.string()));
-    };
-    main_->beFileNameButton->trigger();
+    dialogs_.file_answer = QString::fromStdString(file.string());
+    Child<QAction>(*main_, "beFileNameButton").trigger();
     ASSERT_EQ(main_->ImageSize(), static_cast<int32_t>(bytes.size()));
   }
 
@@ -210,7 +198,7 @@ class ExchangeWindow : public ::testing::Test {
     watch_.Reset();
     watch_.step = std::move(step);
     result_.reset();
-    main_->bbStart->click();
+    Child<QPushButton>(*main_, "bbStart").click();
   }
 
   static void ExpectMemoryHolds(const devsim::DeviceSimulator& sim, const Bytes& image) {
@@ -222,19 +210,24 @@ class ExchangeWindow : public ::testing::Test {
 
   // Through the window system, where a modal window blocks the input to the others.
   void ClickLoadAsAUser() {
-    const QWidget* button = main_->bbStart;
+    const QWidget* button = &Child<QPushButton>(*main_, "bbStart");
     QTest::mouseClick(main_->windowHandle(), Qt::LeftButton, {},
                       button->mapTo(main_.get(), button->rect().center()));
   }
 
-  QString Panel(int index) const { return main_->StatusPanel(index); }
+  // A panel of the main window's status bar, by its number there.
+  QString Panel(int index) const {
+    const std::string name = "sbStatusBarPanel" + std::to_string(index);
+    return Child<QLabel>(*main_, name.c_str()).text();
+  }
 
   fs::path dir_;
-  QStringList errors_;
+  testing::RecordingDialogs dialogs_;
+  const QStringList& errors_ = dialogs_.errors;
   std::vector<Message> messages_;
   WindowWatch watch_;
   std::unique_ptr<TfmMain> main_;
-  std::optional<int> result_;
+  std::optional<int>& result_ = dialogs_.last_result;
 };
 
 TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
@@ -247,7 +240,7 @@ TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
   auto& device = ports.Add("COM3", five);
   const Bytes image = Random(1000);
   LoadImage(image);
-  main_->seNumberDevice->setValue(5);
+  Child<QSpinBox>(*main_, "seNumberDevice").setValue(5);
   Load();
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(Panel(0), "COM3");
@@ -283,10 +276,10 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
       EXPECT_EQ(watch_.shown, 1);
     }
     if (open.elapsed() < 1000) return false;
-    EXPECT_EQ(w.lbStatus->text(), kNegotiation);
+    EXPECT_EQ(Child<QLabel>(w, "lbStatus").text(), kNegotiation);
     EXPECT_EQ(Panel(2), kNoAnswer);
     EXPECT_FALSE(w.TimerSendTimeout().Enabled());
-    w.bbStop->click();
+    Child<QPushButton>(w, "bbStop").click();
     return true;
   });
   EXPECT_EQ(result_, 2);
@@ -303,7 +296,7 @@ TEST_F(ExchangeWindow, StaysOnScreenOverAMainWindowPushedPastTheEdge) {
   QRect placed;
   Load([&](TfrmTrans& w) {
     placed = w.frameGeometry();
-    w.bbStop->click();
+    Child<QPushButton>(w, "bbStop").click();
     return true;
   });
   EXPECT_EQ(placed.left(), area.left());
@@ -319,11 +312,11 @@ TEST_F(ExchangeWindow, StopButtonAndEscapeStopTheRun) {
     auto& device = ports.Add("COM2", paced);
     LoadImage(Random(65536));
     Load([&](TfrmTrans& w) {
-      if (w.pbProgress->value() < 1) return false;
+      if (Child<QProgressBar>(w, "pbProgress").value() < 1) return false;
       if (escape)
         QTest::keyClick(w.windowHandle(), Qt::Key_Escape);  // to the focused button first
       else
-        w.bbStop->click();
+        Child<QPushButton>(w, "bbStop").click();
       return true;
     });
     EXPECT_EQ(result_, 2);
@@ -344,8 +337,8 @@ TEST_F(ExchangeWindow, TheCloseBoxEndsTheRunWithoutStoppingIt) {
   LoadImage(Random(65536));
   int progress_at_close = -1;
   Load([&](TfrmTrans& w) {
-    if (w.pbProgress->value() < 1) return false;
-    progress_at_close = w.pbProgress->value();
+    if (Child<QProgressBar>(w, "pbProgress").value() < 1) return false;
+    progress_at_close = Child<QProgressBar>(w, "pbProgress").value();
     w.close();
     return true;
   });
@@ -436,7 +429,8 @@ TEST_F(ExchangeWindow, AnAnswerPendingAtTeardownStartsNothing) {
   LoadImage(Random(300));
   {
     const uint64_t seen = MainThreadSignalCount();
-    TfrmTrans window(*main_);           // never shown: nothing handles the answer before it goes
+    // Never shown: nothing handles the answer before it goes.
+    TfrmTrans window(*main_, *main_, dialogs_, main_->RunSettings(), main_->LogFrames());
     WaitMainThreadSignal(seen, 10000);  // the port's report of the answer waits for this thread
     ASSERT_NE(MainThreadSignalCount(), seen);
     ASSERT_TRUE(window.Exchange().Running());
@@ -504,7 +498,7 @@ TEST_F(ExchangeWindow, SlowFrameLogOnlyWithTheSwitch) {
   ports.Add("COM1", o);
   MakeMain({"/l"});
   LoadImage(image);
-  main_->seNumberDevice->setValue(5);
+  Child<QSpinBox>(*main_, "seNumberDevice").setValue(5);
   Load();
   ASSERT_EQ(result_, 1);
   ASSERT_TRUE(watch_.ending);

@@ -1,0 +1,55 @@
+// The windows' dialogs for tests: nothing waits for a user. The test answers the file dialog,
+// message and error boxes are recorded, and a run goes to the real exchange window unless the
+// test puts its own in place.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "app/user_dialogs.h"
+
+namespace orvix::testing {
+
+class RecordingDialogs : public TScreenDialogs {
+ public:
+  std::optional<QString> ChooseFile(QWidget* /*parent*/, const TOpenDialog& settings) override {
+    file_dialog = settings;
+    return file_answer;
+  }
+  int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
+                  bool log_frames) override {
+    ++runs;
+    if (run_exchange) return run_exchange();
+    last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings), log_frames);
+    return *last_result;
+  }
+  void ShowMessage(QWidget& parent, const QString& /*title*/, const QString& text) override {
+    messages.push_back(text);
+    if (on_message) on_message(parent, text);
+  }
+  void ShowError(const QString& message) override { errors.push_back(message); }
+
+  std::optional<QString> file_answer;      // what the file dialog answers; nothing: cancelled
+  std::optional<TOpenDialog> file_dialog;  // the settings it was last shown with
+  std::function<int()> run_exchange;       // instead of the exchange window, when set
+  int runs = 0;
+  std::optional<int> last_result;  // of the last real exchange window that was shown
+  QStringList messages;
+  std::function<void(QWidget& parent, const QString& text)> on_message;
+  QStringList errors;
+};
+
+// A widget of a window by its object name; a missing one fails the test that asked for it.
+template <typename Widget>
+Widget& Child(const QObject& window, const char* name) {
+  auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
+  if (!widget) throw std::logic_error(std::string("no widget named ") + name);
+  return *widget;
+}
+
+}  // namespace orvix::testing
