@@ -5,6 +5,7 @@
 
 #include "app/error_box.h"
 #include "app/exchange_window.h"
+#include "serial/port_identity.h"
 
 namespace orvix {
 
@@ -41,6 +42,10 @@ void TScreenDialogs::ShowMessage(QWidget& parent, const QString& title, const QS
 
 void TScreenDialogs::ShowError(const QString& message) {
   ShowErrorBox(message);
+}
+
+QString TScreenDialogs::PortDescription(const QString& port_name) {
+  return QString::fromStdString(DescribePort(port_name.toStdString()));
 }
 
 }  // namespace orvix

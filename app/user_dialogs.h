@@ -51,6 +51,9 @@ class TUserDialogs {
   virtual void ShowMessage(QWidget& parent, const QString& title, const QString& text) = 0;
   // The application's standard error box.
   virtual void ShowError(const QString& message) = 0;
+  // What the machine tells about a port ("FT232R USB UART, FTDI, A50285BI"), for the status
+  // bar's tooltip; empty when it tells nothing.
+  virtual QString PortDescription(const QString& port_name) = 0;
 };
 
 class TScreenDialogs : public TUserDialogs {
@@ -60,6 +63,7 @@ class TScreenDialogs : public TUserDialogs {
                   bool log_frames) override;
   void ShowMessage(QWidget& parent, const QString& title, const QString& text) override;
   void ShowError(const QString& message) override;
+  QString PortDescription(const QString& port_name) override;
 };
 
 }  // namespace orvix

@@ -3,6 +3,7 @@
 // test puts its own in place.
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,10 @@ class RecordingDialogs : public TScreenDialogs {
     if (on_message) on_message(parent, text);
   }
   void ShowError(const QString& message) override { errors.push_back(message); }
+  QString PortDescription(const QString& port_name) override {
+    described.push_back(port_name);
+    return port_descriptions.value(port_name);
+  }
 
   std::optional<QString> file_answer;      // what the file dialog answers; nothing: cancelled
   std::optional<TOpenDialog> file_dialog;  // the settings it was last shown with
@@ -42,6 +47,8 @@ class RecordingDialogs : public TScreenDialogs {
   QStringList messages;
   std::function<void(QWidget& parent, const QString& text)> on_message;
   QStringList errors;
+  QMap<QString, QString> port_descriptions;  // what PortDescription answers; absent: ""
+  QStringList described;                     // the ports it was asked about
 };
 
 // A widget of a window by its object name; a missing one fails the test that asked for it.
