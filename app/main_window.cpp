@@ -240,7 +240,19 @@ void TfmMain::ShowStatus(const QString& text) {
 
 void TfmMain::SetStatusPanel(TStatusPanel panel, const QString& text) {
   const int index = static_cast<int>(panel);
-  if (index >= 0 && index < kStatusPanels) panels_[index]->setText(text);
+  if (index < 0 || index >= kStatusPanels) return;
+  panels_[index]->setText(text);
+  if (panel != TStatusPanel::spPortName) return;
+  panels_[0]->setToolTip(QString());
+  // The port's name is written as the device answers, just before the first block goes out:
+  // the description (a walk over the system's device list) waits until the loop is free.
+  QMetaObject::invokeMethod(
+      panels_[0],
+      [this, text] {
+        if (panels_[0]->text() == text && !text.isEmpty())
+          panels_[0]->setToolTip(dialogs_.PortDescription(text));
+      },
+      Qt::QueuedConnection);
 }
 
 QString TfmMain::StatusPanel(TStatusPanel panel) const {

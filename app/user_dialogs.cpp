@@ -6,6 +6,7 @@
 
 #include "app/error_box.h"
 #include "app/exchange_window.h"
+#include "serial/port_identity.h"
 
 namespace orvix {
 
@@ -73,6 +74,10 @@ void TScreenDialogs::ShowMessage(QWidget& parent, const QString& text) {
 
 void TScreenDialogs::ShowError(const QString& message) {
   ShowErrorBox(message);
+}
+
+QString TScreenDialogs::PortDescription(const QString& port_name) {
+  return QString::fromStdString(DescribePort(port_name.toStdString()));
 }
 
 }  // namespace orvix

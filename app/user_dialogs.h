@@ -66,6 +66,9 @@ class TUserDialogs {
   virtual void ShowMessage(QWidget& parent, const QString& text) = 0;
   // The application's standard error box, modal to the window in front.
   virtual void ShowError(const QString& message) = 0;
+  // What the machine tells about a port ("FT232R USB UART, FTDI, A50285BI"), for the status
+  // bar's tooltip; empty when it tells nothing.
+  virtual QString PortDescription(const QString& port_name) = 0;
 };
 
 class TScreenDialogs : public TUserDialogs {
@@ -75,6 +78,7 @@ class TScreenDialogs : public TUserDialogs {
                   bool log_frames) override;
   void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
+  QString PortDescription(const QString& port_name) override;
 };
 
 }  // namespace orvix

@@ -12,6 +12,9 @@ bool StderrIsTerminal();
 void IgnoreBrokenPipe();
 // The cause of a failed port open, in words, from the system's error number.
 std::string PortErrorText(int system_code);
+// Whether that error number means the user may not open the port (and joining a group may cure
+// it). Windows says "access denied" for a port another program holds: never there.
+bool IsPermissionError(int system_code);
 // Calls on_stop (from another thread) when the user interrupts, the terminal goes away or the
 // system asks the process to end. Call it before any other thread starts, so that every thread
 // leaves the signals to it.

@@ -21,6 +21,10 @@ std::string PortErrorText(int system_code) {
   return std::strerror(system_code);
 }
 
+bool IsPermissionError(int system_code) {
+  return system_code == EACCES || system_code == EPERM;
+}
+
 void InstallStopHandler(std::function<void()> on_stop) {
   // Blocked here and in every thread started later; one thread takes them with sigwait, where
   // the handler may do anything, not only what is safe in a signal handler.

@@ -36,6 +36,8 @@ std::string PortErrorText(int system_code) {
   return words.empty() ? "system error " + std::to_string(system_code) : words;
 }
 
+bool IsPermissionError(int) { return false; }
+
 void InstallStopHandler(std::function<void()> on_stop) {
   // The texts are UTF-8.
   SetConsoleOutputCP(CP_UTF8);

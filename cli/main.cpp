@@ -10,12 +10,14 @@
 #include "cli/console.h"
 #include "cli/console_front_end.h"
 #include "cli/options.h"
+#include "cli/port_commands.h"
 #include "exchange/exchange.h"
 #include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
+#include "serial/setup_check.h"
 
 namespace orvix {
 namespace {
@@ -68,19 +70,6 @@ void PrintError(const std::string& text) {
   std::fprintf(stderr, "orvix-flash: %s\n", text.c_str());
 }
 
-int ListPorts() {
-  std::vector<std::string> names;
-  try {
-    ListSerialPorts(names);
-  } catch (const std::exception& e) {
-    PrintError(std::string("cannot list the serial ports: ") + e.what());
-    return kNoReply;
-  }
-  for (const auto& name : names)
-    std::printf("%s\t%s\n", name.c_str(), PortDevicePath(name).c_str());
-  return kFinished;
-}
-
 // Every port of the run accounted for, each named once: one that cannot be opened as soon as that
 // is known (unless --quiet), and when no port is left to ping, every port not named yet with why
 // it was given up.
@@ -128,13 +117,22 @@ class PortAccount {
     }
     const std::string path = PortDevicePath(name);
     const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-    const std::string cause =
+    std::string cause =
         ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
+    // The way out, once a run: every port the user may not open has the same cure.
+    if (!permission_hint_given_ && ping.FailureCode() >= 0 &&
+        IsPermissionError(ping.FailureCode())) {
+      if (const auto advice = PermissionAdvice(path.empty() ? name : path)) {
+        cause += "; " + *advice;
+        permission_hint_given_ = true;
+      }
+    }
     out_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
   }
 
   TConsoleFrontEnd& out_;
   std::set<std::string> named_;
+  bool permission_hint_given_ = false;
 };
 
 int Flash(const TFlashOptions& options) {
@@ -185,6 +183,12 @@ int Flash(const TFlashOptions& options) {
   settings.ImageSize = static_cast<int>(image.size());
   settings.LogFileName = options.LogFile;
   if (!options.Port.empty()) settings.Ports = {options.Port};
+  if (!options.PortFilters.empty()) {
+    int code = kNoDevice;
+    auto ports = PortsToPing(options.PortFilters, code);
+    if (!ports) return code;
+    settings.Ports = std::move(*ports);
+  }
 
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
@@ -269,6 +273,10 @@ int main(int argc, char** argv) {
     std::printf("orvix-flash %s\n", ORVIX_VERSION);
     return kFinished;
   }
-  if (options->ListPorts) return ListPorts();
+  if (options->ListPorts)
+    return ListPortsCommand(options->PortFilters, options->Long   ? TListFormat::Long
+                                                  : options->Json ? TListFormat::Json
+                                                                  : TListFormat::Plain);
+  if (options->Check) return CheckCommand(options->PortFilters, options->Json);
   return Flash(*options);
 }

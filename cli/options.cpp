@@ -13,11 +13,21 @@ namespace orvix {
 
 const char kFlashUsage[] =
     "orvix-flash [OPTIONS] IMAGE\n"
-    "orvix-flash --list-ports\n"
+    "orvix-flash --list-ports [--long | --json] [--port-filter KEY=VALUE]...\n"
+    "orvix-flash --check [--json] [--port-filter KEY=VALUE]...\n"
     "\n"
     "  -d, --device N     device number 0..255 (decimal, or hexadecimal with 0x), default 0\n"
     "  -p, --port NAME    ping only this port (a name that --list-ports prints, or on Linux a "
     "device path)\n"
+    "      --port-filter KEY=VALUE\n"
+    "                     ping, list or check only the ports that match; KEY is vid, pid (hex),\n"
+    "                     serial, driver or name (a shell pattern: 'COM1*'). Repeat it: different\n"
+    "                     keys must all match, a repeated key is an alternative\n"
+    "      --long         with --list-ports: a table with USB ids, serial number, description\n"
+    "                     and by-id path\n"
+    "      --json         with --list-ports or --check: one JSON object a line\n"
+    "      --check        inspect the machine and the ports, one line per problem with what to\n"
+    "                     do (exit 0: nothing to fix, 1: something)\n"
     "      --log FILE     write the frame log to FILE, in the out.txt line format (CR LF line "
     "ends)\n"
     "  -w, --wait SEC     give up when no device has answered within SEC seconds (default: wait "
@@ -39,6 +49,7 @@ const char kFlashUsage[] =
     "hard limit first). A port that cannot be opened is skipped and, unless --quiet, named once\n"
     "on stderr with the cause:\n"
     "  orvix-flash: COM7 (/dev/ttyUSB3): cannot open: Permission denied\n"
+    "and for the first port refused for lack of permission, which group to join.\n"
     "When no port is left to ping, every port given up on is named before the final text.\n"
     "Output that can no longer be written (a closed pipe, a full disk) is dropped: the run goes\n"
     "on to its end and the exit status still tells the outcome.\n"
@@ -46,10 +57,12 @@ const char kFlashUsage[] =
     "Exit status:\n"
     "  0   programming finished\n"
     "  1   the device stopped answering (a frame unanswered twice in a row, or the checksum not "
-    "confirmed)\n"
+    "confirmed);\n"
+    "      --check found something to fix; the ports cannot be listed\n"
     "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button)\n"
-    "  3   no device answered: within --wait, or on any port left to ping\n"
-    "  64  usage error (unknown option, bad device number, missing IMAGE)\n"
+    "  3   no device answered: within --wait, or on any port left to ping; or no port matches\n"
+    "      --port-filter\n"
+    "  64  usage error (unknown option, bad device number or --port-filter, missing IMAGE)\n"
     "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
     "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n";
@@ -57,10 +70,11 @@ const char kFlashUsage[] =
 namespace {
 
 // The options, each by every name it answers to.
-constexpr std::string_view kFlags[] = {"-h",           "--help", "--version",
-                                       "--list-ports", "-q",     "--quiet"};
-constexpr std::string_view kValued[] = {"-d",    "--device", "-p", "--port", "--log",
-                                        "-w",    "--wait",   "-f", "--format"};
+constexpr std::string_view kFlags[] = {"-h",     "--help", "--version", "--list-ports", "--long",
+                                       "--json", "--check", "-q",       "--quiet"};
+constexpr std::string_view kValued[] = {"-d", "--device", "-p",       "--port",
+                                        "--log", "-w",     "--wait", "--port-filter",
+                                        "-f",    "--format"};
 
 bool OneOf(std::string_view name, const auto& names) {
   for (std::string_view n : names)
@@ -140,13 +154,16 @@ void TakeValues(const std::vector<std::string>& values, auto&& check) {
 // The whole line argv[1..argc); a usage error is thrown.
 TFlashOptions ParseLine(int argc, const char* const* argv) {
   TFlashOptions o;
-  std::vector<std::string> device, port, log, wait, format;
+  std::vector<std::string> device, port, log, wait, format, filters;
   CLI::App line{"", "orvix-flash"};
   line.set_help_flag();  // -h is an ordinary flag: a usage error on the same line still wins
   line.allow_extras();   // a second IMAGE, reported below
   line.add_flag("-h,--help", o.Help);
   line.add_flag("--version", o.Version);
   line.add_flag("--list-ports", o.ListPorts);
+  line.add_flag("--long", o.Long);
+  line.add_flag("--json", o.Json);
+  line.add_flag("--check", o.Check);
   line.add_flag("-q,--quiet", o.Quiet);
   // One value each time an option is given; every value is kept, to be checked below.
   auto one_value_each_time = [](CLI::Option* option) {
@@ -158,6 +175,7 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   one_value_each_time(line.add_option("--log", log));
   one_value_each_time(line.add_option("-w,--wait", wait));
   one_value_each_time(line.add_option("-f,--format", format));
+  one_value_each_time(line.add_option("--port-filter", filters));
   line.add_option("IMAGE", o.Image);
   std::vector<std::string> words = StrictWords(argc, argv);
   const std::string last = words.empty() ? "" : words.back();
@@ -190,6 +208,12 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
       throw UsageError{"bad --format value \"" + text + "\": give auto, bin, ihex or srec"};
     o.Format = *chosen;
   });
+  TakeValues(filters, [&](const std::string& text) {
+    std::string why;
+    const auto filter = ParsePortFilter(text, why);
+    if (!filter) throw UsageError{"bad --port-filter \"" + text + "\": " + why};
+    o.PortFilters.push_back(*filter);  // every one counts, unlike the others
+  });
   // Words CLI11 could not place: the "--" that ended the options, and IMAGEs after the first.
   // An empty word is no IMAGE yet, as it never was.
   bool options_ended = false;
@@ -202,7 +226,15 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
       throw UsageError{"more than one IMAGE: \"" + o.Image + "\" and \"" + extra + "\""};
     }
   }
-  if (!o.Help && !o.Version && !o.ListPorts && o.Image.empty())
+  // Combinations: those a later word could still make right are left to the end of the line.
+  if (o.Long && o.Json) throw UsageError{"--long and --json exclude each other"};
+  if (o.Check && o.ListPorts) throw UsageError{"--check and --list-ports exclude each other"};
+  if (!o.Port.empty() && !o.PortFilters.empty())
+    throw UsageError{"--port and --port-filter exclude each other: give one port or filters"};
+  if (o.Long && !o.ListPorts) throw UsageError{"--long goes with --list-ports", true};
+  if (o.Json && !o.ListPorts && !o.Check)
+    throw UsageError{"--json goes with --list-ports or --check", true};
+  if (!o.Help && !o.Version && !o.ListPorts && !o.Check && o.Image.empty())
     throw UsageError{"missing IMAGE", true};
   return o;
 }

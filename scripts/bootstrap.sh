@@ -13,7 +13,9 @@ set -euo pipefail
 # binutils: the image loader's tests convert binaries to Intel HEX and S-record with objcopy.
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libcli11-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev binutils scdoc librsvg2-bin man-db
-          fonts-dejavu-core fonts-liberation)
+          fonts-dejavu-core fonts-liberation
+          umockdev util-linux  # port listing under a mocked /sys; setpriv for the setup check
+          nlohmann-json3-dev)  # the tests parse the flasher's JSON lines
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;

@@ -4,7 +4,7 @@
 #   - the core unit tests as Windows programs,
 #   - the serial port's tests through those COM ports (a looped-back line, a line that never
 #     reads, a device that hangs up, and one run of Wine without the modem-line shim),
-#   - the port list against the registry,
+#   - the port list against the registry, and the port identity and setup check through SetupAPI,
 #   - one complete orvix-flash.exe run against orvix-devsim, whose memory must equal the image,
 #   - the window program orvix.exe on an X display, when it was built (scripts/wine-window-tests.sh;
 #     it needs the Qt for Windows that scripts/windows-qt.sh builds).

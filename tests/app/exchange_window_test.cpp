@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -243,12 +244,18 @@ TEST_F(ExchangeWindow, ProgramsTheDeviceFromTheLoadButton) {
   five.device = 5;
   ports.Add("COM1", quiet);
   auto& device = ports.Add("COM3", five);
+  dialogs_.port_descriptions["COM3"] = "FT232R USB UART, FTDI, A50285BI";
   const Bytes image = Random(1000);
   LoadImage(image);
   Child<QSpinBox>(*main_, "seNumberDevice").setValue(5);
   Load();
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(Panel(0), "COM3");
+  // The answering port is described, and only it: the silent one never is.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Child<QLabel>(*main_, "sbStatusBarPanel0").toolTip(),
+            "FT232R USB UART, FTDI, A50285BI");
+  EXPECT_EQ(dialogs_.described, QStringList{"COM3"});
   EXPECT_EQ(Panel(2), kFinished);
   ExpectMemoryHolds(device, image);
   ASSERT_TRUE(watch_.ending);

@@ -441,6 +441,25 @@ TEST_F(MainWindow, StatusBarPanels) {
   EXPECT_GE(panels[2]->width(), 50);
 }
 
+TEST_F(MainWindow, ThePortPanelsTooltipDescribesTheLatestPortOnly) {
+  QLabel& panel0 = Child<QLabel>(w_, "sbStatusBarPanel0");
+  dialogs_.port_descriptions["COM3"] = "FT232R USB UART, FTDI, A50285BI";
+  w_.SetStatusPanel(TStatusPanel::spPortName, "COM3");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(panel0.toolTip(), "FT232R USB UART, FTDI, A50285BI");
+  // A later run on a port the machine tells nothing about keeps no stale description.
+  w_.SetStatusPanel(TStatusPanel::spPortName, "COM4");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(panel0.toolTip(), "");
+  // Names replaced before the loop got to them are not described at all.
+  w_.SetStatusPanel(TStatusPanel::spPortName, "COM5");
+  w_.SetStatusPanel(TStatusPanel::spPortName, "COM3");
+  w_.ShowStatus("Программирование");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(panel0.toolTip(), "FT232R USB UART, FTDI, A50285BI");
+  EXPECT_EQ(dialogs_.described, (QStringList{"COM3", "COM4", "COM3"}));
+}
+
 TEST_F(MainWindow, ThePlacementFileLiesBesideTheExecutable) {
   w_.FormCreate({});
   EXPECT_EQ(w_.PlacementStore.IniFileName(), PlacementFileBesideTheProgram());

@@ -111,9 +111,17 @@ Reading Refused(std::string error) {
 }
 Reading Parsed(bool help, bool version, bool list_ports, bool quiet, int device, std::string port,
                std::string log_file, double wait_seconds, std::string image) {
-  return {false, "",
-          TFlashOptions{help, version, list_ports, quiet, device, std::move(port),
-                        std::move(log_file), wait_seconds, std::move(image)}};
+  TFlashOptions o;
+  o.Help = help;
+  o.Version = version;
+  o.ListPorts = list_ports;
+  o.Quiet = quiet;
+  o.Device = device;
+  o.Port = std::move(port);
+  o.LogFile = std::move(log_file);
+  o.WaitSeconds = wait_seconds;
+  o.Image = std::move(image);
+  return {false, "", std::move(o)};
 }
 
 #ifdef ORVIX_FLASH_HELP
@@ -298,6 +306,49 @@ TEST(FlashOptions, EveryLineReadsAsItAlwaysHas) {
     EXPECT_DOUBLE_EQ(o->WaitSeconds, e.WaitSeconds);
     EXPECT_EQ(o->Image, e.Image);
   }
+}
+
+TEST(FlashOptions, PortOptionsInAnyOrderAndTheirCombinations) {
+  auto o = Parse({"--port-filter", "vid=0403", "--long", "--port-filter=name=COM1*",
+                  "--list-ports"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->ListPorts && o->Long && !o->Json && !o->Check);
+  EXPECT_EQ(o->PortFilters,
+            (std::vector<TPortFilter>{{"vid", "0403"}, {"name", "COM1*"}}));  // every one kept
+  o = Parse({"--json", "--check"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->Check && o->Json && o->Image.empty());
+  o = Parse({"--port-filter", "serial=A50285BI", "a.bin"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->Image, "a.bin");
+  EXPECT_EQ(o->PortFilters.size(), 1u);
+
+  const struct {
+    std::vector<const char*> args;
+    const char* error;
+  } refused[] = {
+      {{"--list-ports", "--long", "--json"}, "--long and --json exclude each other"},
+      {{"--check", "--list-ports"}, "--check and --list-ports exclude each other"},
+      {{"--long", "a.bin"}, "--long goes with --list-ports"},
+      {{"--json", "a.bin"}, "--json goes with --list-ports or --check"},
+      {{"--long", "--check"}, "--long goes with --list-ports"},
+      {{"-p", "COM1", "--port-filter", "name=COM1", "a.bin"},
+       "--port and --port-filter exclude each other: give one port or filters"},
+      {{"--list-ports", "--port-filter"}, "option --port-filter needs a value"},
+      {{"--port-filter", "name=COM1"}, "missing IMAGE"},
+      {{"--long=1", "--list-ports"}, "option --long takes no value"},
+  };
+  for (const auto& line : refused) {
+    std::string error;
+    EXPECT_FALSE(Parse(line.args, &error)) << line.error;
+    EXPECT_EQ(error, line.error);
+  }
+  // A bad filter is named with why; the first mistake on the line wins, as for every option.
+  std::string error;
+  EXPECT_FALSE(Parse({"--port-filter", "colour=red", "-d", "300", "--list-ports"}, &error));
+  EXPECT_EQ(error.rfind("bad --port-filter \"colour=red\": ", 0), 0u) << error;
+  EXPECT_FALSE(Parse({"--list-ports", "--port-filter", "vid=xyz"}, &error));
+  EXPECT_EQ(error.rfind("bad --port-filter \"vid=xyz\": ", 0), 0u) << error;
 }
 
 // The one line read differently since: "--=x" was taken as "--", a stray word silently dropped.

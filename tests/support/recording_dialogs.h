@@ -3,6 +3,7 @@
 // test puts its own in place.
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,10 @@ class RecordingDialogs : public TScreenDialogs {
     errors.push_back(message);
     if (real_boxes) TScreenDialogs::ShowError(message);
   }
+  QString PortDescription(const QString& port_name) override {
+    described.push_back(port_name);
+    return port_descriptions.value(port_name);
+  }
 
   std::optional<QString> file_answer;      // what the file dialog answers; nothing: cancelled
   std::optional<TOpenDialog> file_dialog;  // the settings it was last shown with
@@ -49,6 +54,8 @@ class RecordingDialogs : public TScreenDialogs {
   QStringList messages;
   std::function<void(QWidget& parent, const QString& text)> on_message;
   QStringList errors;
+  QMap<QString, QString> port_descriptions;  // what PortDescription answers; absent: ""
+  QStringList described;                     // the ports it was asked about
 };
 
 // A widget of a window by its object name; a missing one fails the test that asked for it.

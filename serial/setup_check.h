@@ -1,0 +1,56 @@
+// The setup check: what on this machine keeps the programmer from a board, each finding with
+// what to do about it. The same faults come up again and again with USB-serial adapters: no
+// permission on the device node, another program holding the port, ModemManager probing it,
+// brltty taking the adapter over, an FTDI latency timer that slows every block down.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/port_identity.h"
+
+namespace orvix {
+
+struct TFinding {
+  std::string Kind;  // "no-ports", "missing", "permission", "relogin", "busy", "open",
+                     // "modemmanager", "brltty", "latency"
+  std::string Port;  // the port's name; empty for what concerns the whole machine
+  std::string Path;  // the port's device path; empty with Port
+  std::string Problem;
+  std::string Remedy;
+};
+
+// "COM5 (/dev/ttyUSB0): <problem>; <remedy>", or the problem and remedy alone for the machine.
+std::string FindingLine(const TFinding& finding);
+
+// Who the check runs as: the groups the account is listed in and those this login session
+// has. They differ right after `usermod -aG`, until the user logs in again.
+struct TAccount {
+  std::string User;
+  std::vector<uint32_t> ListedGroups;
+  std::vector<uint32_t> SessionGroups;
+};
+TAccount CurrentAccount();
+
+// Where the check looks; tests move every root into a tree of their own.
+struct TCheckEnvironment {
+  std::string Proc = "/proc";
+  std::string Root = "/";  // udev rules and the brltty program below it
+  std::optional<TAccount> Account;  // CurrentAccount() when absent
+  int Self = 0;                     // this process, never reported as holding a port; 0: getpid()
+};
+
+// Inspects the machine and the given ports (already filtered by the caller). Opens a port only
+// to ask an FTDI adapter whose latency timer is above 1 ms for low-latency mode, and only when
+// it can be opened and nobody holds it: opening raises DTR.
+std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
+                                 const TCheckEnvironment& environment = {});
+
+// For a port that could not be opened for lack of permission: which group to join and how,
+// or that the user must log in again. Nothing when the node tells nothing useful.
+std::optional<std::string> PermissionAdvice(const std::string& path,
+                                            const std::optional<TAccount>& account = {});
+
+}  // namespace orvix

@@ -1,0 +1,65 @@
+// The setup check on Windows: no groups, no ModemManager, no brltty. A port another program
+// holds refuses the open with "access denied" (Windows does not say who holds it), and FTDI's
+// latency timer is a driver setting in the device's registry parameters.
+#include <windows.h>
+
+#include "serial/setup_check.h"
+
+namespace orvix {
+namespace {
+
+std::optional<TFinding> OpenFinding(const TPortIdentity& port) {
+  HANDLE h = CreateFileA(port.Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return std::nullopt;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+    return TFinding{"busy", port.Name, port.Path, "in use by another program",
+                    "close the program that has the port open (a terminal, an IDE's serial "
+                    "monitor)"};
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    return TFinding{"missing", port.Name, port.Path, "the port does not exist",
+                    "plug the adapter in; Device Manager, Ports (COM & LPT) lists the ports"};
+  return TFinding{"open", port.Name, port.Path,
+                  "cannot be opened (win error code: " + std::to_string(error) + ")", ""};
+}
+
+std::optional<TFinding> LatencyFinding(const TPortIdentity& port) {
+  if (!port.LatencyTimerMs || *port.LatencyTimerMs <= 1) return std::nullopt;
+  return TFinding{"latency", port.Name, port.Path,
+                  "FTDI latency timer is " + std::to_string(*port.LatencyTimerMs) +
+                      " ms: each block's reply waits that long",
+                  "Device Manager, Ports (COM & LPT), " + port.Name +
+                      ", Properties, Port Settings, Advanced: set \"Latency Timer (msec)\" to 1"};
+}
+
+}  // namespace
+
+TAccount CurrentAccount() {
+  return {};
+}
+
+std::optional<std::string> PermissionAdvice(const std::string&, const std::optional<TAccount>&) {
+  return std::nullopt;
+}
+
+std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
+                                 const TCheckEnvironment&) {
+  std::vector<TFinding> findings;
+  if (ports.empty())
+    findings.push_back({"no-ports", "", "", "no serial port found",
+                        "connect the adapter and see in Device Manager whether its driver is "
+                        "installed (an unknown device or a yellow mark means it is not)"});
+  for (const auto& port : ports) {
+    if (auto f = OpenFinding(port))
+      findings.push_back(std::move(*f));
+    else if (auto l = LatencyFinding(port))
+      findings.push_back(std::move(*l));
+  }
+  return findings;
+}
+
+}  // namespace orvix
