@@ -85,6 +85,19 @@ TImageFormat FormatFromContent(const std::string& start) {
   return TImageFormat::ifBinary;
 }
 
+// The run writes whole blocks from the start address, the last one filled up with FF. From a
+// start off a block boundary, data that reaches near FFFF would have that fill run past FFFF,
+// and a device with 16-bit addresses would write it over 0000 and up. The start is lowered
+// instead, just enough for the last block to end at FFFF: the bytes below the data are then
+// filled with FF as those above it are.
+void KeepBlocksBelowTheTop(TImage& image) {
+  constexpr int32_t kBlock = 128;  // the data of one block frame
+  constexpr int32_t kEnd = 0x10000;
+  if (image.Stop < image.Start) return;
+  const int32_t blocks = (image.Stop - image.Start + kBlock) / kBlock;
+  if (image.Start + blocks * kBlock > kEnd) image.Start = kEnd - blocks * kBlock;
+}
+
 [[noreturn]] void RefuseElf(const std::string& full) {
   throw EImageFile("\"" + full +
                    "\" is an ELF file (a linker's output), not an image: convert it first, for "
@@ -151,7 +164,10 @@ TImage ReadImage(const std::string& path, TImageFormat format) {
       in.clear();
       in.seekg(0);
       if (!in) throw EImageFile("Stream read error");
-      return format == TImageFormat::ifIntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
+      TImage image =
+          format == TImageFormat::ifIntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
+      KeepBlocksBelowTheTop(image);
+      return image;
     }
   }
   TImage image;

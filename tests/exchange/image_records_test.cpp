@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -171,6 +172,30 @@ TEST_F(ImageRecordsTest, SRecordRefusalsNameTheFileTheLineAndTheCause) {
                 "count record says 3 data records, the file has 2");
   ExpectRefused("s6.srec", {data, Srec(6, 0, {}), kS9}, 2, "count record says 0");
   ExpectRefused("s9-data.srec", {data, Srec(9, 0, {1})}, 2, "carries no data");
+}
+
+// Blocks go out whole from the start address: from a start off a block boundary, data that
+// reaches near FFFF would have the last block's fill written past FFFF, over 0000 on the device.
+// The start goes down instead, just enough, and the bytes below the data are FF.
+TEST_F(ImageRecordsTest, DataReachingTheTopStartsLowEnoughForTheLastBlockToEndAtFFFF) {
+  const TImage high =
+      ReadImage(Write("high.hex", {Ihex(0, 0xC010, {1}), Ihex(0, 0xFFFF, {2}), kEof}));
+  EXPECT_EQ(high.Start, 0xC000);
+  EXPECT_EQ(high.Stop, 0xFFFF);
+  ASSERT_EQ(high.Data.size(), 0x10000u);
+  EXPECT_TRUE(std::all_of(high.Data.begin() + 0xC000, high.Data.begin() + 0xC010,
+                          [](uint8_t b) { return b == 0xFF; }));
+  EXPECT_EQ(high.Data[0xC010], 1);
+  EXPECT_EQ(high.Data[0xFFFF], 2);
+  EXPECT_EQ(ReadImage(Write("high.s19", {Srec(1, 0xFFF0, {1, 2}), kS9})).Start, 0xFF80);
+
+  // The last block ending at FFFF as it is: the start stays. One byte more: every block moves.
+  EXPECT_EQ(ReadImage(Write("edge.hex", {Ihex(0, 0x0010, {1}), Ihex(0, 0xFF8F, {2}), kEof})).Start,
+            0x0010);
+  EXPECT_EQ(ReadImage(Write("over.hex", {Ihex(0, 0x0010, {1}), Ihex(0, 0xFF90, {2}), kEof})).Start,
+            0x0000);
+  // Away from the top an odd start is kept: the first block goes out at the file's address.
+  EXPECT_EQ(ReadImage(Write("low.hex", {Ihex(0, 0x1010, {1}), kEof})).Start, 0x1010);
 }
 
 TEST_F(ImageRecordsTest, AFormatAskedForIsReadStrictly) {
