@@ -73,7 +73,7 @@ int ProgressPosition(int total, int done);
 
 class TExchange {
  public:
-  static constexpr int kBlockSize = 128;
+  static constexpr int kBlockSize = kBlockDataSize;
   static constexpr uint8_t kFill = 0xFF;
   static constexpr int kReplyTimeOut = 5000;
   static constexpr int32_t RetryLimit = 2;

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "exchange/image_records.h"
+#include "link/frame.h"
 #include "runtime/file_name.h"
 
 namespace orvix {
@@ -91,7 +92,7 @@ TImageFormat FormatFromContent(const std::string& start) {
 // instead, just enough for the last block to end at FFFF: the bytes below the data are then
 // filled with FF as those above it are.
 void KeepBlocksBelowTheTop(TImage& image) {
-  constexpr int32_t kBlock = 128;  // the data of one block frame
+  constexpr int32_t kBlock = kBlockDataSize;
   constexpr int32_t kEnd = 0x10000;
   if (image.Stop < image.Start) return;
   const int32_t blocks = (image.Stop - image.Start + kBlock) / kBlock;

@@ -14,6 +14,9 @@ constexpr int kFrameHeaderSize = 6;
 constexpr int kLengthOverData = 4 + 1;
 constexpr int kMaxFrameData = 255 - kLengthOverData;
 
+// The image goes out in blocks of this many data bytes, the last one filled up.
+constexpr int kBlockDataSize = 128;
+
 constexpr uint8_t cmdPing = 1;
 constexpr uint8_t cmdWriteBlock = 2;
 constexpr uint8_t cmdChecksum = 3;
