@@ -310,6 +310,7 @@ int FlashOne(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
       exchange.StartNegotiation();
     } catch (const std::exception& e) {
       PrintError(e.what());
+      EmitSummary(json, 0, 0, 0, 0, 0, kNoReply);  // a start line is always followed by one
       return kNoReply;
     }
     watch.SetEnabled(true);
@@ -401,6 +402,7 @@ int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
       gang.Start();
     } catch (const std::exception& e) {
       PrintError(e.what());
+      EmitSummary(json, 0, 0, 0, 0, options.Expect, kNoReply);
       return kNoReply;
     }
     watch.SetEnabled(true);
