@@ -419,7 +419,7 @@ int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
     else
       code = kFinished;
     EmitSummary(json, devices, finished, failed, stopped_runs, options.Expect, code);
-    if (devices == 0 && options.Expect == 0)
+    if (devices == 0 && (stopped || options.Expect == 0))
       out.SetFinalText(stopped ? kTextAborted : kTextNoAnswer);
     else
       out.SetFinalText(GangSummaryText(finished, std::max(devices, options.Expect)));

@@ -39,7 +39,7 @@ const char kFlashUsage[] =
     "until interrupted);\n"
     "                     with --all: look for devices this long, from the start\n"
     "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
-    "  -q, --quiet        print only errors and the final result\n"
+    "  -q, --quiet        print only errors and the final result (--all: and each port's result)\n"
     "  -h, --help         usage;  --version  version\n"
     "\n"
     "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel HEX; .s19 .s28\n"
@@ -73,7 +73,7 @@ const char kFlashUsage[] =
     "  3   no device answered: within --wait, or on any port left to ping; or no port matches\n"
     "      --port-filter; --all: fewer than --expect devices answered, and none failed\n"
     "  64  usage error (unknown option, bad device number, --port-filter or --expect, missing\n"
-    "      IMAGE, --all without --wait or --expect)\n"
+    "      IMAGE, --all without --wait or --expect, or with --log, --list-ports or --check)\n"
     "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
     "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n";
