@@ -324,10 +324,36 @@ TEST_F(GangTest, FewerDevicesThanExpectedExitWithThreeOnceTheRunsHaveEnded) {
   EXPECT_EQ(LastLine(r.err), "4 из 5 устройств запрограммированы");
 }
 
+// Once --expect devices have answered, the other ports hear nothing more, while the runs go on
+// and the flasher ends with them, not at --wait.
+TEST_F(GangTest, OnceTheExpectedDevicesAnsweredTheOtherPortsAreLeftAlone) {
+  SimOptions paced;
+  paced.baud = 57600;  // 32 KiB take about six seconds
+  SimOptions silent;
+  silent.silent = true;
+  const std::vector<DeviceSimulator*> devices = Devices(3, {{1, paced}, {2, paced}, {3, silent}});
+  std::unique_ptr<ChildProcess> flasher = Start({"--all", "--expect", "2", "-w", "60", Image(32768)});
+  ASSERT_TRUE(flasher->WaitForStderr("COM1: " + kProgramming + "\n", 30s));
+  ASSERT_TRUE(flasher->WaitForStderr("COM2: " + kProgramming + "\n", 30s));
+  std::this_thread::sleep_for(500ms);
+  const int pings = devices[2]->Pings();
+  EXPECT_GT(pings, 0);
+  std::this_thread::sleep_for(1000ms);  // twenty ping periods
+  EXPECT_EQ(devices[2]->Pings(), pings);
+  EXPECT_EQ(devices[0]->RunsCompleted() + devices[1]->RunsCompleted(), 0)
+      << "the runs ended before the silent port was watched";
+  const ProcessResult r = flasher->Wait(60s);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_LT(r.elapsed, 50s);
+  ExpectProgrammed(*devices[0], image_, "COM1");
+  ExpectProgrammed(*devices[1], image_, "COM2");
+  EXPECT_EQ(LastLine(r.err), "2 из 2 устройств запрограммированы");
+}
+
 // A board put into the fixture only after another was done is still found and programmed.
 TEST_F(GangTest, ADeviceThatAnswersAfterAnotherHasFinishedIsStillProgrammed) {
   SimOptions late;
-  late.answer_after_ms = 4000;
+  late.answer_after_ms = 5000;
   const std::vector<DeviceSimulator*> devices = Devices(3, {{3, late}});
   const ProcessResult r = Run({"--all", "--expect", "3", "-w", "40", Image(1024)});
   EXPECT_EQ(r.exit_code, 0) << r.err;
