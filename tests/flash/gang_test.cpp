@@ -2,7 +2,6 @@
 // several simulated devices on pseudo-terminals, each programmed by its own run in one process.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,6 +17,7 @@
 #include "link/frame.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simulated_ports.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvix {
 namespace {
@@ -209,14 +209,6 @@ std::vector<Json> Select(const std::vector<Json>& list, const std::string& kind)
 
 class GangTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvix-gang-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // A file of `size` pseudo-random bytes; the bytes stay in image_.
   std::string Image(size_t size, unsigned seed = 1) {
     std::mt19937 random(seed);
@@ -241,7 +233,7 @@ class GangTest : public ::testing::Test {
   }
   static ProcessResult Run(std::vector<std::string> args) { return Start(std::move(args))->Wait(60s); }
 
-  fs::path dir_;
+  testing::TempFolder dir_{"orvix-gang"};
   Bytes image_;
   SimulatedPorts ports_;
 };
