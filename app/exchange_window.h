@@ -28,7 +28,6 @@ class TfrmTrans final : public QDialog, public TExchangeFrontEnd {
   void bbStopClick();
 
   TExchange& Exchange() { return *exchange_; }
-  TTimer& TimerSendTimeout() { return exchange_->TimerSendTimeout(); }
 
   // TExchangeFrontEnd
   void SetStatusText(const std::string& text) override;

@@ -55,6 +55,7 @@ void TComPing::Execute() {
     pinging_ = true;
     serial_port_->OpenPort();
     opened = true;
+    opened_ = true;
     const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
       try {
@@ -78,6 +79,7 @@ void TComPing::Execute() {
     open_failed_ = !opened;
     pinging_ = false;
   }
+  if (!StopRequested() && !answered_) given_up_ = true;
 }
 
 std::optional<std::chrono::steady_clock::time_point> TComPing::LastPingWritten() const {
@@ -99,6 +101,7 @@ void TComPing::PortRxChar(TCustomSerialPort* /*sender*/, int count) {
 void TComPing::CheckAnswer(const uint8_t* frame, int count) {
   // Any 7-byte command-1 frame is the answer; our own 8-byte ping echoed back is not.
   if (count == kMinFrameSize && frame[3] == cmdPing) {
+    answered_ = true;
     pinging_ = false;
     RunOnMainThread([this] { DoDeviceFound(); });
   }

@@ -36,6 +36,11 @@ class TComPing : public TThread {
 
   TSerialPort* SerialPort() const { return serial_port_.get(); }
   bool Pinging() const { return pinging_.load(); }
+  // The port is open, or was: the body got past the open.
+  bool Opened() const { return opened_.load(); }
+  // The body ended early: the port could not be opened or written, or an answer was begun and
+  // never completed.
+  bool GivenUp() const { return given_up_.load(); }
   // Why the body ended early (the port could not be opened or written); read it once Finished().
   const std::string& FailureText() const { return failure_text_; }
   // Whether it was the open that failed, and the system's error number for it (-1 when none).
@@ -63,6 +68,9 @@ class TComPing : public TThread {
   FrameAssembler assembler_;
   uint8_t device_;
   std::atomic<bool> pinging_{false};
+  std::atomic<bool> opened_{false};
+  std::atomic<bool> answered_{false};
+  std::atomic<bool> given_up_{false};
   std::string failure_text_;
   bool open_failed_ = false;
   int failure_code_ = -1;

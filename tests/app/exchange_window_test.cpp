@@ -320,7 +320,7 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
       EXPECT_EQ(QApplication::activeModalWidget(), &w);
       EXPECT_LE((w.frameGeometry().center() - main_->frameGeometry().center()).manhattanLength(),
                 1);
-      EXPECT_EQ(w.TimerSendTimeout().Interval(), 5000);
+      EXPECT_EQ(w.Exchange().ReplyTimeOut(), 5000);
       EXPECT_TRUE(w.Exchange().PortList().empty());
       ClickLoadAsAUser();  // blocked: no second window
       EXPECT_EQ(watch_.shown, 1);
@@ -328,7 +328,7 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
     if (open.elapsed() < 1000) return false;
     EXPECT_EQ(Child<QLabel>(w, "lbStatus").text(), kNegotiation);
     EXPECT_EQ(Panel(2), kNoAnswer);
-    EXPECT_FALSE(w.TimerSendTimeout().Enabled());
+    EXPECT_EQ(w.Exchange().Transfer(), nullptr);  // so no reply timer runs
     Child<QPushButton>(w, "bbStop").click();
     return true;
   });

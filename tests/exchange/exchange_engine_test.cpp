@@ -66,8 +66,7 @@ class Engine : public ::testing::Test {
     for (DeviceSimulator* device : on) ports.push_back(device->PortPath());
     engine = std::make_unique<TExchange>(
         front, TExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
-                                 (log_dir / "out.txt").string(), ports});
-    engine->TimerSendTimeout().SetInterval(reply_timeout_ms);
+                                 (log_dir / "out.txt").string(), ports, reply_timeout_ms});
     engine->StartNegotiation();
   }
 

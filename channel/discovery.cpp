@@ -1,0 +1,109 @@
+#include "channel/discovery.h"
+
+#include <algorithm>
+
+#include "channel/com_ping.h"
+#include "runtime/message_loop.h"
+#include "serial/port_list.h"
+#include "serial/serial_port.h"
+
+namespace orvix {
+
+TDiscovery::TDiscovery(uint8_t device) : device_(device) {
+  watch_.SetInterval(kWatchInterval);
+  watch_.OnTimer = [this] { Watch(); };
+}
+
+TDiscovery::~TDiscovery() { Stop(); }
+
+void TDiscovery::Start(std::vector<std::string> names) {
+  if (names.empty()) ListSerialPorts(names);
+  for (const std::string& name : names) {
+    auto ping = StartThread<TComPing>(name, device_);
+    const TComPing* raw = ping.get();
+    ping->OnDeviceFound = [this, name, raw](TCustomSerialPort* port) {
+      if (stopping_) return;
+      WatchPort(name, *raw);
+      if (OnDeviceFound) OnDeviceFound(port);
+    };
+    port_list_.emplace_back(name, std::move(ping));
+  }
+  watch_.SetEnabled(true);
+}
+
+void TDiscovery::Watch() {
+  for (const auto& [name, ping] : port_list_) WatchPort(name, *ping);
+}
+
+void TDiscovery::WatchPort(const std::string& name, const TComPing& ping) {
+  if (stopping_) return;
+  TSeen& seen = seen_[&ping];
+  if (!seen.opened && ping.Opened()) {
+    seen.opened = true;
+    if (OnPortOpened) OnPortOpened(name);
+  }
+  if (!seen.given_up && ping.GivenUp()) {
+    seen.given_up = true;
+    if (OnPortFailed) OnPortFailed(name, ping);
+  }
+}
+
+std::optional<std::chrono::steady_clock::time_point> TDiscovery::HandOver(
+    TCustomSerialPort* port) {
+  for (auto& [name, ping] : port_list_) {
+    if (!ping || ping->SerialPort() != port) continue;
+    ping->Terminate();
+    handed_over_.push_back(ping.get());
+    return ping->LastPingWritten();
+  }
+  return std::nullopt;
+}
+
+bool TDiscovery::AnyPinging() const {
+  for (const auto& [name, ping] : port_list_) {
+    const bool handed_over =
+        std::find(handed_over_.begin(), handed_over_.end(), ping.get()) != handed_over_.end();
+    if (!handed_over && !ping->Finished()) return true;
+  }
+  return false;
+}
+
+void TDiscovery::ReleaseIdle() { StopPorts(false); }
+
+void TDiscovery::Stop() { StopPorts(true); }
+
+void TDiscovery::StopPorts(bool handed_over_too) {
+  // Every thread is asked at once, and a port is closed as soon as its thread has ended: only a
+  // ping write still under way is waited for, up to 100 ms from the request, and the waits of
+  // all the ports overlap instead of adding up.
+  if (handed_over_too) watch_.SetEnabled(false);
+  Watch();  // what happened before the stop is still told
+  stopping_ = true;
+  const auto leaves = [&](const TComPing* ping) {
+    return handed_over_too ||
+           std::find(handed_over_.begin(), handed_over_.end(), ping) == handed_over_.end();
+  };
+  for (auto& entry : port_list_)
+    if (entry.second && leaves(entry.second.get())) entry.second->RequestStop();
+  const auto deadline = std::chrono::steady_clock::now() + kPingWriteGrace;
+  for (auto& [name, ping] : port_list_) {
+    if (!ping || !leaves(ping.get())) continue;
+    TSerialPort* port = ping->SerialPort();
+    if (port->Connected()) {
+      ping->WaitUntil(deadline);
+      try {
+        port->ClosePort();
+      } catch (...) {
+        // Destroying the thread releases the port, which closes it again.
+        HandleException(std::current_exception());
+      }
+    }
+    seen_.erase(ping.get());
+    ping.reset();
+  }
+  std::erase_if(port_list_, [](const auto& entry) { return !entry.second; });
+  if (handed_over_too) handed_over_.clear();
+  stopping_ = false;
+}
+
+}  // namespace orvix

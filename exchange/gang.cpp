@@ -1,0 +1,65 @@
+#include "exchange/gang.h"
+
+#include "channel/com_ping.h"
+#include "serial/serial_port.h"
+
+namespace orvix {
+
+TGangRun::TGangRun(TExchangeSettings settings, int expect, FrontEndMaker make_front_end)
+    : settings_(std::move(settings)),
+      expect_(expect),
+      make_front_end_(std::move(make_front_end)),
+      discovery_(settings_.DeviceNumber) {
+  discovery_.OnDeviceFound = [this](TCustomSerialPort* port) { DeviceFound(port); };
+  release_.SetInterval(0);
+  release_.OnTimer = [this] {
+    release_.SetEnabled(false);
+    discovery_.ReleaseIdle();
+  };
+}
+
+TGangRun::~TGangRun() {
+  discovery_open_ = false;
+  release_.SetEnabled(false);
+  runs_.clear();
+  discovery_.Stop();
+}
+
+void TGangRun::Start() {
+  discovery_open_ = true;
+  discovery_.Start(settings_.Ports);
+}
+
+void TGangRun::DeviceFound(TCustomSerialPort* port) {
+  if (!discovery_open_) return;
+  const std::string name = port->Port();
+  // In the list before the hand-over waits for the port's thread: another port answering
+  // meanwhile starts its own run beside this one.
+  runs_.push_back(TRun{name, std::make_unique<TTransfer>(make_front_end_(name), settings_, port,
+                                                          nullptr)});
+  TTransfer& transfer = *runs_.back().Transfer;
+  const auto settle_until = TTransfer::SettleUntil(discovery_.HandOver(port));
+  if (expect_ > 0 && Devices() >= expect_) EndDiscovery();
+  transfer.Start(settle_until);
+}
+
+void TGangRun::EndDiscovery() {
+  if (!discovery_open_) return;
+  discovery_open_ = false;
+  release_.SetEnabled(true);
+}
+
+void TGangRun::Abort() {
+  EndDiscovery();
+  for (TRun& run : runs_)
+    if (!run.Transfer->Ended()) run.Transfer->Abort();
+}
+
+bool TGangRun::Done() const {
+  if (discovery_open_ || release_.Enabled()) return false;
+  for (const TRun& run : runs_)
+    if (!run.Transfer->Ended()) return false;
+  return true;
+}
+
+}  // namespace orvix
