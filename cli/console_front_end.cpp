@@ -23,18 +23,26 @@ void TConsoleFrontEnd::Write(const std::string& text) {
 }
 
 void TConsoleFrontEnd::SetStatusText(const std::string& text) {
+  if (events_ && text == kTextChecksumError) events_->BadReply();
   Say(text);
 }
 
 void TConsoleFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
-  if (panel == TStatusPanel::spPortName)
+  if (panel == TStatusPanel::spPortName) {
+    if (events_) events_->Found(text);
     Say(text);
-  else if (panel == TStatusPanel::spStatusText)
+  } else if (panel == TStatusPanel::spStatusText) {
     final_text_ = text;
+  }
+}
+
+void TConsoleFrontEnd::FrameResent(TResent what, uint16_t address) {
+  if (events_) events_->Resent(what, address);
 }
 
 void TConsoleFrontEnd::SetProgress(int position) {
   position = std::clamp(position, 0, 100);
+  if (events_) events_->Progress(position);
   // Only a rising position is news: a resend repeats one, a give-up or stop drops it to 0.
   if (quiet_ || position <= last_position_) return;
   last_position_ = position;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/json_events.h"
 #include "exchange/exchange.h"
 #include "runtime/message_loop.h"
 
@@ -11,8 +12,9 @@ namespace orvix {
 
 class TConsoleFrontEnd final : public TExchangeFrontEnd {
  public:
-  TConsoleFrontEnd(bool quiet, bool terminal, bool log_frames)
-      : quiet_(quiet), terminal_(terminal), log_frames_(log_frames) {}
+  // events: where the run's JSON lines go, or null.
+  TConsoleFrontEnd(bool quiet, bool terminal, bool log_frames, TPortEvents* events = nullptr)
+      : quiet_(quiet), terminal_(terminal), log_frames_(log_frames), events_(events) {}
 
   void SetStatusText(const std::string& text) override;
   void SetProgress(int position) override;
@@ -21,6 +23,7 @@ class TConsoleFrontEnd final : public TExchangeFrontEnd {
   void ShowMessage(const std::string& text) override { final_text_ = text; }
   void Close(TModalResult result) override;
   bool LogFrames() override { return log_frames_; }
+  void FrameResent(TResent what, uint16_t address) override;
 
   // Errors and the final text; they end any progress bar line first.
   void PrintLine(const std::string& text);
@@ -42,6 +45,7 @@ class TConsoleFrontEnd final : public TExchangeFrontEnd {
   bool quiet_;
   bool terminal_;
   bool log_frames_;
+  TPortEvents* events_;
   bool bar_shown_ = false;
   bool output_lost_ = false;
   int last_position_ = -1;

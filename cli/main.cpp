@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "channel/com_ping.h"
 #include "cli/console.h"
 #include "cli/console_front_end.h"
+#include "cli/gang_front_end.h"
+#include "cli/json_events.h"
 #include "cli/options.h"
 #include "cli/port_commands.h"
 #include "exchange/exchange.h"
+#include "exchange/gang.h"
 #include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
 #include "runtime/plain_loop.h"
@@ -77,33 +81,33 @@ class PortAccount {
  public:
   explicit PortAccount(TConsoleFrontEnd& out) : out_(out) {}
 
-  void NameUnopened(const TExchange& exchange) {
+  void NameUnopened(const TDiscovery& discovery) {
     if (out_.Quiet()) return;
-    for (const auto& [name, ping] : exchange.PortList())
+    for (const auto& [name, ping] : discovery.PortList())
       if (ping->Finished() && ping->OpenFailed()) Name(name, *ping);
   }
 
   // At the end of the run: a thread still opening its port gets a moment to know the outcome,
   // so that the lines before the verdict name every port that could not be opened.
-  void NameUnopenedAtEnd(TPlainMessageLoop& loop, const TExchange& exchange) {
+  void NameUnopenedAtEnd(TPlainMessageLoop& loop, const TDiscovery& discovery) {
     if (out_.Quiet()) return;
     const auto opening = [&] {
-      for (const auto& entry : exchange.PortList())
+      for (const auto& entry : discovery.PortList())
         if (!entry.second->Finished() && !entry.second->SerialPort()->Connected()) return true;
       return false;
     };
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (opening() && std::chrono::steady_clock::now() < give_up)
       loop.RunUntil([&] { return !opening(); }, std::chrono::milliseconds(10));
-    NameUnopened(exchange);
+    NameUnopened(discovery);
   }
 
-  void NameGivenUp(const TExchange& exchange) {
-    if (exchange.PortList().empty()) {
+  void NameGivenUp(const TDiscovery& discovery) {
+    if (discovery.PortList().empty()) {
       out_.PrintLine("orvix-flash: no serial port to ping");
       return;
     }
-    for (const auto& [name, ping] : exchange.PortList()) Name(name, *ping);
+    for (const auto& [name, ping] : discovery.PortList()) Name(name, *ping);
   }
 
  private:
@@ -135,16 +139,22 @@ class PortAccount {
   bool permission_hint_given_ = false;
 };
 
-int Flash(const TFlashOptions& options) {
-  TImage loaded;
+// What both kinds of run share, made ready before the device hears anything.
+struct TPreparedRun {
+  TImage Loaded;
+  TExchangeSettings Settings;
+  std::vector<std::string> Ports;  // those that will be pinged
+};
+
+// Loads the image, checks the log and picks the ports; an exit status when the run cannot be.
+std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   try {
-    loaded = ReadImage(options.Image, options.Format);
+    run.Loaded = ReadImage(options.Image, options.Format);
   } catch (const std::exception& e) {
     PrintError(e.what());
     return kBadImage;
   }
-  const std::vector<uint8_t>& image = loaded.Data;
-  if (image.empty()) {
+  if (run.Loaded.Data.empty()) {
     PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
     return kBadImage;
   }
@@ -154,9 +164,96 @@ int Flash(const TFlashOptions& options) {
     PrintError("cannot write the frame log \"" + options.LogFile + "\": " + why);
     return kBadLog;
   }
+  TExchangeSettings& settings = run.Settings;
+  settings.DeviceNumber = static_cast<uint8_t>(options.Device);
+  settings.StartAddress = static_cast<uint16_t>(run.Loaded.Start);
+  settings.StopAddress = static_cast<uint16_t>(run.Loaded.Stop);
+  settings.ImageData = run.Loaded.Data.data();
+  settings.ImageSize = static_cast<int>(run.Loaded.Data.size());
+  settings.LogFileName = options.LogFile;
+  if (!options.Port.empty()) settings.Ports = {options.Port};
+  if (!options.PortFilters.empty()) {
+    int code = kNoDevice;
+    auto ports = PortsToPing(options.PortFilters, code);
+    if (!ports) return code;
+    settings.Ports = std::move(*ports);
+  }
+  run.Ports = settings.Ports;
+  try {
+    if (run.Ports.empty()) ListSerialPorts(run.Ports);
+  } catch (const std::exception& e) {
+    PrintError(e.what());
+    return kNoReply;
+  }
+  return std::nullopt;
+}
 
+// Which format was taken, and where the run will write, before the device hears anything.
+void SayWhatIsWritten(const TFlashOptions& options, const TPreparedRun& run,
+                      TConsoleFrontEnd& out, TJsonEvents& json) {
+  const TImage& loaded = run.Loaded;
+  if (!options.Quiet) {
+    const std::string chosen = FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
+                               ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) +
+                               "-" + AddressText(static_cast<uint32_t>(loaded.Stop));
+    out.Say("orvix-flash: " + chosen);
+  }
+  TJsonFields start;
+  start.Text("image", FullFileName(options.Image))
+      .Text("format", FormatWord(loaded.Format))
+      .Number("start", loaded.Start)
+      .Number("stop", loaded.Stop)
+      .Number("bytes", loaded.Stop - loaded.Start + 1)
+      .Number("device", options.Device)
+      .Texts("ports", run.Ports)
+      .Text("mode", options.All ? "gang" : "single");
+  if (options.Expect > 0) start.Number("expect", options.Expect);
+  if (options.WaitSeconds >= 0) start.Seconds("wait", options.WaitSeconds);
+  json.Emit("start", start);
+}
+
+// The port lines: each port as it opens or is given up.
+void ReportPorts(TDiscovery& discovery, TJsonEvents& json) {
+  if (!json.On()) return;
+  discovery.OnPortOpened = [&json](const std::string& name) {
+    json.Emit("port", TJsonFields()
+                          .Text("port", name)
+                          .Text("path", PortDevicePath(name))
+                          .Text("state", "opened"));
+  };
+  discovery.OnPortFailed = [&json](const std::string& name, const TComPing& ping) {
+    std::string cause =
+        ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
+    if (cause.empty()) cause = "no answer, given up";
+    json.Emit("port", TJsonFields()
+                          .Text("port", name)
+                          .Text("path", PortDevicePath(name))
+                          .Text("state", "failed")
+                          .Text("error", cause));
+  };
+}
+
+void EmitSummary(TJsonEvents& json, int devices, int finished, int failed, int stopped,
+                 int expect, int exit_status) {
+  TJsonFields summary;
+  summary.Number("devices", devices)
+      .Number("finished", finished)
+      .Number("failed", failed)
+      .Number("stopped", stopped);
+  if (expect > 0) summary.Number("expect", expect);
+  summary.Number("exit_status", exit_status);
+  json.Emit("summary", summary);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+int FlashOne(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
   TPlainMessageLoop loop;
-  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty());
+  TPortEvents events(json);
+  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty(),
+                       json.On() ? &events : nullptr);
   SetExceptionHandler([&](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);
@@ -166,36 +263,15 @@ int Flash(const TFlashOptions& options) {
       out.PrintLine("orvix-flash: unknown error");
     }
   });
-
-  // Which format was taken, and where the run will write, before the device hears anything.
-  if (!options.Quiet) {
-    const std::string chosen = FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
-                               ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) +
-                               "-" + AddressText(static_cast<uint32_t>(loaded.Stop));
-    out.Say("orvix-flash: " + chosen);
-  }
-
-  TExchangeSettings settings;
-  settings.DeviceNumber = static_cast<uint8_t>(options.Device);
-  settings.StartAddress = static_cast<uint16_t>(loaded.Start);
-  settings.StopAddress = static_cast<uint16_t>(loaded.Stop);
-  settings.ImageData = image.data();
-  settings.ImageSize = static_cast<int>(image.size());
-  settings.LogFileName = options.LogFile;
-  if (!options.Port.empty()) settings.Ports = {options.Port};
-  if (!options.PortFilters.empty()) {
-    int code = kNoDevice;
-    auto ports = PortsToPing(options.PortFilters, code);
-    if (!ports) return code;
-    settings.Ports = std::move(*ports);
-  }
+  SayWhatIsWritten(options, run, out, json);
 
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
   int code = kNoReply;
   {
-    TExchange exchange(out, settings);
+    TExchange exchange(out, run.Settings);
+    ReportPorts(exchange.Discovery(), json);
     PortAccount ports(out);
     bool stopped = false, no_device = false;
     // Looks after what the window leaves to its user: the --wait limit, and a negotiation with
@@ -205,15 +281,11 @@ int Flash(const TFlashOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     watch.OnTimer = [&] {
       if (out.Closed()) return;
-      ports.NameUnopened(exchange);
+      ports.NameUnopened(exchange.Discovery());
       if (exchange.Phase() != TExchangePhase::epNegotiation) return;
-      const double waited =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      bool any_pinging = false;
-      for (const auto& entry : exchange.PortList())
-        if (!entry.second->Finished()) any_pinging = true;
-      if (!any_pinging) ports.NameGivenUp(exchange);
-      if (!any_pinging || (options.WaitSeconds >= 0 && waited >= options.WaitSeconds)) {
+      const bool any_pinging = exchange.Discovery().AnyPinging();
+      if (!any_pinging) ports.NameGivenUp(exchange.Discovery());
+      if (!any_pinging || (options.WaitSeconds >= 0 && SecondsSince(started) >= options.WaitSeconds)) {
         no_device = true;
         out.SetFinalText(kTextNoAnswer);
         out.Close(mrCancel);
@@ -238,7 +310,7 @@ int Flash(const TFlashOptions& options) {
     watch.SetEnabled(true);
     loop.RunUntil(stop_if_asked);
     watch.SetEnabled(false);
-    ports.NameUnopenedAtEnd(loop, exchange);
+    ports.NameUnopenedAtEnd(loop, exchange.Discovery());
     if (out.Result() == mrOk)
       code = kFinished;
     else if (stopped)
@@ -247,9 +319,124 @@ int Flash(const TFlashOptions& options) {
       code = kNoDevice;
     else
       code = kNoReply;
+    if (const TTransfer* transfer = exchange.Transfer(); transfer && events.WasFound()) {
+      events.Result(OutcomeStatus(out.Result(), stopped, out.FinalText()), transfer->BlocksSent(),
+                    run.Settings.StopAddress - run.Settings.StartAddress + 1, out.FinalText());
+    }
+    const bool found = exchange.Transfer() != nullptr;
+    EmitSummary(json, found ? 1 : 0, code == kFinished ? 1 : 0,
+                found && code == kNoReply ? 1 : 0, found && stopped ? 1 : 0, 0, code);
   }  // the teardown closes every port and ends every thread before the verdict is printed
   out.PrintLine(out.FinalText());
   return code;
+}
+
+// "3 из 4 устройств запрограммированы": the count agrees with the number after "из".
+std::string GangSummaryText(int finished, int of) {
+  const bool one = of % 10 == 1 && of % 100 != 11;
+  return std::to_string(finished) + " из " + std::to_string(of) +
+         (one ? " устройства" : " устройств") + " запрограммированы";
+}
+
+int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
+  TPlainMessageLoop loop;
+  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), false);
+  SetExceptionHandler([&](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      out.PrintLine(std::string("orvix-flash: ") + e.what());
+    } catch (...) {
+      out.PrintLine("orvix-flash: unknown error");
+    }
+  });
+  SayWhatIsWritten(options, run, out, json);
+
+  const StopRequestAttachment attachment(loop);
+  InstallStopHandler([] { StopRequest::Instance().Ask(); });
+
+  const int bytes = run.Settings.StopAddress - run.Settings.StartAddress + 1;
+  // Each port's front end lives until the end of the process's run, past the gang's teardown.
+  std::vector<std::unique_ptr<TGangPortFrontEnd>> front_ends;
+  int finished = 0, failed = 0, stopped_runs = 0;
+  bool stopped = false;
+  int code = kNoDevice;
+  {
+    TGangRun* gang_ptr = nullptr;
+    auto on_end = [&](TGangPortFrontEnd& port) {
+      int blocks = 0;
+      for (const auto& gang_run : gang_ptr->Runs())
+        if (gang_run.Port == port.Port()) blocks = gang_run.Transfer->BlocksSent();
+      port.Events().Result(OutcomeStatus(port.Result(), port.Stopped(), port.FinalText()), blocks,
+                           bytes, port.FinalText());
+      if (port.Result() == mrOk)
+        ++finished;
+      else if (port.Stopped())
+        ++stopped_runs;
+      else
+        ++failed;
+    };
+    TGangRun gang(run.Settings, options.Expect, [&](const std::string& port) -> TExchangeFrontEnd& {
+      front_ends.push_back(std::make_unique<TGangPortFrontEnd>(port, out, json, on_end));
+      return *front_ends.back();
+    });
+    gang_ptr = &gang;
+    ReportPorts(gang.Discovery(), json);
+    PortAccount ports(out);
+    TTimer watch;
+    watch.SetInterval(250);
+    const auto started = std::chrono::steady_clock::now();
+    watch.OnTimer = [&] {
+      ports.NameUnopened(gang.Discovery());
+      if (!gang.DiscoveryOpen()) return;
+      const bool any_pinging = gang.Discovery().AnyPinging();
+      if (!any_pinging && gang.Devices() == 0) ports.NameGivenUp(gang.Discovery());
+      if (!any_pinging || (options.WaitSeconds >= 0 && SecondsSince(started) >= options.WaitSeconds))
+        gang.EndDiscovery();
+    };
+    // A signal stops every run as the stop button stops one.
+    auto stop_if_asked = [&] {
+      if (StopRequest::Instance().Asked() && !stopped) {
+        stopped = true;
+        gang.Abort();
+      }
+      return gang.Done();
+    };
+    try {
+      gang.Start();
+    } catch (const std::exception& e) {
+      PrintError(e.what());
+      return kNoReply;
+    }
+    watch.SetEnabled(true);
+    loop.RunUntil(stop_if_asked);
+    watch.SetEnabled(false);
+    ports.NameUnopenedAtEnd(loop, gang.Discovery());
+    const int devices = gang.Devices();
+    if (stopped)
+      code = kStopped;
+    else if (failed > 0)
+      code = kNoReply;
+    else if (devices == 0 || devices < options.Expect)
+      code = kNoDevice;
+    else
+      code = kFinished;
+    EmitSummary(json, devices, finished, failed, stopped_runs, options.Expect, code);
+    if (devices == 0 && options.Expect == 0)
+      out.SetFinalText(stopped ? kTextAborted : kTextNoAnswer);
+    else
+      out.SetFinalText(GangSummaryText(finished, std::max(devices, options.Expect)));
+  }  // every port closed and every thread ended before the verdict
+  out.PrintLine(out.FinalText());
+  return code;
+}
+
+int Flash(const TFlashOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  TPreparedRun run;
+  if (const auto code = Prepare(options, run)) return *code;
+  TJsonEvents json(options.Json ? stdout : nullptr, started);
+  return options.All ? FlashAll(options, run, json) : FlashOne(options, run, json);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ namespace orvix {
 
 const char kFlashUsage[] =
     "orvix-flash [OPTIONS] IMAGE\n"
+    "orvix-flash --all (--wait SEC | --expect N) [OPTIONS] IMAGE\n"
     "orvix-flash --list-ports [--long | --json] [--port-filter KEY=VALUE]...\n"
     "orvix-flash --check [--json] [--port-filter KEY=VALUE]...\n"
     "\n"
@@ -25,13 +26,18 @@ const char kFlashUsage[] =
     "                     keys must all match, a repeated key is an alternative\n"
     "      --long         with --list-ports: a table with USB ids, serial number, description\n"
     "                     and by-id path\n"
-    "      --json         with --list-ports or --check: one JSON object a line\n"
+    "      --json         one JSON object a line on stdout: the run's events (see\n"
+    "                     docs/json-output.md), the ports of --list-ports, the findings of --check\n"
+    "      --all          every device that answers gets the image, all at once (a production\n"
+    "                     line); one line per port as its run ends, then how many were programmed\n"
+    "      --expect N     with --all: stop looking once N devices answered (1..4096)\n"
     "      --check        inspect the machine and the ports, one line per problem with what to\n"
     "                     do (exit 0: nothing to fix, 1: something)\n"
     "      --log FILE     write the frame log to FILE, in the out.txt line format (CR LF line "
     "ends)\n"
     "  -w, --wait SEC     give up when no device has answered within SEC seconds (default: wait "
-    "until interrupted)\n"
+    "until interrupted);\n"
+    "                     with --all: look for devices this long, from the start\n"
     "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
     "  -q, --quiet        print only errors and the final result\n"
     "  -h, --help         usage;  --version  version\n"
@@ -54,27 +60,35 @@ const char kFlashUsage[] =
     "Output that can no longer be written (a closed pipe, a full disk) is dropped: the run goes\n"
     "on to its end and the exit status still tells the outcome.\n"
     "\n"
+    "With --all, the runs go on side by side while the other ports are still pinged, until\n"
+    "--expect devices answered or --wait is over; the frame log (--log) is for a single run.\n"
+    "\n"
     "Exit status:\n"
-    "  0   programming finished\n"
+    "  0   programming finished (--all: on every device that answered, and at least --expect)\n"
     "  1   the device stopped answering (a frame unanswered twice in a row, or the checksum not "
-    "confirmed);\n"
-    "      --check found something to fix; the ports cannot be listed\n"
-    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button)\n"
+    "confirmed;\n"
+    "      --all: on any device); --check found something to fix; the ports cannot be listed\n"
+    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button; --all: "
+    "every run)\n"
     "  3   no device answered: within --wait, or on any port left to ping; or no port matches\n"
-    "      --port-filter\n"
-    "  64  usage error (unknown option, bad device number or --port-filter, missing IMAGE)\n"
+    "      --port-filter; --all: fewer than --expect devices answered, and none failed\n"
+    "  64  usage error (unknown option, bad device number, --port-filter or --expect, missing\n"
+    "      IMAGE, --all without --wait or --expect)\n"
     "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
     "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n";
 
 namespace {
 
+constexpr int kMaxExpect = 4096;
+
 // The options, each by every name it answers to.
-constexpr std::string_view kFlags[] = {"-h",     "--help", "--version", "--list-ports", "--long",
-                                       "--json", "--check", "-q",       "--quiet"};
-constexpr std::string_view kValued[] = {"-d", "--device", "-p",       "--port",
-                                        "--log", "-w",     "--wait", "--port-filter",
-                                        "-f",    "--format"};
+constexpr std::string_view kFlags[] = {"-h",      "--help", "--version", "--list-ports",
+                                       "--long",  "--json", "--check",   "-q",
+                                       "--quiet", "--all"};
+constexpr std::string_view kValued[] = {"-d",    "--device", "-p",       "--port",
+                                        "--log", "-w",       "--wait",   "--port-filter",
+                                        "-f",    "--format", "--expect"};
 
 bool OneOf(std::string_view name, const auto& names) {
   for (std::string_view n : names)
@@ -154,7 +168,7 @@ void TakeValues(const std::vector<std::string>& values, auto&& check) {
 // The whole line argv[1..argc); a usage error is thrown.
 TFlashOptions ParseLine(int argc, const char* const* argv) {
   TFlashOptions o;
-  std::vector<std::string> device, port, log, wait, format, filters;
+  std::vector<std::string> device, port, log, wait, format, filters, expect;
   CLI::App line{"", "orvix-flash"};
   line.set_help_flag();  // -h is an ordinary flag: a usage error on the same line still wins
   line.allow_extras();   // a second IMAGE, reported below
@@ -165,6 +179,7 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   line.add_flag("--json", o.Json);
   line.add_flag("--check", o.Check);
   line.add_flag("-q,--quiet", o.Quiet);
+  line.add_flag("--all", o.All);
   // One value each time an option is given; every value is kept, to be checked below.
   auto one_value_each_time = [](CLI::Option* option) {
     option->expected(1)->allow_extra_args(false)->multi_option_policy(
@@ -176,6 +191,7 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   one_value_each_time(line.add_option("-w,--wait", wait));
   one_value_each_time(line.add_option("-f,--format", format));
   one_value_each_time(line.add_option("--port-filter", filters));
+  one_value_each_time(line.add_option("--expect", expect));
   line.add_option("IMAGE", o.Image);
   std::vector<std::string> words = StrictWords(argc, argv);
   const std::string last = words.empty() ? "" : words.back();
@@ -208,6 +224,16 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
       throw UsageError{"bad --format value \"" + text + "\": give auto, bin, ihex or srec"};
     o.Format = *chosen;
   });
+  TakeValues(expect, [&](const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 4 &&
+                        std::all_of(text.begin(), text.end(),
+                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const int value = digits ? std::stoi(text) : 0;
+    if (value < 1 || value > kMaxExpect)
+      throw UsageError{"bad --expect value \"" + text + "\": give a number of devices, 1 to " +
+                       std::to_string(kMaxExpect)};
+    o.Expect = value;
+  });
   TakeValues(filters, [&](const std::string& text) {
     std::string why;
     const auto filter = ParsePortFilter(text, why);
@@ -232,8 +258,13 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   if (!o.Port.empty() && !o.PortFilters.empty())
     throw UsageError{"--port and --port-filter exclude each other: give one port or filters"};
   if (o.Long && !o.ListPorts) throw UsageError{"--long goes with --list-ports", true};
-  if (o.Json && !o.ListPorts && !o.Check)
-    throw UsageError{"--json goes with --list-ports or --check", true};
+  if (o.All && (o.ListPorts || o.Check))
+    throw UsageError{"--all goes with a run, not with --list-ports or --check"};
+  // One file for the frames of several devices could not be read: which frame was whose?
+  if (o.All && !o.LogFile.empty()) throw UsageError{"--log goes with a single run, not --all"};
+  if (o.Expect > 0 && !o.All) throw UsageError{"--expect goes with --all", true};
+  if (o.All && o.Expect == 0 && o.WaitSeconds < 0)
+    throw UsageError{"--all needs --wait SEC or --expect N: when is discovery over?", true};
   if (!o.Help && !o.Version && !o.ListPorts && !o.Check && o.Image.empty())
     throw UsageError{"missing IMAGE", true};
   return o;

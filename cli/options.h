@@ -16,9 +16,11 @@ struct TFlashOptions {
   bool Version = false;
   bool ListPorts = false;
   bool Long = false;   // --list-ports as a table
-  bool Json = false;   // --list-ports or --check as JSON lines
+  bool Json = false;   // JSON lines: of a run, --list-ports or --check
   bool Check = false;  // the setup check instead of a run
   bool Quiet = false;
+  bool All = false;  // gang mode: every device that answers gets the image
+  int Expect = 0;    // with All: end discovery once this many answered; 0: at --wait
   int Device = 0;
   std::string Port;         // empty: every port of the machine
   std::vector<TPortFilter> PortFilters;  // empty: no filter

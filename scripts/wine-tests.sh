@@ -197,6 +197,41 @@ else
   fail "orvix-devsim did not start"
 fi
 
+echo "== wine: orvix-flash.exe --all programs two devices at once"
+rm -f "$work/links/com13" "$work/links/com14"
+gang_ok=1
+for n in 13 14; do
+  if start_far_end gang_pty "devsim$n" "$devsim" --name "COM$n" --device 5 --timeout 120 \
+       --save "$work/memory$n.bin"; then
+    ln -s "$gang_pty" "$work/links/com$n"
+  else
+    gang_ok=0
+  fi
+done
+if [[ $gang_ok -eq 1 ]]; then
+  gang_sims=("${far_ends[@]}")
+  image=$(winepath -w "$work/image.bin" 2>/dev/null </dev/null) || image=$work/image.bin
+  timeout 180 wine "$win_build/cli/orvix-flash.exe" --all --expect 2 --wait 60 --json \
+    --device 5 "$image" \
+    </dev/null >"$logs/orvix-flash-all.jsonl" 2>"$logs/orvix-flash-all.txt"
+  gang_status=$?
+  sims_status=0
+  for pid in "${gang_sims[@]}"; do wait "$pid" || sims_status=1; done
+  far_ends=()
+  summary=$(tail -n 1 "$logs/orvix-flash-all.jsonl" | tr -d '\r')
+  if [[ $gang_status -eq 0 && $sims_status -eq 0 && $summary == *'"finished":2'* ]] &&
+     cmp -s "$work/image.bin" "$work/memory13.bin" && cmp -s "$work/image.bin" "$work/memory14.bin"
+  then
+    pass "orvix-flash.exe --all: both memories equal the image, the JSON summary counts two"
+  else
+    fail "orvix-flash.exe --all exit $gang_status, simulators $sims_status, summary $summary" \
+      "(logs: $logs)"
+    tail -n 5 "$logs/orvix-flash-all.txt" | sed 's/^/        /'
+  fi
+else
+  fail "orvix-devsim did not start for the gang run"
+fi
+
 source "$root/scripts/wine-window-tests.sh"
 
 echo "wine: $passed passed, $failed failed$([[ $skipped -gt 0 ]] && echo ", $skipped skipped")"

@@ -330,7 +330,6 @@ TEST(FlashOptions, PortOptionsInAnyOrderAndTheirCombinations) {
       {{"--list-ports", "--long", "--json"}, "--long and --json exclude each other"},
       {{"--check", "--list-ports"}, "--check and --list-ports exclude each other"},
       {{"--long", "a.bin"}, "--long goes with --list-ports"},
-      {{"--json", "a.bin"}, "--json goes with --list-ports or --check"},
       {{"--long", "--check"}, "--long goes with --list-ports"},
       {{"-p", "COM1", "--port-filter", "name=COM1", "a.bin"},
        "--port and --port-filter exclude each other: give one port or filters"},
@@ -349,6 +348,47 @@ TEST(FlashOptions, PortOptionsInAnyOrderAndTheirCombinations) {
   EXPECT_EQ(error.rfind("bad --port-filter \"colour=red\": ", 0), 0u) << error;
   EXPECT_FALSE(Parse({"--list-ports", "--port-filter", "vid=xyz"}, &error));
   EXPECT_EQ(error.rfind("bad --port-filter \"vid=xyz\": ", 0), 0u) << error;
+}
+
+// Gang mode: when discovery is over must be said, and what belongs to a single run is refused.
+TEST(FlashOptions, GangModeAndItsCombinations) {
+  auto o = Parse({"--all", "--expect", "4", "--json", "a.hex"});
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->All && o->Json);
+  EXPECT_EQ(o->Expect, 4);
+  EXPECT_LT(o->WaitSeconds, 0);
+  o = Parse({"-w", "2", "a.bin", "--all"});  // --wait alone will do, in any order
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->All);
+  EXPECT_EQ(o->Expect, 0);
+  o = Parse({"--json", "a.bin"});  // a single run's events
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->Json && !o->All);
+
+  const struct {
+    std::vector<const char*> args;
+    const char* error;
+  } refused[] = {
+      {{"--all", "a.bin"}, "--all needs --wait SEC or --expect N: when is discovery over?"},
+      {{"--expect", "3", "a.bin"}, "--expect goes with --all"},
+      {{"--all", "--expect", "0", "a.bin"},
+       "bad --expect value \"0\": give a number of devices, 1 to 4096"},
+      {{"--all", "--expect", "4097", "a.bin"},
+       "bad --expect value \"4097\": give a number of devices, 1 to 4096"},
+      {{"--all", "--expect", "-1", "a.bin"},
+       "bad --expect value \"-1\": give a number of devices, 1 to 4096"},
+      {{"--all", "--expect", "2x", "a.bin"},
+       "bad --expect value \"2x\": give a number of devices, 1 to 4096"},
+      {{"--all", "-w", "5", "--log", "out.txt", "a.bin"},
+       "--log goes with a single run, not --all"},
+      {{"--all", "--list-ports"}, "--all goes with a run, not with --list-ports or --check"},
+      {{"--all", "--expect"}, "option --expect needs a value"},
+  };
+  for (const auto& line : refused) {
+    std::string error;
+    EXPECT_FALSE(Parse(line.args, &error)) << line.error;
+    EXPECT_EQ(error, line.error);
+  }
 }
 
 // The one line read differently since: "--=x" was taken as "--", a stray word silently dropped.

@@ -118,7 +118,7 @@ TEST(PortOptions, BadFiltersAndMisplacedFormatsAreUsageErrors) {
            {"--list-ports", "--port-filter", "vid=xyz"},
            {"--list-ports", "--long", "--json"},
            {"--long", "image.bin"},
-           {"--json", "image.bin"},
+           {"--json", "--long", "image.bin"},
            {"--check", "--list-ports"},
            {"--port", "COM1", "--port-filter", "name=COM1", "image.bin"},
            {"--port-filter", "name=COM1"},

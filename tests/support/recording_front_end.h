@@ -20,7 +20,7 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
   void ProcessMessages() override {
     ++pump_depth;
     if (OnPump) OnPump();
-    CurrentLoop().ProcessMessages();
+    if (pump) CurrentLoop().ProcessMessages();
     --pump_depth;
   }
   void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
@@ -37,6 +37,7 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
     if (OnClose) OnClose();
   }
   bool LogFrames() override { return log_frames; }
+  void FrameResent(TResent what, uint16_t address) override { resends.emplace_back(what, address); }
 
   bool Closed() const { return !closes.empty(); }
   // How the run ended: its first close, as the window's modal result; mrNone while open.
@@ -55,9 +56,11 @@ class RecordingFrontEnd final : public TExchangeFrontEnd {
   std::vector<std::pair<int, std::string>> panels;
   std::vector<std::string> messages;
   std::vector<TModalResult> closes;
+  std::vector<std::pair<TResent, uint16_t>> resends;
   std::string final_text;  // the outcome as the user last saw it: status panel 2 or a message
   bool log_frames = false;
   int pump_depth = 0;
+  bool pump = true;  // false: as the flasher's gang runs, where the outer loop runs everything
 
   std::function<void()> OnPump;   // at each pump, before the loop runs
   std::function<void()> OnClose;  // when the engine closes the window
