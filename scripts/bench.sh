@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark once, side by side, and prints one table with the goals. Not part of the
-# test command: it takes about three and a half minutes and prints figures, it asserts nothing.
+# test command: it takes about three minutes and prints figures, it asserts nothing.
 #   scripts/bench.sh [build-dir]        (default: build/, the default preset, built first)
 # The raw output of each program is kept in the folder the table names at its end.
 set -euo pipefail
