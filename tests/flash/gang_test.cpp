@@ -350,8 +350,8 @@ TEST_F(GangTest, OnceTheExpectedDevicesAnsweredTheOtherPortsAreLeftAlone) {
   ASSERT_TRUE(flasher->WaitForStderr("COM1: " + kProgramming + "\n", 30s));
   ASSERT_TRUE(flasher->WaitForStderr("COM2: " + kProgramming + "\n", 30s));
   std::this_thread::sleep_for(500ms);
+  // It may have heard a ping or none: the two devices may answer before its first one.
   const int pings = devices[2]->Pings();
-  EXPECT_GT(pings, 0);
   std::this_thread::sleep_for(1000ms);  // twenty ping periods
   EXPECT_EQ(devices[2]->Pings(), pings);
   EXPECT_EQ(devices[0]->RunsCompleted() + devices[1]->RunsCompleted(), 0)
