@@ -429,20 +429,26 @@ TEST_F(GangTest, AnInterruptStopsEveryRunAndTheSearch) {
 TEST_F(GangTest, UsageErrorsTouchNoPort) {
   const std::vector<DeviceSimulator*> devices = Devices(1);
   const std::string image = Image(300);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--all", image},                           // neither --wait nor --expect
-           {"--expect", "2", "-w", "5", image},        // --expect without --all
-           {"--all", "--expect", "0", image},          // below 1
-           {"--all", "--expect", "4097", image},       // above 4096
-           {"--all", "--expect", "two", image}}) {
+  const std::string log = (dir_ / "frames.txt").string();
+  // Each with the option its message must name.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"--all", image}, "--wait"},                              // neither --wait nor --expect
+      {{"--expect", "2", "-w", "5", image}, "--all"},            // --expect without --all
+      {{"--all", "--expect", "0", image}, "--expect"},           // below 1
+      {{"--all", "--expect", "4097", image}, "--expect"},        // above 4096
+      {{"--all", "--expect", "two", image}, "--expect"},
+      {{"--all", "-w", "5", "--log", log, image}, "--log"},      // one log for many runs
+      {{"--all", "--list-ports"}, "--list-ports"}};
+  for (const auto& [args, named] : cases) {
     std::string command;
     for (const std::string& arg : args) command += arg + " ";
     SCOPED_TRACE(command);
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.exit_code, 64) << r.err;
-    EXPECT_FALSE(r.err.empty());
+    EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
   }
+  EXPECT_FALSE(fs::exists(log));
   EXPECT_EQ(devices[0]->Pings(), 0);
   // --expect stands in for --wait.
   const ProcessResult r = Run({"--all", "--expect", "1", image});
