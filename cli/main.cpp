@@ -212,6 +212,21 @@ void SayWhatIsWritten(const TFlashOptions& options, const TPreparedRun& run,
   json.Emit("start", start);
 }
 
+// Errors the loop catches go where the run's messages go; then what will be written is said.
+void BeginRun(const TFlashOptions& options, const TPreparedRun& run, TConsoleFrontEnd& out,
+              TJsonEvents& json) {
+  SetExceptionHandler([&out](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      out.PrintLine(std::string("orvix-flash: ") + e.what());
+    } catch (...) {
+      out.PrintLine("orvix-flash: unknown error");
+    }
+  });
+  SayWhatIsWritten(options, run, out, json);
+}
+
 // The port lines: each port as it opens or is given up.
 void ReportPorts(TDiscovery& discovery, TJsonEvents& json) {
   if (!json.On()) return;
@@ -254,17 +269,7 @@ int FlashOne(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
   TPortEvents events(json);
   TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty(),
                        json.On() ? &events : nullptr);
-  SetExceptionHandler([&](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      out.PrintLine(std::string("orvix-flash: ") + e.what());
-    } catch (...) {
-      out.PrintLine("orvix-flash: unknown error");
-    }
-  });
-  SayWhatIsWritten(options, run, out, json);
-
+  BeginRun(options, run, out, json);
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
@@ -305,6 +310,7 @@ int FlashOne(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
       exchange.StartNegotiation();
     } catch (const std::exception& e) {
       PrintError(e.what());
+      EmitSummary(json, 0, 0, 0, 0, 0, kNoReply);  // a start line is always followed by one
       return kNoReply;
     }
     watch.SetEnabled(true);
@@ -341,17 +347,7 @@ std::string GangSummaryText(int finished, int of) {
 int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
   TPlainMessageLoop loop;
   TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), false);
-  SetExceptionHandler([&](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      out.PrintLine(std::string("orvix-flash: ") + e.what());
-    } catch (...) {
-      out.PrintLine("orvix-flash: unknown error");
-    }
-  });
-  SayWhatIsWritten(options, run, out, json);
-
+  BeginRun(options, run, out, json);
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
@@ -406,6 +402,7 @@ int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json)
       gang.Start();
     } catch (const std::exception& e) {
       PrintError(e.what());
+      EmitSummary(json, 0, 0, 0, 0, options.Expect, kNoReply);
       return kNoReply;
     }
     watch.SetEnabled(true);

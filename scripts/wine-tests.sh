@@ -231,6 +231,9 @@ if [[ $gang_ok -eq 1 ]]; then
 else
   fail "orvix-devsim did not start for the gang run"
 fi
+# A link left to a closed pseudo-terminal would reach the next far end given the same number.
+stop_far_ends
+rm -f "$work/links/com13" "$work/links/com14"
 
 source "$root/scripts/wine-window-tests.sh"
 
