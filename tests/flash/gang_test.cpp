@@ -364,6 +364,22 @@ TEST_F(GangTest, OnceTheExpectedDevicesAnsweredTheOtherPortsAreLeftAlone) {
   EXPECT_EQ(LastLine(r.err), "2 из 2 устройств запрограммированы");
 }
 
+// Devices that answer together count one by one: with --expect 1 one of six gets the image,
+// even when the others answer while the first is being handed over, and the rest hear no block.
+TEST_F(GangTest, NoMoreDevicesThanExpectedAreTaken) {
+  const std::vector<DeviceSimulator*> devices = Devices(6);
+  const ProcessResult r = Run({"--all", "--expect", "1", "-q", Image(1024)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  int programmed = 0;
+  for (const DeviceSimulator* device : devices) {
+    if (device->FrameCount(cmdWriteBlock) == 0) continue;
+    ++programmed;
+    ExpectProgrammed(*device, image_, device->PortPath());
+  }
+  EXPECT_EQ(programmed, 1);
+  EXPECT_EQ(LastLine(r.err), "1 из 1 устройства запрограммированы");
+}
+
 // A board put into the fixture only after another was done is still found and programmed.
 TEST_F(GangTest, ADeviceThatAnswersAfterAnotherHasFinishedIsStillProgrammed) {
   SimOptions late;
