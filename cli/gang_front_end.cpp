@@ -22,6 +22,16 @@ void TGangPortFrontEnd::SetMainStatusPanel(TStatusPanel panel, const std::string
   }
 }
 
+void TGangPortFrontEnd::SendFailed(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    console_.PrintLine("orvix-flash: " + port_ + ": " + e.what());
+  } catch (...) {
+    console_.PrintLine("orvix-flash: " + port_ + ": cannot write");
+  }
+}
+
 void TGangPortFrontEnd::Close(TModalResult result) { End(result); }
 
 void TGangPortFrontEnd::End(TModalResult result) {

@@ -27,6 +27,8 @@ class TGangPortFrontEnd final : public TExchangeFrontEnd {
   void Close(TModalResult result) override;
   bool LogFrames() override { return false; }
   void FrameResent(TResent what, uint16_t address) override { events_.Resent(what, address); }
+  // Several ports share the terminal: the error says whose it is.
+  void SendFailed(std::exception_ptr error) override;
 
   const std::string& Port() const { return port_; }
   bool Ended() const { return ended_; }

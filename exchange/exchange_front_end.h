@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ class TExchangeFrontEnd {
   virtual bool LogFrames() = 0;  // read for every frame
   // A frame went out again after its reply did not come; the window shows nothing of it.
   virtual void FrameResent(TResent /*what*/, uint16_t /*address*/) {}
+  // A frame could not be written (the line went away); the reply timer still runs. By default
+  // the error goes on to the loop's handler, as any error there does.
+  virtual void SendFailed(std::exception_ptr error) { std::rethrow_exception(error); }
 };
 
 struct TExchangeSettings {

@@ -33,14 +33,14 @@ void TGangRun::Start() {
 void TGangRun::DeviceFound(TCustomSerialPort* port) {
   if (!discovery_open_) return;
   const std::string name = port->Port();
-  // In the list before the hand-over waits for the port's thread: another port answering
-  // meanwhile starts its own run beside this one.
+  // Counted, and discovery ended at the expected count, before the hand-over waits for the
+  // port's thread: answers from other ports that come in meanwhile are reported inside that
+  // wait, and each starts its own run beside this one only while discovery is still open.
   runs_.push_back(TRun{name, std::make_unique<TTransfer>(make_front_end_(name), settings_, port,
                                                           nullptr)});
   TTransfer& transfer = *runs_.back().Transfer;
-  const auto settle_until = TTransfer::SettleUntil(discovery_.HandOver(port));
   if (expect_ > 0 && Devices() >= expect_) EndDiscovery();
-  transfer.Start(settle_until);
+  transfer.Start(TTransfer::SettleUntil(discovery_.HandOver(port)));
 }
 
 void TGangRun::EndDiscovery() {

@@ -101,7 +101,7 @@ void TTransfer::SendBlock() {
                                      static_cast<uint16_t>(address), std::move(block));
   timer_send_timeout_.SetEnabled(true);
   ++blocks_sent_;
-  pack_->SendPacket(packet);
+  Send(packet);
 }
 
 void TTransfer::SendChecksum() {
@@ -111,7 +111,15 @@ void TTransfer::SendChecksum() {
       MakePacket(settings_.DeviceNumber, cmdChecksum, 0,
                  {static_cast<uint8_t>(sum & 0xFF), static_cast<uint8_t>(sum >> 8)});
   timer_send_timeout_.SetEnabled(true);
-  pack_->SendPacket(packet);
+  Send(packet);
+}
+
+void TTransfer::Send(const RSPacket& packet) {
+  try {
+    pack_->SendPacket(packet);
+  } catch (...) {
+    front_end_.SendFailed(std::current_exception());
+  }
 }
 
 void TTransfer::PacketReceived(const uint8_t* frame, int length) {

@@ -70,6 +70,7 @@ class TTransfer {
  private:
   void SendBlock();
   void SendChecksum();
+  void Send(const RSPacket& packet);
   void HandleReply(const RSPacket& packet);
   bool MayAnswerAPing(const RSPacket& packet) const;
   void SendChecksumAfterSettle();

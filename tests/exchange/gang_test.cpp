@@ -100,6 +100,23 @@ TEST_F(Gang, EveryDeviceIsProgrammedAndTheExpectedCountReleasesTheOtherPorts) {
     EXPECT_NE(name, empty.PortPath()) << "still held";
 }
 
+// Devices that answer together are counted one by one, answers reported while a port is being
+// handed over included: no more runs than expected, and the ports left over hear no block.
+TEST_F(Gang, NoMoreRunsThanExpectedWhenDevicesAnswerTogether) {
+  for (int i = 0; i < 6; ++i) AddDevice();
+  Start(0x400, 2);
+  ASSERT_TRUE(RunUntil([&] { return gang->Done(); }));
+  EXPECT_EQ(gang->Devices(), 2);
+  int programmed = 0;
+  for (const auto& device : devices) {
+    if (device->FrameCount(cmdWriteBlock) == 0) continue;
+    ++programmed;
+    ExpectProgrammed(*device);
+  }
+  EXPECT_EQ(programmed, 2);
+  EXPECT_TRUE(gang->Discovery().PortList().size() <= 2u);  // the others released
+}
+
 TEST_F(Gang, OneDeviceThatStopsAnsweringLeavesTheOthersUndisturbed) {
   DeviceSimulator& a = AddDevice();
   SimOptions dropping;
