@@ -1,6 +1,7 @@
 # The Debian package (scripts/package.sh runs cpack -G DEB) and the files every install carries.
 # The version is the project's own (project() in the top CMakeLists.txt), which --version prints.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/json-output.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Under Debian's name for it, which lintian looks for.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark once, side by side, and prints one table with the goals. Not part of the
-# test command: it takes about two minutes and prints figures, it asserts nothing.
+# test command: it takes about three minutes and prints figures, it asserts nothing.
 #   scripts/bench.sh [build-dir]        (default: build/, the default preset, built first)
 # The raw output of each program is kept in the folder the table names at its end.
 set -euo pipefail
@@ -33,6 +33,7 @@ run log_unpaced "$build/bench/flash_bench" log --runs 7
 run log_paced "$build/bench/flash_bench" log --baud 57600 --runs 1
 run discovery "$build/bench/discovery_bench" --idle 10
 run memory "$build/bench/memory_bench" --runs 10
+run gang "$build/bench/gang_bench" --devices 8 --size 65536 --baud 57600 --runs 3
 
 # Where the software time of a block goes: one unpaced full-image run under a profiler, against
 # the simulator as a process of its own. perf when this machine's kernel gives it instruction
@@ -120,6 +121,8 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 | 4a | Ten full-image runs in one process (${r[memory.runs_driver]}): resident after run 2 -> after run 10 | ${r[memory.runs_rss_run2_kib]} -> ${r[memory.runs_rss_last_kib]} KiB (**${r[memory.runs_growth_kib]} KiB**) | no growth | $(verdict "${r[memory.runs_growth_kib]} <= 0") |
 | 5 | Frame log, unpaced (median of 7): with --log vs without | ${r[log.unpaced.with_s]} s vs ${r[log.unpaced.without_s]} s = **${r[log.unpaced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.unpaced.slower_pct]} <= 5") |
 | 5a | Frame log at 57,600 baud: with --log vs without | ${r[log.paced.with_s]} s vs ${r[log.paced.without_s]} s = **${r[log.paced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.paced.slower_pct]} <= 5") |
+| 6 | Gang mode, ${r[gang.devices]} devices at 57,600 baud, 65,536 bytes (median of 3): gang run / single run, wall | ${r[gang.gang_s]} s / ${r[gang.single_s]} s = **${r[gang.wall_ratio]}** | <= 1.05 | $(verdict "${r[gang.wall_ratio]} <= 1.05") |
+| 6a | ... CPU of orvix-flash, gang / single | ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = **${r[gang.cpu_ratio]}** | <= 8 | $(verdict "${r[gang.cpu_ratio]} <= 8") |
 
 Where a block's software time goes ($profiler, unpaced full image; instructions per block,
 including what each calls / in the function itself):

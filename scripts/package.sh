@@ -37,7 +37,8 @@ for path in usr/bin/orvix usr/bin/orvix-flash usr/bin/orvix-devsim \
             usr/share/icons/hicolor/256x256/apps/orvix.png \
             usr/share/man/man1/orvix.1.gz usr/share/man/man1/orvix-flash.1.gz \
             usr/share/man/man1/orvix-devsim.1.gz \
-            usr/share/doc/orvix/copyright usr/share/doc/orvix/README.md; do
+            usr/share/doc/orvix/copyright usr/share/doc/orvix/README.md \
+            usr/share/doc/orvix/json-output.md; do
   grep -qxF "$path" <<<"$contents" || fail "$path is not in the package"
 done
 

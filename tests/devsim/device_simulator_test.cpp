@@ -306,6 +306,24 @@ TEST(DevSimFaults, TwiceSendsTheReplyAgainInAWriteOfItsOwn) {
   EXPECT_TRUE(host.Read(1, 300ms).empty());  // only the selected frames' replies come twice
 }
 
+TEST(DevSimFaults, ABoardPutInLaterHearsNothingBeforeItsTime) {
+  SimOptions options;
+  options.answer_after_ms = 1500;
+  const auto start = std::chrono::steady_clock::now();
+  DeviceSimulator sim(options);
+  FarEnd host(sim.PortPath());
+  host.Send(Concat({Ping(3), Block(3, 0x0000, Image(128)), Checksum(3, 0)}));
+  EXPECT_TRUE(host.Read(1, 300ms).empty());
+  std::this_thread::sleep_until(start + 1600ms);
+  host.Send(Ping(3));
+  EXPECT_EQ(host.Read(7), Answer(3, cmdPing));
+  EXPECT_EQ(sim.Pings(), 1);
+  EXPECT_EQ(sim.FrameCount(cmdWriteBlock), 0);
+  EXPECT_EQ(sim.FrameCount(cmdChecksum), 0);
+  EXPECT_EQ(sim.BadFrames(), 0);  // nothing half-heard either
+  EXPECT_FALSE(sim.Written());
+}
+
 // Lower bounds only: a slow machine cannot make these fail.
 TEST(DevSimTiming, APacedLineTakesTenBitsPerByteEachWay) {
   SimOptions options;

@@ -109,6 +109,7 @@ DeviceSimulator::DeviceSimulator(SimOptions options, PseudoTerminal line)
                   [this](const uint8_t* frame, int count) { OnFrame(frame, count); },
                   [this] { return line_fd_ < 0; }}),
       memory_(kMemorySize, 0xFF) {
+  deaf_until_ = Clock::now() + milliseconds(options_.answer_after_ms);
   wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wake_fd_ < 0) {
     const int error = errno;
@@ -252,6 +253,7 @@ bool DeviceSimulator::Receive(short revents) {
   int lost = 0;
   for (ssize_t i = 0; i < n && line_fd_ >= 0; ++i) {
     frame_end_ = start + byte_time_ * (i + 1);
+    if (frame_end_ < deaf_until_) continue;
     if (frame_end_ < busy_until_) {
       ++lost;
       continue;

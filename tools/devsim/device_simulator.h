@@ -161,6 +161,7 @@ class DeviceSimulator {
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
   Clock::time_point rx_free_{};
   Clock::time_point busy_until_{};
+  Clock::time_point deaf_until_{};  // the start plus SimOptions::answer_after_ms
   bool blocked_ = false;                         // the line took no more; wait until it is writable
   std::optional<Clock::time_point> piece_sent_;  // the last piece's end, until the host answers
 

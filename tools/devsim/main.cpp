@@ -162,6 +162,12 @@ const std::vector<Flag>& Flags() {
        [](Settings& s, const std::string& v) {
          s.sim.hang_up_after_blocks = ParseNumber(v, "--hang-up-after", 0, 1 << 20);
        }},
+      {"--answer-after", "MS",
+       "hear nothing until MS ms after the start (no reply, nothing stored), as a board put "
+       "into the fixture later",
+       [](Settings& s, const std::string& v) {
+         s.sim.answer_after_ms = ParseNumber(v, "--answer-after", 0, 3600000);
+       }},
       {"--baud", "RATE",
        "pace the line at RATE baud, 10 bits a byte, both ways: a reply starts only once the "
        "frame's bytes would have crossed the line, and goes out at that rate",

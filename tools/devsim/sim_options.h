@@ -49,6 +49,9 @@ struct SimOptions {
   int busy_after_block_ms = 0;
   // Close the line when the block frame after this many arrives; negative: never.
   int hang_up_after_blocks = -1;
+  // The device hears nothing (no reply, nothing stored, nothing counted) until this long after
+  // it started, as a board put into the fixture later.
+  int answer_after_ms = 0;
   // Line rate in both directions at 10 bits a byte; 0: bytes move as fast as the system allows.
   int baud = 0;
   // Serve a paced line at the lowest real-time priority where the system allows it, as a device
