@@ -13,6 +13,7 @@
 #include "runtime/plain_loop.h"
 #include "serial/serial_port.h"
 #include "tests/support/recording_front_end.h"
+#include "tests/support/run_until.h"
 #include "tools/devsim/device_simulator.h"
 
 namespace orvix {
@@ -70,13 +71,8 @@ class Engine : public ::testing::Test {
     engine->StartNegotiation();
   }
 
-  // Tests done() at least every 10 ms: what other threads change does not wake the loop.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 8s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!loop.RunUntil(done, 10ms)) {
-      if (std::chrono::steady_clock::now() >= end) return false;
-    }
-    return true;
+    return testing::RunLoopUntil(loop, done, limit);
   }
   void Idle(std::chrono::milliseconds time) {
     loop.RunUntil([] { return false; }, time);

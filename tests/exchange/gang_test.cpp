@@ -11,6 +11,7 @@
 #include "exchange/gang.h"
 #include "runtime/plain_loop.h"
 #include "tests/support/recording_front_end.h"
+#include "tests/support/run_until.h"
 #include "tools/devsim/device_simulator.h"
 
 namespace orvix {
@@ -52,12 +53,8 @@ class Gang : public ::testing::Test {
     gang->Start();
   }
 
-  // Tests done() at least every 10 ms: what other threads change does not wake the loop.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!loop.RunUntil(done, 10ms))
-      if (std::chrono::steady_clock::now() >= end) return false;
-    return true;
+    return testing::RunLoopUntil(loop, done, limit);
   }
 
   void ExpectProgrammed(const DeviceSimulator& device) {
