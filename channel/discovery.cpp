@@ -1,7 +1,5 @@
 #include "channel/discovery.h"
 
-#include <algorithm>
-
 #include "channel/com_ping.h"
 #include "runtime/message_loop.h"
 #include "serial/port_list.h"
@@ -60,11 +58,8 @@ std::optional<std::chrono::steady_clock::time_point> TDiscovery::HandOver(
 }
 
 bool TDiscovery::AnyPinging() const {
-  for (const auto& [name, ping] : port_list_) {
-    const bool handed_over =
-        std::find(handed_over_.begin(), handed_over_.end(), ping.get()) != handed_over_.end();
-    if (!handed_over && !ping->Finished()) return true;
-  }
+  for (const auto& [name, ping] : port_list_)
+    if (!HandedOver(ping.get()) && !ping->Finished()) return true;
   return false;
 }
 
@@ -79,10 +74,7 @@ void TDiscovery::StopPorts(bool handed_over_too) {
   if (handed_over_too) watch_.SetEnabled(false);
   Watch();  // what happened before the stop is still told
   stopping_ = true;
-  const auto leaves = [&](const TComPing* ping) {
-    return handed_over_too ||
-           std::find(handed_over_.begin(), handed_over_.end(), ping) == handed_over_.end();
-  };
+  const auto leaves = [&](const TComPing* ping) { return handed_over_too || !HandedOver(ping); };
   for (auto& entry : port_list_)
     if (entry.second && leaves(entry.second.get())) entry.second->RequestStop();
   const auto deadline = std::chrono::steady_clock::now() + kPingWriteGrace;

@@ -2,6 +2,7 @@
 // device answered to the transfer that takes it on.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,9 @@ class TDiscovery {
     bool given_up = false;
   };
   void StopPorts(bool handed_over_too);
+  bool HandedOver(const TComPing* ping) const {
+    return std::find(handed_over_.begin(), handed_over_.end(), ping) != handed_over_.end();
+  }
   // Reports what changed on the ports since the last look. The threads only set flags: a thread
   // that waited for the main thread to hear of its open would hold up pinging wherever the main
   // thread is busy.

@@ -3,7 +3,6 @@
 // the command line) shows what it reports.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,25 +16,8 @@
 
 namespace orvix {
 
-class TComPing;
-class TCustomSerialPort;
-class TRSPack;
-
 class TExchange {
  public:
-  static constexpr int kBlockSize = TTransfer::kBlockSize;
-  static constexpr uint8_t kFill = TTransfer::kFill;
-  static constexpr int kReplyTimeOut = TTransfer::kReplyTimeOut;
-  static constexpr int32_t RetryLimit = TTransfer::RetryLimit;
-  // How long the teardown lets a ping write that is under way finish before it closes the port.
-  static constexpr std::chrono::milliseconds kPingWriteGrace = TDiscovery::kPingWriteGrace;
-  static constexpr std::chrono::milliseconds kPingAnswerDelay = TTransfer::kPingAnswerDelay;
-  static constexpr std::chrono::milliseconds kSettleMargin = TTransfer::kSettleMargin;
-
-  static uint16_t RangeSum(const uint8_t* image, int image_size, uint16_t start, uint16_t stop) {
-    return TTransfer::RangeSum(image, image_size, start, stop);
-  }
-
   TExchange(TExchangeFrontEnd& front_end, TExchangeSettings settings);
   // The teardown: transfer, frame log, then discovery (every port closed, every thread ended).
   ~TExchange();

@@ -61,7 +61,7 @@ class Engine : public ::testing::Test {
   // Starts a run of device 5 over the range, on the given devices' ports.
   void Start(uint16_t start, uint16_t stop, size_t image_size,
              const std::vector<DeviceSimulator*>& on,
-             int reply_timeout_ms = TExchange::kReplyTimeOut) {
+             int reply_timeout_ms = TTransfer::kReplyTimeOut) {
     image = Image(image_size);
     std::vector<std::string> ports;
     for (DeviceSimulator* device : on) ports.push_back(device->PortPath());
@@ -158,7 +158,7 @@ TEST_F(ExchangeEngineRange, BlocksStartAtTheStartAddressAndTheChecksumCoversTheR
   EXPECT_TRUE(std::equal(image.begin() + 0x1000, image.end(), memory.begin() + 0x1000));
   ASSERT_TRUE(device.LastChecksum());
   EXPECT_EQ(device.LastChecksum()->received,
-            TExchange::RangeSum(image.data(), 0x10C8, 0x1000, 0x10C7));
+            TTransfer::RangeSum(image.data(), 0x10C8, 0x1000, 0x10C7));
   EXPECT_TRUE(device.LastChecksum()->matched);
   EXPECT_EQ(device.LastChecksum()->covered_end, 0x10C7);
   EXPECT_EQ(front.progress, (std::vector<int>{64, 129}));  // 128 and 256 bytes of C7 (199)
