@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "serial/posix/port_map.h"
+#include "serial/linux/port_map.h"
 #include "serial/serial_error.h"
 
 namespace orvix::fuzz {

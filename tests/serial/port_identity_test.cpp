@@ -1,5 +1,5 @@
 // Which port is which, read from a sysfs and /dev tree built from the device descriptions.
-#include "serial/posix/port_identity_linux.h"
+#include "serial/linux/port_identity_linux.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The Linux device map behind the port list: ORVIX_PORTS and /sys/class/tty.
-#include "serial/posix/port_map.h"
+#include "serial/linux/port_map.h"
 
 #include <gtest/gtest.h>
 

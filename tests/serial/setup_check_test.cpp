@@ -16,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "serial/posix/port_identity_linux.h"
+#include "serial/linux/port_identity_linux.h"
 #include "tests/support/far_end.h"
 #include "tests/support/child_process.h"
 #include "tests/support/mock_tree.h"

@@ -1,6 +1,6 @@
 // Data bits, parity and flow control cannot be seen over a pseudo-terminal (the kernel forces
 // 8N1 there), so the termios value the port builds is checked directly.
-#include "serial/posix/termios_settings.h"
+#include "serial/linux/termios_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "serial/posix/port_identity_linux.h"
+#include "serial/linux/port_identity_linux.h"
 
 namespace orvix::testing {
 

@@ -1,4 +1,4 @@
-#include "serial/posix/termios_settings.h"
+#include "serial/linux/termios_settings.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "serial/posix/port_map.h"
+#include "serial/linux/port_map.h"
 
 #include <algorithm>
 #include <cctype>

@@ -19,9 +19,9 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/posix/port_map.h"
-#include "serial/posix/linux_ioctls.h"
-#include "serial/posix/termios_settings.h"
+#include "serial/linux/port_map.h"
+#include "serial/linux/linux_ioctls.h"
+#include "serial/linux/termios_settings.h"
 #include "serial/serial_backend.h"
 
 namespace orvix {
@@ -77,9 +77,9 @@ void Drain(int fd) {
   [[maybe_unused]] auto n = ::read(fd, &value, sizeof value);
 }
 
-class TPosixSerialBackend final : public TSerialBackend {
+class TLinuxSerialBackend final : public TSerialBackend {
  public:
-  ~TPosixSerialBackend() override { Close(); }
+  ~TLinuxSerialBackend() override { Close(); }
 
   int Open(const std::string& port) override;
   void Close() override;
@@ -148,9 +148,9 @@ class TPosixSerialBackend final : public TSerialBackend {
 };
 
 // Counts a use of the descriptor, so Close can wait until nobody polls or reads it.
-class TPosixSerialBackend::TActivity {
+class TLinuxSerialBackend::TActivity {
  public:
-  explicit TActivity(TPosixSerialBackend& b) : b_(b) { ++b_.active_; }
+  explicit TActivity(TLinuxSerialBackend& b) : b_(b) { ++b_.active_; }
   ~TActivity() {
     if (--b_.active_ == 0) b_.idle_cv_.notify_all();
   }
@@ -158,14 +158,14 @@ class TPosixSerialBackend::TActivity {
   TActivity& operator=(const TActivity&) = delete;
 
  private:
-  TPosixSerialBackend& b_;
+  TLinuxSerialBackend& b_;
 };
 
 // One read or write in progress: it notes the abort generation it started under and, once it
 // has to wait, owns an eventfd of its own that the purge (or new arrivals) can signal.
-class TPosixSerialBackend::TTransfer {
+class TLinuxSerialBackend::TTransfer {
  public:
-  TTransfer(TPosixSerialBackend& b, std::unique_lock<std::mutex>& lock, bool reader)
+  TTransfer(TLinuxSerialBackend& b, std::unique_lock<std::mutex>& lock, bool reader)
       : b_(b), lock_(lock), activity_(b), reader_(reader), generation_(b.abort_generation_) {}
   ~TTransfer() {
     if (wake_fd_ < 0) return;
@@ -196,7 +196,7 @@ class TPosixSerialBackend::TTransfer {
   }
 
  private:
-  TPosixSerialBackend& b_;
+  TLinuxSerialBackend& b_;
   std::unique_lock<std::mutex>& lock_;
   TActivity activity_;
   bool reader_;
@@ -206,7 +206,7 @@ class TPosixSerialBackend::TTransfer {
 
 // --- open and close ---
 
-int TPosixSerialBackend::Open(const std::string& port) {
+int TLinuxSerialBackend::Open(const std::string& port) {
   const std::string path = ResolvePortPath(port);
   if (path.empty()) return ENOENT;
 
@@ -238,7 +238,7 @@ int TPosixSerialBackend::Open(const std::string& port) {
   return 0;
 }
 
-void TPosixSerialBackend::Close() {
+void TLinuxSerialBackend::Close() {
   std::unique_lock lock(mutex_);
   if (!open_) return;
   open_ = false;
@@ -255,7 +255,7 @@ void TPosixSerialBackend::Close() {
   ResetStateLocked();
 }
 
-void TPosixSerialBackend::ResetStateLocked() {
+void TLinuxSerialBackend::ResetStateLocked() {
   queue_.clear();
   arrived_ = reported_ = 0;
   hangup_error_ = 0;
@@ -268,7 +268,7 @@ void TPosixSerialBackend::ResetStateLocked() {
 
 // --- settings ---
 
-int TPosixSerialBackend::SetQueueSizes(int input_size, int /*output_size*/) {
+int TLinuxSerialBackend::SetQueueSizes(int input_size, int /*output_size*/) {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   const size_t nominal = input_size > 0 ? static_cast<size_t>(input_size) : kMinQueueCapacity;
@@ -277,7 +277,7 @@ int TPosixSerialBackend::SetQueueSizes(int input_size, int /*output_size*/) {
   return 0;
 }
 
-int TPosixSerialBackend::SetLineSettings(const TLineSettings& s) {
+int TLinuxSerialBackend::SetLineSettings(const TLineSettings& s) {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   if (s.BaudRate == 0) return EINVAL;  // B0 would mean "hang up", not a rate
@@ -296,7 +296,7 @@ int TPosixSerialBackend::SetLineSettings(const TLineSettings& s) {
   return 0;
 }
 
-int TPosixSerialBackend::ApplyModemLinesLocked(const TLineSettings& s) {
+int TLinuxSerialBackend::ApplyModemLinesLocked(const TLineSettings& s) {
   const auto dtr =
       static_cast<TDTRFlowControl>((s.Flags & dcb::fDtrControlMask) >> dcb::kDtrControlShift);
   const auto rts =
@@ -311,7 +311,7 @@ int TPosixSerialBackend::ApplyModemLinesLocked(const TLineSettings& s) {
   return 0;
 }
 
-int TPosixSerialBackend::SetTimeouts(const TTimeoutRecord& timeouts) {
+int TLinuxSerialBackend::SetTimeouts(const TTimeoutRecord& timeouts) {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   timeouts_ = timeouts;
@@ -320,7 +320,7 @@ int TPosixSerialBackend::SetTimeouts(const TTimeoutRecord& timeouts) {
 
 // --- transfers ---
 
-TTransferResult TPosixSerialBackend::Write(const void* buffer, int count) {
+TTransferResult TLinuxSerialBackend::Write(const void* buffer, int count) {
   if (!buffer) return {0, EFAULT};
   std::unique_lock lock(mutex_);
   if (!open_) return {0, EBADF};
@@ -357,7 +357,7 @@ TTransferResult TPosixSerialBackend::Write(const void* buffer, int count) {
   return {done, 0};
 }
 
-TTransferResult TPosixSerialBackend::Read(void* buffer, int count) {
+TTransferResult TLinuxSerialBackend::Read(void* buffer, int count) {
   if (!buffer) return {0, EFAULT};
   std::unique_lock lock(mutex_);
   if (!open_) return {0, EBADF};
@@ -409,7 +409,7 @@ TTransferResult TPosixSerialBackend::Read(void* buffer, int count) {
   return {got, 0};
 }
 
-int TPosixSerialBackend::AbortTransfers() {
+int TLinuxSerialBackend::AbortTransfers() {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   ++abort_generation_;
@@ -417,7 +417,7 @@ int TPosixSerialBackend::AbortTransfers() {
   return 0;
 }
 
-int TPosixSerialBackend::ClearQueues() {
+int TLinuxSerialBackend::ClearQueues() {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   queue_.clear();
@@ -428,7 +428,7 @@ int TPosixSerialBackend::ClearQueues() {
 
 // --- the receive queue ---
 
-void TPosixSerialBackend::PumpLocked(bool by_event_thread) {
+void TLinuxSerialBackend::PumpLocked(bool by_event_thread) {
   if (hangup_error_) return;
   const uint64_t before = arrived_;
   uint8_t chunk[4096];
@@ -454,7 +454,7 @@ void TPosixSerialBackend::PumpLocked(bool by_event_thread) {
     Signal(wake_fd_);
 }
 
-void TPosixSerialBackend::AcceptLocked(const uint8_t* bytes, size_t count) {
+void TLinuxSerialBackend::AcceptLocked(const uint8_t* bytes, size_t count) {
   const size_t level_before = queue_.size();
   for (size_t i = 0; i < count; ++i) {
     const uint8_t b = bytes[i];
@@ -466,7 +466,7 @@ void TPosixSerialBackend::AcceptLocked(const uint8_t* bytes, size_t count) {
   if (level_before < rx80_level_ && queue_.size() >= rx80_level_) rx80_full_ = true;
 }
 
-int TPosixSerialBackend::TakeLocked(uint8_t* out, int count) {
+int TLinuxSerialBackend::TakeLocked(uint8_t* out, int count) {
   const bool was_full = queue_.size() >= capacity_;
   const auto n = std::min(queue_.size(), static_cast<size_t>(count));
   std::copy_n(queue_.begin(), n, out);
@@ -476,22 +476,22 @@ int TPosixSerialBackend::TakeLocked(uint8_t* out, int count) {
   return static_cast<int>(n);
 }
 
-void TPosixSerialBackend::NoteDeviceLocked(short revents, bool by_event_thread) {
+void TLinuxSerialBackend::NoteDeviceLocked(short revents, bool by_event_thread) {
   if (revents & (POLLIN | kHangUp)) PumpLocked(by_event_thread);
   if ((revents & kHangUp) && !hangup_error_) SetHangUpLocked(EIO);
 }
 
-void TPosixSerialBackend::SetHangUpLocked(int error) {
+void TLinuxSerialBackend::SetHangUpLocked(int error) {
   hangup_error_ = error;
   WakeWaitersLocked(false);
 }
 
-void TPosixSerialBackend::WakeWaitersLocked(bool readers_only) {
+void TLinuxSerialBackend::WakeWaitersLocked(bool readers_only) {
   for (const auto& w : waiters_)
     if (w.reader || !readers_only) Signal(w.fd);
 }
 
-int TPosixSerialBackend::QueueStatus(TQueueStatus& status, bool for_event) {
+int TLinuxSerialBackend::QueueStatus(TQueueStatus& status, bool for_event) {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   PumpLocked(false);
@@ -504,7 +504,7 @@ int TPosixSerialBackend::QueueStatus(TQueueStatus& status, bool for_event) {
   return 0;
 }
 
-int TPosixSerialBackend::ModemStatus(uint32_t& status) {
+int TLinuxSerialBackend::ModemStatus(uint32_t& status) {
   std::lock_guard lock(mutex_);
   status = 0;
   if (!open_) return EBADF;
@@ -515,7 +515,7 @@ int TPosixSerialBackend::ModemStatus(uint32_t& status) {
 
 // --- the event thread's wait ---
 
-int TPosixSerialBackend::SetEventMask(uint32_t mask) {
+int TLinuxSerialBackend::SetEventMask(uint32_t mask) {
   std::lock_guard lock(mutex_);
   if (!open_) return EBADF;
   event_mask_ = mask;
@@ -523,13 +523,13 @@ int TPosixSerialBackend::SetEventMask(uint32_t mask) {
   return 0;
 }
 
-void TPosixSerialBackend::StopEventWait() {
+void TLinuxSerialBackend::StopEventWait() {
   std::lock_guard lock(mutex_);
   stop_ = true;
   if (wake_fd_ >= 0) Signal(wake_fd_);
 }
 
-TWaitResult TPosixSerialBackend::WaitEvents(uint32_t& mask) {
+TWaitResult TLinuxSerialBackend::WaitEvents(uint32_t& mask) {
   mask = 0;
   std::unique_lock lock(mutex_);
   if (!open_) return TWaitResult::wrFailed;
@@ -555,7 +555,7 @@ TWaitResult TPosixSerialBackend::WaitEvents(uint32_t& mask) {
   }
 }
 
-int TPosixSerialBackend::EventWaitTimeoutLocked() const {
+int TLinuxSerialBackend::EventWaitTimeoutLocked() const {
   int timeout = -1;
   if (tx_pending_) timeout = kTxEmptyCheckMs;
   if (has_counters_ && (event_mask_ & kModemEvents))
@@ -563,7 +563,7 @@ int TPosixSerialBackend::EventWaitTimeoutLocked() const {
   return timeout;
 }
 
-uint32_t TPosixSerialBackend::PendingEventsLocked() {
+uint32_t TLinuxSerialBackend::PendingEventsLocked() {
   uint32_t events = counter_events_;
   counter_events_ = 0;
   if (arrived_ > reported_) {
@@ -584,7 +584,7 @@ uint32_t TPosixSerialBackend::PendingEventsLocked() {
   return events & event_mask_;
 }
 
-void TPosixSerialBackend::SampleCountersLocked() {
+void TLinuxSerialBackend::SampleCountersLocked() {
   linux_tty::TLineCounters now;
   if (linux_tty::GetLineCounters(fd_, now) != 0) {
     has_counters_ = false;
@@ -610,7 +610,7 @@ void TPosixSerialBackend::SampleCountersLocked() {
 }  // namespace
 
 std::unique_ptr<TSerialBackend> CreateSerialBackend() {
-  return std::make_unique<TPosixSerialBackend>();
+  return std::make_unique<TLinuxSerialBackend>();
 }
 
 }  // namespace orvix

@@ -1,4 +1,4 @@
-#include "serial/posix/linux_ioctls.h"
+#include "serial/linux/linux_ioctls.h"
 
 #include <asm/termbits.h>
 #include <linux/serial.h>

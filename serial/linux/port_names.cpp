@@ -1,7 +1,7 @@
 #include <sys/resource.h>
 
 #include "serial/port_list.h"
-#include "serial/posix/port_map.h"
+#include "serial/linux/port_map.h"
 
 namespace orvix {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "serial/port_identity.h"
-#include "serial/posix/port_map.h"
+#include "serial/linux/port_map.h"
 
 namespace orvix {
 

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "serial/posix/linux_ioctls.h"
+#include "serial/linux/linux_ioctls.h"
 
 namespace orvix {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "serial/posix/port_identity_linux.h"
+#include "serial/linux/port_identity_linux.h"
 
 #include <algorithm>
 #include <filesystem>
