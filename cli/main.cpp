@@ -5,8 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -96,12 +94,19 @@ struct TPreparedRun {
 
 // The file's bytes again, for its digest: the image is what they decode to, not the file.
 std::optional<std::string> FileSha256(const std::string& path, std::string& why) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  if (!in.eof() || in.bad()) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
     why = std::strerror(errno);
     return std::nullopt;
   }
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  const bool failed = std::ferror(file) != 0;
+  if (failed) why = std::strerror(errno);
+  std::fclose(file);
+  if (failed) return std::nullopt;
   return Sha256Hex(bytes);
 }
 
