@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/run_texts.h"
 #include "app/user_dialogs.h"
 #include "runtime/qt/qt_loop.h"
 #else
@@ -37,35 +39,75 @@
 namespace orvix::bench {
 namespace {
 
-// One run, modal as the exchange window's: a loop of its own until the run closes.
-TModalResult RunModal(const TExchangeSettings& settings,
-                      std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
+// Records the run as the tests do, and ends the modal loop with the run as the window's does.
+class ModalRun final : public TRunEvents {
+ public:
   testing::RecordingFrontEnd out;
-  out.OnPanel = std::move(panel);
-  // The run ends the loop it was started in, as the window's modal loop ends with the window.
-  out.OnClose = [&out] {
-    if (out.closes.size() == 1) CurrentLoop().Quit();
-  };
-  TExchange exchange(out, settings);
+  std::function<void(const std::string& port)> OnFound;
+  std::function<void(const TRunResult& result)> OnEnd;
+
+  void LookingForDevice(const std::vector<std::string>& ports) override {
+    out.LookingForDevice(ports);
+  }
+  void PortOpened(const std::string& port) override { out.PortOpened(port); }
+  void PortGivenUp(const TPortFailure& failure) override { out.PortGivenUp(failure); }
+  void DeviceFound(const std::string& port) override {
+    out.DeviceFound(port);
+    if (OnFound) OnFound(port);
+  }
+  void Progress(const std::string& port, int done, int total) override {
+    out.Progress(port, done, total);
+  }
+  void FrameResent(const std::string& port, TResent what, uint16_t address) override {
+    out.FrameResent(port, what, address);
+  }
+  void BadReply(const std::string& port, TBadReply what) override { out.BadReply(port, what); }
+  void LogFailed(const std::string& file, const std::string& cause) override {
+    out.LogFailed(file, cause);
+  }
+  void RunEnded(const TRunResult& result) override {
+    out.RunEnded(result);
+    if (OnEnd) OnEnd(result);
+    CurrentLoop().Quit();
+  }
+  void ProcessMessages() override { out.ProcessMessages(); }
+};
+
+// One run, modal as the exchange window's: a loop of its own until the run ends.
+void RunModal(const TExchangeSettings& settings, ModalRun& run) {
+  TExchange exchange(run, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
   limit.SetInterval(60000);
-  limit.OnTimer = [&] { out.Close(mrCancel); };
+  limit.OnTimer = [&] {
+    limit.SetEnabled(false);
+    exchange.AbortExchange();
+  };
   limit.SetEnabled(true);
   exchange.StartNegotiation();
-  if (!out.Closed()) CurrentLoop().Run();
-  if (out.Result() != mrOk) Fail("run failed: " + out.final_text);
-  return out.Result();
+  if (!run.out.Ended()) CurrentLoop().Run();
+  if (!run.out.Ended()) Fail("run did not end");
+  const TRunResult& result = run.out.Result();
+  if (result.Outcome != TOutcome::ocFinished)
+    Fail("run failed: outcome " + std::to_string(static_cast<int>(result.Outcome)) + " " +
+         result.Error);
 }
 
 #ifdef ORVIX_BENCH_WINDOW
-// Load in the main window runs the engine in place of the exchange window.
+// Load in the main window runs the engine in place of the exchange window, writing the status
+// bar as the window would on the way to a finished run.
 class EngineInPlaceOfTheWindow final : public TScreenDialogs {
  public:
-  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings,
-                  bool /*log_frames*/) override {
-    return RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
-      status.SetStatusPanel(panel, QString::fromStdString(text));
-    });
+  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings) override {
+    ModalRun run;
+    run.OnFound = [&](const std::string& port) {
+      status.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(port));
+    };
+    run.OnEnd = [&](const TRunResult& result) {
+      if (result.Outcome == TOutcome::ocFinished)
+        status.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
+    };
+    RunModal(settings, run);
+    return mrOk;
   }
 };
 #endif
@@ -132,7 +174,8 @@ int main(int argc, char** argv) {
   settings.ImageData = image.Bytes().data();
   settings.ImageSize = static_cast<int>(size);
   for (int i = 0; i < runs; ++i) {
-    RunModal(settings);
+    ModalRun run;
+    RunModal(settings, run);
     rss.push_back(ResidentKibOf("self"));
   }
   const char* what = "engine on the plain loop";
