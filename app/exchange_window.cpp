@@ -116,12 +116,15 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
       break;
   }
   if (!message.isEmpty()) dialogs_.ShowMessage(*this, message);
-  if (!log_error_.empty()) {
-    const QString log_error = QString::fromStdString(log_error_);
-    log_error_.clear();
-    dialogs_.ShowError(log_error);
-  }
+  TellLogError();
   Close(modal_result);
+}
+
+void TfrmTrans::TellLogError() {
+  if (log_error_.empty()) return;
+  const QString log_error = QString::fromStdString(log_error_);
+  log_error_.clear();
+  dialogs_.ShowError(log_error);
 }
 
 void TfrmTrans::ProcessMessages() {
@@ -149,6 +152,7 @@ void TfrmTrans::Close(TModalResult result) {
 
 void TfrmTrans::reject() {
   Close(mrCancel);
+  TellLogError();  // the user left the run early, but should still learn the log is incomplete
 }
 
 void TfrmTrans::showEvent(QShowEvent* event) {

@@ -50,6 +50,7 @@ class TfrmTrans final : public QDialog, public TRunEvents {
   void SetStatusText(const char* text);
   void SetProgress(int position);
   void Close(TModalResult result);
+  void TellLogError();
   void CentreOnOwner();
 
   std::unique_ptr<Ui_TfrmTrans> ui_;
