@@ -124,8 +124,7 @@ double EngineRun(const std::string& map, const std::vector<uint8_t>& image, bool
   exchange->StartNegotiation();
   auto& loop = static_cast<TPlainMessageLoop&>(CurrentLoop());
   if (device) {
-    if (!loop.RunUntil([&] { return out.Closed(); }, std::chrono::seconds(30)) ||
-        out.Result() != mrOk)
+    if (!loop.RunUntil([&] { return out.Ended(); }, std::chrono::seconds(30)) || !out.Finished())
       Fail("the in-process run did not complete");
   } else {
     loop.RunUntil([] { return false; }, std::chrono::seconds(1));

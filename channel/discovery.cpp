@@ -10,6 +10,8 @@ namespace orvix {
 TDiscovery::TDiscovery(uint8_t device) : device_(device) {
   watch_.SetInterval(kWatchInterval);
   watch_.OnTimer = [this] { Watch(); };
+  found_.SetInterval(0);
+  found_.OnTimer = [this] { ReportAnswers(); };
 }
 
 TDiscovery::~TDiscovery() { Stop(); }
@@ -18,15 +20,30 @@ void TDiscovery::Start(std::vector<std::string> names) {
   if (names.empty()) ListSerialPorts(names);
   for (const std::string& name : names) {
     auto ping = StartThread<TComPing>(name, device_);
-    const TComPing* raw = ping.get();
-    ping->OnDeviceFound = [this, name, raw](TCustomSerialPort* port) {
+    // The answer is seen inside the port's own receive handler: the hand-over runs from the
+    // loop, once that handler has returned, so the transfer never replaces a running handler.
+    ping->OnDeviceFound = [this, name](TCustomSerialPort* /*port*/) {
       if (stopping_) return;
-      WatchPort(name, *raw);
-      if (OnDeviceFound) OnDeviceFound(port);
+      if (std::find(answered_.begin(), answered_.end(), name) == answered_.end())
+        answered_.push_back(name);
+      found_.SetEnabled(true);
     };
     port_list_.emplace_back(name, std::move(ping));
   }
   watch_.SetEnabled(true);
+}
+
+void TDiscovery::ReportAnswers() {
+  found_.SetEnabled(false);
+  while (!answered_.empty() && !stopping_) {
+    const std::string name = answered_.front();
+    answered_.erase(answered_.begin());
+    const auto entry = std::find_if(port_list_.begin(), port_list_.end(),
+                                    [&](const auto& e) { return e.first == name && e.second; });
+    if (entry == port_list_.end() || HandedOver(entry->second.get())) continue;
+    WatchPort(name, *entry->second);
+    if (OnDeviceFound) OnDeviceFound(entry->second->SerialPort());
+  }
 }
 
 void TDiscovery::Watch() {
@@ -71,7 +88,11 @@ void TDiscovery::StopPorts(bool handed_over_too) {
   // Every thread is asked at once, and a port is closed as soon as its thread has ended: only a
   // ping write still under way is waited for, up to 100 ms from the request, and the waits of
   // all the ports overlap instead of adding up.
-  if (handed_over_too) watch_.SetEnabled(false);
+  if (handed_over_too) {
+    watch_.SetEnabled(false);
+    found_.SetEnabled(false);
+    answered_.clear();
+  }
   Watch();  // what happened before the stop is still told
   stopping_ = true;
   const auto leaves = [&](const TComPing* ping) { return handed_over_too || !HandedOver(ping); };
@@ -91,6 +112,7 @@ void TDiscovery::StopPorts(bool handed_over_too) {
       }
     }
     seen_.erase(ping.get());
+    std::erase(answered_, name);
     ping.reset();
   }
   std::erase_if(port_list_, [](const auto& entry) { return !entry.second; });

@@ -48,7 +48,8 @@ class TDiscovery {
     return port_list_;
   }
 
-  // Raised on the main thread: a device answered on this open port.
+  // Raised from the loop, never from inside the port's receive handler: a device answered on
+  // this open port.
   std::function<void(TCustomSerialPort* port)> OnDeviceFound;
   // Raised on the main thread as each port opens, or is given up (the thread ended early; its
   // FailureText and OpenFailed say why): seen within kWatchInterval, and always before the port's
@@ -71,6 +72,7 @@ class TDiscovery {
   // thread is busy.
   void Watch();
   void WatchPort(const std::string& name, const TComPing& ping);
+  void ReportAnswers();
 
   uint8_t device_;
   bool stopping_ = false;
@@ -78,6 +80,8 @@ class TDiscovery {
   std::vector<const TComPing*> handed_over_;
   std::map<const TComPing*, TSeen> seen_;
   TTimer watch_;
+  std::vector<std::string> answered_;  // ports whose answer is still to be reported
+  TTimer found_;
 };
 
 }  // namespace orvix

@@ -27,9 +27,10 @@ void TRSPack::SendPacket(const RSPacket& packet) {
   done_ = false;
   const std::vector<uint8_t> frame = EncodePacket(packet);
   const int count = static_cast<int>(frame.size());
-  if (OnFrameSent) OnFrameSent(frame.data(), count);
   port_->SendBytes(frame.data(), count);
   timer_.SetEnabled(true);
+  // Reported once on the line: a frame whose write failed never went out.
+  if (OnFrameSent) OnFrameSent(frame.data(), count);
 }
 
 RSPacket TRSPack::DecodePacket(const uint8_t* frame, int count) const {
@@ -40,6 +41,14 @@ void TRSPack::PortRxChar(TCustomSerialPort* /*sender*/, int count) {
   std::vector<uint8_t> chunk(count);
   const int n = port_->ReceiveBytes(chunk.data(), count);
   assembler_.Feed(chunk.data(), n);
+}
+
+void TRSPack::DiscardInput() {
+  timer_.SetEnabled(false);
+  assembler_.TimeOut();
+  std::vector<uint8_t> chunk(256);
+  while (port_->BytesWaiting() > 0)
+    if (port_->ReceiveBytes(chunk.data(), static_cast<int>(chunk.size())) <= 0) break;
 }
 
 void TRSPack::TimerTimeout() {

@@ -24,7 +24,10 @@ class TRSPack {
   TRSPack(const TRSPack&) = delete;
   TRSPack& operator=(const TRSPack&) = delete;
 
+  // Writes the frame, then reports it through OnFrameSent.
   void SendPacket(const RSPacket& packet);
+  // Drops a frame begun and every byte received but not yet handed on.
+  void DiscardInput();
   RSPacket DecodePacket(const uint8_t* frame, int count) const;
 
   bool TimedOut() const { return timed_out_; }

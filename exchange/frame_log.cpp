@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 namespace orvix {
 
@@ -22,29 +21,33 @@ std::string TFrameLog::FormatFrame(bool sent, const uint8_t* frame, int count) {
   return line;
 }
 
-void TFrameLog::LogFrame(bool sent, const uint8_t* frame, int count) {
+bool TFrameLog::LogFrame(bool sent, const uint8_t* frame, int count) {
+  if (Failed()) return false;
   lines_.push_back(FormatFrame(sent, frame, count));
-  Flush();
+  return Flush();
 }
 
 void TFrameLog::AddLine(std::string line) { lines_.push_back(std::move(line)); }
 
-void TFrameLog::Flush() {
+bool TFrameLog::Flush() {
   auto fail = [&] {
-    throw std::runtime_error("Cannot write the frame log \"" + file_name_ +
-                             "\": " + std::strerror(errno));
+    error_ = std::strerror(errno);
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    return false;
   };
   if (!file_) {
     file_ = std::fopen(file_name_.c_str(), "wb");
-    if (!file_) fail();
+    if (!file_) return fail();
   }
   for (; written_ < lines_.size(); ++written_) {
     const std::string& line = lines_[written_];
     if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
         std::fwrite("\r\n", 1, 2, file_) != 2)
-      fail();
+      return fail();
   }
-  if (std::fflush(file_) != 0) fail();
+  if (std::fflush(file_) != 0) return fail();
+  return true;
 }
 
 }  // namespace orvix

@@ -16,18 +16,21 @@ class TFrameLog {
   TFrameLog(const TFrameLog&) = delete;
   TFrameLog& operator=(const TFrameLog&) = delete;
 
-  // Adds the frame's line and brings the file up to date with every line added so far.
-  void LogFrame(bool sent, const uint8_t* frame, int count);
+  // Adds the frame's line and brings the file up to date with every line added so far. False
+  // when the file could not be written: the log is closed then, and logs nothing more.
+  bool LogFrame(bool sent, const uint8_t* frame, int count);
   // Adds a line that reaches the file with the next logged frame.
   void AddLine(std::string line);
 
   const std::vector<std::string>& Lines() const { return lines_; }
   const std::string& FileName() const { return file_name_; }
+  bool Failed() const { return !error_.empty(); }
+  const std::string& Error() const { return error_; }  // why the file could not be written
 
   static std::string FormatFrame(bool sent, const uint8_t* frame, int count);
 
  private:
-  void Flush();
+  bool Flush();
 
   std::string file_name_;
   std::vector<std::string> lines_;
@@ -35,6 +38,7 @@ class TFrameLog {
   // The file is replaced at the run's first logged frame and appended to after that, so each
   // frame costs what it adds, not the whole log again.
   std::FILE* file_ = nullptr;
+  std::string error_;
 };
 
 }  // namespace orvix

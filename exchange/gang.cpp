@@ -1,16 +1,21 @@
 #include "exchange/gang.h"
 
 #include "channel/com_ping.h"
+#include "serial/port_list.h"
 #include "serial/serial_port.h"
 
 namespace orvix {
 
-TGangRun::TGangRun(TExchangeSettings settings, int expect, FrontEndMaker make_front_end)
+TGangRun::TGangRun(TExchangeSettings settings, int expect, TRunEvents& events)
     : settings_(std::move(settings)),
       expect_(expect),
-      make_front_end_(std::move(make_front_end)),
+      events_(events),
       discovery_(settings_.DeviceNumber) {
   discovery_.OnDeviceFound = [this](TCustomSerialPort* port) { DeviceFound(port); };
+  discovery_.OnPortOpened = [this](const std::string& name) { events_.PortOpened(name); };
+  discovery_.OnPortFailed = [this](const std::string& name, const TComPing& ping) {
+    events_.PortGivenUp({name, ping.OpenFailed(), ping.FailureCode(), ping.FailureText()});
+  };
   release_.SetInterval(0);
   release_.OnTimer = [this] {
     release_.SetEnabled(false);
@@ -27,7 +32,10 @@ TGangRun::~TGangRun() {
 
 void TGangRun::Start() {
   discovery_open_ = true;
-  discovery_.Start(settings_.Ports);
+  std::vector<std::string> ports = settings_.Ports;
+  if (ports.empty()) ListSerialPorts(ports);
+  events_.LookingForDevice(ports);
+  discovery_.Start(ports);
 }
 
 void TGangRun::DeviceFound(TCustomSerialPort* port) {
@@ -36,11 +44,11 @@ void TGangRun::DeviceFound(TCustomSerialPort* port) {
   // Counted, and discovery ended at the expected count, before the hand-over waits for the
   // port's thread: answers from other ports that come in meanwhile are reported inside that
   // wait, and each starts its own run beside this one only while discovery is still open.
-  runs_.push_back(TRun{name, std::make_unique<TTransfer>(make_front_end_(name), settings_, port,
-                                                          nullptr)});
+  runs_.push_back(
+      TRun{name, std::make_unique<TTransfer>(events_, settings_, port, nullptr)});
   TTransfer& transfer = *runs_.back().Transfer;
   if (expect_ > 0 && Devices() >= expect_) EndDiscovery();
-  transfer.Start(TTransfer::SettleUntil(discovery_.HandOver(port)));
+  transfer.Start(TTransfer::QuietUntil(discovery_.HandOver(port)));
 }
 
 void TGangRun::EndDiscovery() {

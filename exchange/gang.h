@@ -3,13 +3,12 @@
 // it; the protocol itself is the single run's, in TTransfer.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "channel/discovery.h"
-#include "exchange/exchange_front_end.h"
+#include "exchange/run_events.h"
 #include "exchange/transfer.h"
 #include "runtime/message_loop.h"
 
@@ -17,11 +16,9 @@ namespace orvix {
 
 class TGangRun {
  public:
-  // Makes the front end for the run on a port whose device answered; it must outlive the gang.
-  using FrontEndMaker = std::function<TExchangeFrontEnd&(const std::string& port)>;
-
-  // expect: end discovery once this many devices have answered; 0: only when told.
-  TGangRun(TExchangeSettings settings, int expect, FrontEndMaker make_front_end);
+  // expect: end discovery once this many devices have answered; 0: only when told. Every event
+  // names its port; RunEnded comes once for each port whose device answered.
+  TGangRun(TExchangeSettings settings, int expect, TRunEvents& events);
   // Every transfer ended, then every port closed and every thread ended.
   ~TGangRun();
   TGangRun(const TGangRun&) = delete;
@@ -50,7 +47,7 @@ class TGangRun {
 
   TExchangeSettings settings_;
   int expect_;
-  FrontEndMaker make_front_end_;
+  TRunEvents& events_;
   bool discovery_open_ = false;
   TDiscovery discovery_;
   std::vector<TRun> runs_;

@@ -9,6 +9,24 @@
 #include "serial/serial_port.h"
 
 namespace orvix {
+namespace {
+
+const char kLogChecksumError[] = "Error CS!";  // a line of the frame log's own format
+
+// The system's error in words when the port said which, else what was raised.
+std::string ErrorInWords(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const ESerialPort& e) {
+    return e.SystemCode() >= 0 ? SystemErrorText(e.SystemCode()) : e.what();
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
+}  // namespace
 
 int ProgressPosition(int total, int done) {
   if (total == 0) return 0;
@@ -23,19 +41,32 @@ uint16_t TTransfer::RangeSum(const uint8_t* image, int image_size, uint16_t star
   return sum;
 }
 
-std::chrono::steady_clock::time_point TTransfer::SettleUntil(
-    std::optional<std::chrono::steady_clock::time_point> last_ping) {
-  if (!last_ping) return {};
-  return *last_ping + kPingAnswerDelay + kSettleMargin;
+TTransfer::TClock::time_point TTransfer::QuietUntil(std::optional<TClock::time_point> last_ping) {
+  if (!last_ping) return TClock::now();
+  return *last_ping + kPingAnswerDelay + kQuietMargin;
 }
 
-TTransfer::TTransfer(TExchangeFrontEnd& front_end, const TExchangeSettings& settings,
+TTransfer::TTransfer(TRunEvents& events, const TExchangeSettings& settings,
                      TCustomSerialPort* port, TFrameLog* log)
-    : front_end_(front_end), settings_(settings), log_(log) {
+    : events_(events), settings_(settings), log_(log), port_name_(port->Port()) {
+  figures_.StartAddress = settings_.StartAddress;
+  figures_.StopAddress = settings_.StopAddress;
+  figures_.Bytes = settings_.StopAddress - settings_.StartAddress + 1;
+  figures_.Checksum = RangeSum(settings_.ImageData, settings_.ImageSize, settings_.StartAddress,
+                               settings_.StopAddress);
   timer_send_timeout_.SetInterval(settings_.ReplyTimeOut);
   timer_send_timeout_.OnTimer = [this] { TimerSendTimeoutTimer(); };
-  timer_settle_.OnTimer = [this] { TimerSettleTimer(); };
+  timer_quiet_.OnTimer = [this] {
+    timer_quiet_.SetEnabled(false);
+    BeginBlocks();
+  };
+  timer_lost_.SetInterval(0);
+  timer_lost_.OnTimer = [this] {
+    timer_lost_.SetEnabled(false);
+    if (lost_) End(*lost_);
+  };
   port->OnRxChar = nullptr;
+  port->OnLineLost = [this](TCustomSerialPort*, std::exception_ptr error) { LineLost(error); };
   pack_ = std::make_unique<TRSPack>(port);
   pack_->OnPacket = [this](const uint8_t* f, int n) { PacketReceived(f, n); };
   pack_->OnFrameSent = [this](const uint8_t* f, int n) { FrameSent(f, n); };
@@ -44,46 +75,32 @@ TTransfer::TTransfer(TExchangeFrontEnd& front_end, const TExchangeSettings& sett
 TTransfer::~TTransfer() {
   running_ = false;
   timer_send_timeout_.SetEnabled(false);
-  timer_settle_.SetEnabled(false);
+  timer_quiet_.SetEnabled(false);
+  timer_lost_.SetEnabled(false);
+  pack_->Port()->OnLineLost = nullptr;
 }
 
-void TTransfer::Start(std::chrono::steady_clock::time_point settle_until) {
-  if (ended_) return;  // stopped while discovery let go of the port
-  settle_until_ = settle_until;
-  running_ = true;
-  front_end_.SetMainStatusPanel(TStatusPanel::spPortName, pack_->Port()->Port());
-  phase_ = TExchangePhase::epBlockTransfer;
-  SendBlock();
-  front_end_.SetStatusText(kTextProgramming);
-}
-
-// A command-1 frame inside the settle time cannot be told from a late ping answer, so it
-// acknowledges nothing; the frame awaiting its reply keeps its reply timer. Replies with
-// command 2 or 3 never answer a ping and count at once.
-bool TTransfer::MayAnswerAPing(const RSPacket& packet) const {
-  return packet.Command == cmdPing && std::chrono::steady_clock::now() < settle_until_;
-}
-
-// The checksum's reply ends the run, so it must not come inside the settle time, where a
-// command-1 reply counts for nothing: a device that confirms with command 1 and then starts its
-// new firmware would be reported as not confirming. Only a short image gets there that soon.
-void TTransfer::SendChecksumAfterSettle() {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-      settle_until_ - std::chrono::steady_clock::now());
+void TTransfer::Start(TClock::time_point quiet_until) {
+  found_at_ = TClock::now();
+  if (ended_) return;  // stopped, or the line went, while discovery let go of the port
+  events_.DeviceFound(port_name_);
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(quiet_until - TClock::now());
   if (left.count() <= 0) {
-    SendChecksum();
+    BeginBlocks();
     return;
   }
-  checksum_held_ = true;
-  timer_settle_.SetInterval(static_cast<int>(left.count()));
-  timer_settle_.SetEnabled(true);
+  timer_quiet_.SetInterval(static_cast<int>(left.count()));
+  timer_quiet_.SetEnabled(true);
 }
 
-void TTransfer::TimerSettleTimer() {
-  timer_settle_.SetEnabled(false);
-  if (!checksum_held_ || !running_) return;
-  checksum_held_ = false;
-  SendChecksum();
+void TTransfer::BeginBlocks() {
+  if (ended_ || !quiet_) return;
+  quiet_ = false;
+  // A frame begun before now is no reply to the first block.
+  pack_->DiscardInput();
+  running_ = true;
+  phase_ = TExchangePhase::epBlockTransfer;
+  SendBlock();
 }
 
 void TTransfer::SendBlock() {
@@ -94,22 +111,21 @@ void TTransfer::SendBlock() {
     std::copy_n(settings_.ImageData + address, available, block.begin());
   offset_ += kBlockSize;
   last_block_ = offset_ >= settings_.StopAddress - settings_.StartAddress + 1;
-  ShowProgress(settings_.StopAddress - settings_.StartAddress, offset_);
-  // The pump above may have run the stop button: a stopped run sends nothing more.
+  events_.Progress(port_name_, offset_, settings_.StopAddress - settings_.StartAddress);
+  events_.ProcessMessages();
+  // The pump above may have run the stop button, or heard the line go: nothing more is sent.
   if (!running_) return;
   const RSPacket packet = MakePacket(settings_.DeviceNumber, cmdWriteBlock,
                                      static_cast<uint16_t>(address), std::move(block));
   timer_send_timeout_.SetEnabled(true);
-  ++blocks_sent_;
+  ++figures_.BlocksSent;
   Send(packet);
 }
 
 void TTransfer::SendChecksum() {
-  const uint16_t sum = RangeSum(settings_.ImageData, settings_.ImageSize, settings_.StartAddress,
-                                settings_.StopAddress);
-  const RSPacket packet =
-      MakePacket(settings_.DeviceNumber, cmdChecksum, 0,
-                 {static_cast<uint8_t>(sum & 0xFF), static_cast<uint8_t>(sum >> 8)});
+  const RSPacket packet = MakePacket(
+      settings_.DeviceNumber, cmdChecksum, 0,
+      {static_cast<uint8_t>(figures_.Checksum & 0xFF), static_cast<uint8_t>(figures_.Checksum >> 8)});
   timer_send_timeout_.SetEnabled(true);
   Send(packet);
 }
@@ -118,31 +134,35 @@ void TTransfer::Send(const RSPacket& packet) {
   try {
     pack_->SendPacket(packet);
   } catch (...) {
-    front_end_.SendFailed(std::current_exception());
+    LineLost(std::current_exception());
   }
 }
 
 void TTransfer::PacketReceived(const uint8_t* frame, int length) {
-  if (!running_) return;
-  if (log_ && front_end_.LogFrames()) log_->LogFrame(false, frame, length);
+  if (ended_) return;
+  LogFrame(false, frame, length);
+  // Before the first block only ping answers can come: logged, never a reply.
+  if (quiet_ || !running_) return;
   if (!CheckFrame(frame, length)) {
-    front_end_.SetStatusText(kTextChecksumError);
-    if (log_ && front_end_.LogFrames()) log_->AddLine(kTextChecksumError);
+    LogLine(kLogChecksumError);
+    events_.BadReply(port_name_, TBadReply::brChecksumError);
     return;
   }
   HandleReply(pack_->DecodePacket(frame, length));
 }
 
-void TTransfer::FrameSent(const uint8_t* frame, int length) {
-  if (log_ && front_end_.LogFrames()) log_->LogFrame(true, frame, length);
-}
+void TTransfer::FrameSent(const uint8_t* frame, int length) { LogFrame(true, frame, length); }
 
 void TTransfer::HandleReply(const RSPacket& packet) {
-  const bool accepted = (packet.Command == cmdWriteBlock &&
-                         packet.Device == settings_.DeviceNumber) ||
-                        packet.Command == cmdPing || packet.Command == cmdChecksum;
-  // While the checksum frame is held back no frame awaits a reply.
-  if (!accepted || checksum_held_ || MayAnswerAPing(packet)) return;
+  if (packet.Command == cmdWriteBlock && packet.Device != settings_.DeviceNumber) {
+    events_.BadReply(port_name_, TBadReply::brForeignDevice);
+    return;
+  }
+  if (packet.Command != cmdPing && packet.Command != cmdWriteBlock &&
+      packet.Command != cmdChecksum) {
+    events_.BadReply(port_name_, TBadReply::brUnknownCommand);
+    return;
+  }
   retry_count_ = 0;
   timer_send_timeout_.SetEnabled(false);
   if (phase_ == TExchangePhase::epBlockTransfer && !last_block_) {
@@ -150,54 +170,93 @@ void TTransfer::HandleReply(const RSPacket& packet) {
   } else if (phase_ == TExchangePhase::epBlockTransfer) {
     offset_ = 0;
     phase_ = TExchangePhase::epChecksumSent;
-    SendChecksumAfterSettle();
+    SendChecksum();
   } else if (phase_ == TExchangePhase::epChecksumSent) {
     offset_ = 0;
     phase_ = TExchangePhase::epDone;
-    running_ = false;
-    ended_ = true;
-    ShowStatus(kTextFinished);
-    front_end_.Close(mrOk);
+    End(Result(TOutcome::ocFinished));
   }
 }
 
 void TTransfer::TimerSendTimeoutTimer() {
   timer_send_timeout_.SetEnabled(false);
+  if (ended_) return;
   ++retry_count_;
+  // The block awaiting its reply is the one Offset last moved past.
+  const auto address =
+      static_cast<uint16_t>(settings_.StartAddress + std::max(offset_ - kBlockSize, 0));
   if (retry_count_ >= RetryLimit) {
     retry_count_ = 0;
     offset_ = 0;
-    running_ = false;
-    ended_ = true;
-    ShowProgress(0, 0);
-    front_end_.ShowMessage(phase_ == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation
-                                                                    : kTextNoAnswer);
-    front_end_.Close(mrCancel);
+    TRunResult result = Result(phase_ == TExchangePhase::epChecksumSent
+                                   ? TOutcome::ocChecksumUnconfirmed
+                                   : TOutcome::ocNoAnswer);
+    if (result.Outcome == TOutcome::ocNoAnswer) result.Address = address;
+    End(result);
     return;
   }
+  ++figures_.Resends;
   offset_ = offset_ < kBlockSize ? 0 : offset_ - kBlockSize;
   if (phase_ == TExchangePhase::epBlockTransfer) {
-    front_end_.FrameResent(TResent::rsBlock,
-                           static_cast<uint16_t>(settings_.StartAddress + offset_));
+    events_.FrameResent(port_name_, TResent::rsBlock, address);
     SendBlock();
   } else if (phase_ == TExchangePhase::epChecksumSent) {
-    front_end_.FrameResent(TResent::rsChecksum, 0);
+    events_.FrameResent(port_name_, TResent::rsChecksum, 0);
     SendChecksum();
   }
 }
 
 void TTransfer::Abort() {
+  if (ended_) return;
+  End(Result(TOutcome::ocStopped));
+}
+
+// Whatever the failure, the run on this port is over; the front end hears of it from the loop.
+void TTransfer::LineLost(std::exception_ptr error) {
+  if (ended_) return;
+  TRunResult result = Result(TOutcome::ocLineLost);
+  result.Error = ErrorInWords(error);
   running_ = false;
   ended_ = true;
   timer_send_timeout_.SetEnabled(false);
-  timer_settle_.SetEnabled(false);
-  ShowProgress(0, 0);
-  ShowStatus(kTextAborted);
+  timer_quiet_.SetEnabled(false);
+  lost_ = result;
+  timer_lost_.SetEnabled(true);
 }
 
-void TTransfer::ShowProgress(int total, int done) {
-  front_end_.SetProgress(ProgressPosition(total, done));
-  front_end_.ProcessMessages();
+// A log that cannot be written is named once and closed; it never cuts the programming.
+void TTransfer::LogFrame(bool sent, const uint8_t* frame, int length) {
+  if (!log_ || log_->Failed()) return;
+  if (!log_->LogFrame(sent, frame, length)) {
+    log_error_ = log_->FileName() + ": " + log_->Error();
+    events_.LogFailed(log_->FileName(), log_->Error());
+  }
+}
+
+void TTransfer::LogLine(const std::string& line) {
+  if (log_ && !log_->Failed()) log_->AddLine(line);
+}
+
+TRunResult TTransfer::Result(TOutcome outcome) {
+  TRunResult result;
+  result.Outcome = outcome;
+  result.Port = port_name_;
+  result.Phase = phase_;
+  result.LogError = log_error_;
+  result.Figures = figures_;
+  result.Figures.Seconds = std::chrono::duration<double>(TClock::now() - found_at_).count();
+  return result;
+}
+
+void TTransfer::End(const TRunResult& result) {
+  running_ = false;
+  ended_ = true;
+  timer_send_timeout_.SetEnabled(false);
+  timer_quiet_.SetEnabled(false);
+  lost_.reset();
+  TRunResult told = result;
+  told.LogError = log_error_;  // a lost line's result was taken before a last failed log line
+  events_.RunEnded(told);
 }
 
 }  // namespace orvix

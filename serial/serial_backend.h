@@ -59,7 +59,8 @@ class TSerialBackend {
   // The event thread's side: the drv::kEv mask to wait for (0 when the thread ends), the wait,
   // and the wake-up that ends a wait from another thread.
   virtual int SetEventMask(uint32_t mask) = 0;
-  virtual TWaitResult WaitEvents(uint32_t& mask) = 0;
+  // wrFailed sets error to the system's error number (0 when it gave none).
+  virtual TWaitResult WaitEvents(uint32_t& mask, int& error) = 0;
   virtual void StopEventWait() = 0;
 };
 

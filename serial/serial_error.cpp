@@ -34,7 +34,7 @@ constexpr std::array<const char*, 23> kTexts = {
 std::string ComposeMessage(int message_code, int system_code, const std::string& detail) {
   std::string text = SerialErrorText(message_code);
   if (!detail.empty()) text += ": " + detail;
-  if (system_code != -1) text += " (win error code: " + std::to_string(system_code) + ")";
+  if (system_code != -1) text += " (" + SystemErrorText(system_code) + ")";
   return text;
 }
 

@@ -36,6 +36,10 @@ enum TSerialErrorCode {
 // The fixed English text of a message code ("" for a code outside 1..23).
 const char* SerialErrorText(int message_code);
 
+// A system error number in words as the platform says it: Linux's own text ("Input/output
+// error"), where errno values mean nothing as Windows codes; Windows keeps "win error code: 5".
+std::string SystemErrorText(int system_code);
+
 class ESerialPort : public std::runtime_error {
  public:
   // system_code is the platform's error number (errno on Linux), -1 when there is none. A detail,

@@ -195,6 +195,20 @@ void TCustomSerialPort::FireEvents(TComEvents events) {
     RunOnMainThread([&] { DispatchEvents(events); });
 }
 
+void TCustomSerialPort::FireLineLost(std::exception_ptr error) {
+  const auto report = [this, &error] {
+    if (OnLineLost && Connected()) OnLineLost(this, error);
+  };
+  try {
+    if (sync_method_ == smNone)
+      report();
+    else
+      RunOnMainThread(report);
+  } catch (...) {
+    // The listener's own failure has nowhere further to go: the thread is ending either way.
+  }
+}
+
 void TCustomSerialPort::DispatchEvents(TComEvents events) {
   const auto outer = dispatch_thread_.exchange(std::this_thread::get_id());
   struct Restore {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -92,6 +93,10 @@ class TCustomSerialPort {
       OnAfterClose, OnTxEmpty, OnBreak, OnRing, OnRxFlag, OnRx80Full;
   std::function<void(TCustomSerialPort*Sender, bool OnOff)> OnCTSChange, OnDSRChange, OnRLSDChange;
   std::function<void(TCustomSerialPort* Sender, TComErrors Errors)> OnError;
+  // The event thread ended under an open port: the device failed (hung up, unplugged) or a
+  // handler let an error escape. Raised once, where OnRxChar is, with that error; no receive
+  // event follows until the port is opened again.
+  std::function<void(TCustomSerialPort* Sender, std::exception_ptr Error)> OnLineLost;
 
  protected:
   virtual void OpenDevice();
@@ -130,6 +135,7 @@ class TCustomSerialPort {
   void ReapRetiredThreads();
   // Called by the event thread with one driver report.
   void FireEvents(TComEvents events);
+  void FireLineLost(std::exception_ptr error);
   void DispatchEvents(TComEvents events);
   bool DispatchingHere() const;
 

@@ -93,7 +93,7 @@ class TLinuxSerialBackend final : public TSerialBackend {
   int QueueStatus(TQueueStatus& status, bool for_event) override;
   int ModemStatus(uint32_t& status) override;
   int SetEventMask(uint32_t mask) override;
-  TWaitResult WaitEvents(uint32_t& mask) override;
+  TWaitResult WaitEvents(uint32_t& mask, int& error) override;
   void StopEventWait() override;
 
  private:
@@ -529,10 +529,14 @@ void TLinuxSerialBackend::StopEventWait() {
   if (wake_fd_ >= 0) Signal(wake_fd_);
 }
 
-TWaitResult TLinuxSerialBackend::WaitEvents(uint32_t& mask) {
+TWaitResult TLinuxSerialBackend::WaitEvents(uint32_t& mask, int& error) {
   mask = 0;
+  error = 0;
   std::unique_lock lock(mutex_);
-  if (!open_) return TWaitResult::wrFailed;
+  if (!open_) {
+    error = EBADF;
+    return TWaitResult::wrFailed;
+  }
   TActivity activity(*this);
   for (;;) {
     if (stop_) return TWaitResult::wrStopped;
@@ -540,16 +544,22 @@ TWaitResult TLinuxSerialBackend::WaitEvents(uint32_t& mask) {
     mask = PendingEventsLocked();
     if (mask) return TWaitResult::wrEvents;
     // Reported once, then no more waiting: a hung-up device is readable forever.
-    if (hangup_error_) return TWaitResult::wrFailed;
+    if (hangup_error_) {
+      error = hangup_error_;
+      return TWaitResult::wrFailed;
+    }
 
     const short device_events = queue_.size() < capacity_ ? POLLIN : 0;
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {fd_, device_events, 0}};
     const int timeout = EventWaitTimeoutLocked();
     lock.unlock();
     const int rc = ::poll(fds, 2, timeout);
-    const int error = rc < 0 ? errno : 0;
+    const int poll_error = rc < 0 ? errno : 0;
     lock.lock();
-    if (rc < 0 && error != EINTR) return TWaitResult::wrFailed;
+    if (rc < 0 && poll_error != EINTR) {
+      error = poll_error;
+      return TWaitResult::wrFailed;
+    }
     if (fds[0].revents & POLLIN) Drain(wake_fd_);
     if (fds[1].revents) NoteDeviceLocked(fds[1].revents, true);
   }

@@ -36,7 +36,7 @@ class TWin32SerialBackend final : public TSerialBackend {
   int QueueStatus(TQueueStatus& status, bool for_event) override;
   int ModemStatus(uint32_t& status) override;
   int SetEventMask(uint32_t mask) override;
-  TWaitResult WaitEvents(uint32_t& mask) override;
+  TWaitResult WaitEvents(uint32_t& mask, int& error) override;
   void StopEventWait() override;
 
  private:
@@ -294,10 +294,16 @@ void TWin32SerialBackend::StopEventWait() {
   if (stop_event_) SetEvent(stop_event_);
 }
 
-TWaitResult TWin32SerialBackend::WaitEvents(uint32_t& mask) {
+TWaitResult TWin32SerialBackend::WaitEvents(uint32_t& mask, int& error) {
   mask = 0;
+  error = 0;
+  // Taken where the call failed, for the run that loses its line.
+  const auto failed = [&error](DWORD code) {
+    error = static_cast<int>(code);
+    return TWaitResult::wrFailed;
+  };
   TOperation operation(*this, false);
-  if (operation.SetUpError()) return TWaitResult::wrFailed;
+  if (const DWORD set_up = operation.SetUpError()) return failed(set_up);
   HANDLE stop = nullptr;
   uint32_t wanted = 0;
   {
@@ -312,24 +318,25 @@ TWaitResult TWin32SerialBackend::WaitEvents(uint32_t& mask) {
     // refused again at once, so it ends the thread instead of being retried.
     if (!WaitCommEvent(operation.Handle(), &events, operation.Overlapped()) &&
         GetLastError() != ERROR_IO_PENDING)
-      return TWaitResult::wrFailed;
+      return failed(GetLastError());
     operation.Started();
     const HANDLE handles[2] = {stop, operation.Event()};
     const DWORD woke = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     if (woke != WAIT_OBJECT_0 + 1) {
+      const DWORD wait_error = woke == WAIT_OBJECT_0 ? 0 : GetLastError();
       operation.CancelAndWait();
-      return woke == WAIT_OBJECT_0 ? TWaitResult::wrStopped : TWaitResult::wrFailed;
+      return woke == WAIT_OBJECT_0 ? TWaitResult::wrStopped : failed(wait_error);
     }
     DWORD ignored = 0;
     // A wait that completed with an error is the device going away (Wine's view of a far end
     // that closed: ERROR_OPERATION_ABORTED), never something a new wait would get past.
     if (!GetOverlappedResult(operation.Handle(), operation.Overlapped(), &ignored, FALSE))
-      return TWaitResult::wrFailed;
+      return failed(GetLastError());
     mask = events & wanted;
     if (mask != 0) return TWaitResult::wrEvents;
     ++empty_reports;  // a mask change completes a wait with nothing in it
   }
-  return TWaitResult::wrFailed;
+  return failed(ERROR_DEVICE_REMOVED);
 }
 
 }  // namespace

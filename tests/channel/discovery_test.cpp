@@ -46,17 +46,21 @@ TEST(DiscoveryOverManyPorts, TheDeviceOnTheLastOf32PortsIsFoundAndStopReleasesEv
   const int descriptors = OpenDescriptorsOf("self");
 
   RecordingFrontEnd front;
-  auto engine = std::make_unique<TExchange>(
-      front, TExchangeSettings{5, 0x0000, 0x00FF, image.data(), static_cast<int>(image.size()), "",
-                               names});
+  TExchangeSettings settings;
+  settings.DeviceNumber = 5;
+  settings.StopAddress = 0x00FF;
+  settings.ImageData = image.data();
+  settings.ImageSize = static_cast<int>(image.size());
+  settings.Ports = names;
+  auto engine = std::make_unique<TExchange>(front, settings);
   std::vector<int> pings_at_close;
-  front.OnClose = [&] {
+  front.OnEnd = [&](const TRunResult&) {
     for (DeviceSimulator* sim : silent) pings_at_close.push_back(sim->Pings());
   };
   engine->StartNegotiation();
-  ASSERT_TRUE(loop.RunUntil([&] { return front.Closed(); }, 8s));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
-  EXPECT_EQ(front.Panel(0), "COM32");
+  ASSERT_TRUE(loop.RunUntil([&] { return front.Ended(); }, 8s));
+  EXPECT_TRUE(front.Finished());
+  EXPECT_EQ(front.found, std::vector<std::string>{"COM32"});
   EXPECT_TRUE(device.WaitRunComplete(2s));
   EXPECT_TRUE(std::equal(image.begin(), image.end(), device.Memory().begin()));
 
@@ -82,8 +86,10 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
   for (int n = 0; n < 29; ++n) names.push_back("/dev/orvix-missing-" + std::to_string(n));
 
   RecordingFrontEnd front;
-  auto engine =
-      std::make_unique<TExchange>(front, TExchangeSettings{5, 0, 0, nullptr, 0, "", names});
+  TExchangeSettings settings;
+  settings.DeviceNumber = 5;
+  settings.Ports = names;
+  auto engine = std::make_unique<TExchange>(front, settings);
   engine->StartNegotiation();
   ASSERT_TRUE(loop.RunUntil([&] {
     for (const auto& entry : engine->PortList())
@@ -97,7 +103,8 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
   const auto start = Clock::now();
   engine.reset();
   EXPECT_LT(Clock::now() - start, 3s);
-  EXPECT_TRUE(front.panels.size() == 1 && front.Panel(2) == kTextNoAnswer);
+  EXPECT_FALSE(front.Ended());  // the window's run waits for a device until stopped
+  EXPECT_EQ(front.failures.size(), names.size());
 
   // The other opener still holds its port.
   const int second = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);

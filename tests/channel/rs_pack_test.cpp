@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 
 #include "serial/serial_port.h"
 #include "tests/channel/line.h"
@@ -117,13 +116,15 @@ TEST_F(RSPackFrames, OnFrameSentSeesExactlyTheBytesThenWritten) {
   EXPECT_TRUE(far.Read(1, 100ms).empty());
 }
 
-TEST_F(RSPackFrames, AFailingOnFrameSentWritesNothingAndStartsNoTimer) {
-  pack->OnFrameSent = [](const uint8_t*, int) { throw std::runtime_error("log full"); };
-  EXPECT_THROW(pack->SendPacket(kBlock), std::runtime_error);
-  EXPECT_TRUE(far.Read(1, 200ms).empty());
+// The frame log follows the line: a frame whose write failed never went out, so it is not told.
+TEST_F(RSPackFrames, AFrameWhoseWriteFailsIsNotReportedAndStartsNoTimer) {
+  int reported = 0;
+  pack->OnFrameSent = [&](const uint8_t*, int) { ++reported; };
+  port.ClosePort();
+  EXPECT_THROW(pack->SendPacket(kBlock), ESerialPort);
+  EXPECT_EQ(reported, 0);
   loop.Idle(700ms);
   EXPECT_FALSE(pack->TimedOut());
-  EXPECT_FALSE(pack->Done());
 }
 
 TEST_F(RSPackFrames, TwoFramesInOneChunkArriveAsTwoPacketsInOrder) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 
 #include "channel/com_ping.h"
@@ -61,14 +62,27 @@ class Engine : public ::testing::Test {
   // Starts a run of device 5 over the range, on the given devices' ports.
   void Start(uint16_t start, uint16_t stop, size_t image_size,
              const std::vector<DeviceSimulator*>& on,
-             int reply_timeout_ms = TTransfer::kReplyTimeOut) {
+             int reply_timeout_ms = kReplyTimeOut, bool log = false) {
     image = Image(image_size);
-    std::vector<std::string> ports;
-    for (DeviceSimulator* device : on) ports.push_back(device->PortPath());
-    engine = std::make_unique<TExchange>(
-        front, TExchangeSettings{5, start, stop, image.data(), static_cast<int>(image.size()),
-                                 (log_dir / "out.txt").string(), ports, reply_timeout_ms});
+    TExchangeSettings settings;
+    settings.DeviceNumber = 5;
+    settings.StartAddress = start;
+    settings.StopAddress = stop;
+    settings.ImageData = image.data();
+    settings.ImageSize = static_cast<int>(image.size());
+    if (log) settings.LogFileName = (log_dir / "out.txt").string();
+    for (DeviceSimulator* device : on) settings.Ports.push_back(device->PortPath());
+    settings.ReplyTimeOut = reply_timeout_ms;
+    engine = std::make_unique<TExchange>(front, settings);
     engine->StartNegotiation();
+  }
+
+  void ExpectProgrammed(DeviceSimulator& device) {
+    ASSERT_TRUE(device.WaitRunComplete(2s));
+    const Bytes memory = device.Memory();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+    ASSERT_TRUE(device.LastChecksum());
+    EXPECT_TRUE(device.LastChecksum()->matched);
   }
 
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 8s) {
@@ -89,9 +103,9 @@ class Engine : public ::testing::Test {
         engine_handler(frame, count);
       };
     };
-    front.OnClose = [this] {
+    front.OnEnd = [this](const TRunResult&) {
       arrivals_at_close = arrivals;
-      lines_at_close = engine->FrameLog().Lines().size();
+      lines_at_close = engine->FrameLog()->Lines().size();
     };
   }
 
@@ -115,7 +129,7 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
   struct Case {
     uint16_t start, stop;
     size_t image_size;
-    std::vector<int> progress;
+    std::vector<int> positions;
   };
   const Case cases[] = {
       {0x0000, 0x00FF, 0x100, {50, 100}},
@@ -129,13 +143,18 @@ TEST_F(ExchangeEngineProgress, TheBarShowsTheBytesSentOverStopMinusStart) {
     DeviceSimulator& device = AddDevice();
     RecordingFrontEnd run_front;
     const Bytes run_image = Image(c.image_size);
-    TExchangeSettings settings{5, c.start, c.stop, run_image.data(), 0, "", {device.PortPath()}};
+    TExchangeSettings settings;
+    settings.DeviceNumber = 5;
+    settings.StartAddress = c.start;
+    settings.StopAddress = c.stop;
+    settings.ImageData = run_image.data();
     settings.ImageSize = static_cast<int>(run_image.size());
+    settings.Ports = {device.PortPath()};
     TExchange run(run_front, settings);
     run.StartNegotiation();
-    ASSERT_TRUE(RunUntil([&] { return run_front.Closed(); }));
-    EXPECT_EQ(run_front.closes, std::vector<TModalResult>{mrOk});
-    EXPECT_EQ(run_front.progress, c.progress);
+    ASSERT_TRUE(RunUntil([&] { return run_front.Ended(); }));
+    EXPECT_TRUE(run_front.Finished());
+    EXPECT_EQ(run_front.Positions(), c.positions);
   }
 }
 
@@ -147,8 +166,8 @@ TEST_F(ExchangeEngineRange, BlocksStartAtTheStartAddressAndTheChecksumCoversTheR
   DeviceSimulator& device = AddDevice();
   // Address i at byte i, as the loader gives; the bytes below the range must not be sent.
   Start(0x1000, 0x10C7, 0x10C8, {&device});
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+  EXPECT_TRUE(front.Finished());
 
   const std::map<uint16_t, int> blocks = device.BlockCounts();
   ASSERT_EQ(blocks.size(), 2u);
@@ -161,7 +180,10 @@ TEST_F(ExchangeEngineRange, BlocksStartAtTheStartAddressAndTheChecksumCoversTheR
             TTransfer::RangeSum(image.data(), 0x10C8, 0x1000, 0x10C7));
   EXPECT_TRUE(device.LastChecksum()->matched);
   EXPECT_EQ(device.LastChecksum()->covered_end, 0x10C7);
-  EXPECT_EQ(front.progress, (std::vector<int>{64, 129}));  // 128 and 256 bytes of C7 (199)
+  EXPECT_EQ(front.Positions(), (std::vector<int>{64, 129}));  // 128 and 256 bytes of C7 (199)
+  EXPECT_EQ(front.Result().Figures.Checksum, device.LastChecksum()->received);
+  EXPECT_EQ(front.Result().Figures.Bytes, 0xC8);
+  EXPECT_EQ(front.Result().Figures.BlocksSent, 2);
 }
 
 // ---- A reply handled inside the progress pump.
@@ -179,9 +201,9 @@ TEST_F(ExchangeEngineNesting, AReplyInsideThePumpSendsTheNextBlockAndTheResendKe
     handled_in_pump = engine->RetryCount() == 0;
   };
   Start(0x0000, 0x017F, 0x180, {&device}, 200);
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
   EXPECT_TRUE(handled_in_pump);
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  EXPECT_TRUE(front.Finished());
 
   ASSERT_TRUE(device.WaitRunComplete(2s));
   EXPECT_EQ(device.BlockCounts(), (std::map<uint16_t, int>{{0x000, 2}, {0x080, 1}, {0x100, 1}}));
@@ -190,61 +212,132 @@ TEST_F(ExchangeEngineNesting, AReplyInsideThePumpSendsTheNextBlockAndTheResendKe
   EXPECT_TRUE(device.LastChecksum()->matched);
 }
 
-// ---- Ping answers still on their way at the hand-over (the window runs this engine too).
+// ---- The quiet start after the hand-over (the window runs this engine too).
 
-using ExchangeEngineSettle = Engine;
+using ExchangeEngineQuietStart = Engine;
 
-// A device that answers each ping twice and 120 ms late and, like a microcontroller writing its
-// flash, loses what arrives while it is busy after a block: no answer still on its way may send
-// the next block into that busy time.
-TEST_F(ExchangeEngineSettle, LateAndRepeatedPingAnswersAcknowledgeNoBlock) {
+// Ping answers still on their way when the device's port is handed over never count as a reply:
+// a device that, like a microcontroller writing its flash, loses what arrives while it is busy
+// after a block must not get the next block in that busy time.
+TEST_F(ExchangeEngineQuietStart, LateAndRepeatedPingAnswersAcknowledgeNoBlock) {
+  struct Case {
+    const char* name;
+    int delay_ms;
+    int copies;
+  };
+  const Case cases[] = {{"120 ms late, twice", 120, 2}, {"200 ms late", 200, 1},
+                        {"at once, twice", 0, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimOptions options;
+    if (c.delay_ms > 0) options.delay = {ReplyFault{ParseFrameSelector("ping"), c.delay_ms}};
+    if (c.copies > 1) options.twice = {ReplyFault{ParseFrameSelector("ping"), 2}};
+    options.busy_after_block_ms = 20;
+    DeviceSimulator& device = AddDevice(options);
+    front = RecordingFrontEnd();
+    Start(0x0000, 0x07FF, 0x800, {&device});
+    ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+    EXPECT_TRUE(front.Finished());
+    ExpectProgrammed(device);
+    EXPECT_EQ(device.LostBytes(), 0);
+    EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
+    engine.reset();
+  }
+}
+
+// Every reply the reply rules accept counts from the first block on: a device whose firmware
+// acknowledges with command 1 gets each block once, with no resend.
+TEST_F(ExchangeEngineQuietStart, EveryAcceptedReplyCountsFromTheFirstBlockOn) {
+  SimOptions command_one;
+  command_one.reply_command = {ReplyFault{ParseFrameSelector("block"), cmdPing},
+                               ReplyFault{ParseFrameSelector("checksum"), cmdPing}};
+  SimOptions alternating;  // 3, 1, 3, 1, ...
+  for (int n = 1; n <= 16; ++n)
+    alternating.reply_command.push_back(ReplyFault{
+        ParseFrameSelector("block:" + std::to_string(n)), n % 2 ? cmdChecksum : cmdPing});
+  alternating.reply_command.push_back(ReplyFault{ParseFrameSelector("checksum"), cmdPing});
+  SimOptions late = command_one;
+  late.delay = {ReplyFault{ParseFrameSelector("block"), 20},
+                ReplyFault{ParseFrameSelector("checksum"), 20}};
+  const std::pair<const char*, SimOptions> cases[] = {
+      {"command 1", command_one}, {"3 and 1 in turn", alternating}, {"command 1, 20 ms late", late}};
+  for (const auto& [name, options] : cases) {
+    SCOPED_TRACE(name);
+    DeviceSimulator& device = AddDevice(options);
+    front = RecordingFrontEnd();
+    Start(0x0000, 0x07FF, 0x800, {&device});
+    ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+    EXPECT_TRUE(front.Finished());
+    ExpectProgrammed(device);
+    for (const auto& [address, count] : device.BlockCounts()) EXPECT_EQ(count, 1) << address;
+    EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
+    EXPECT_TRUE(front.resends.empty());
+    EXPECT_EQ(front.Result().Figures.Resends, 0);
+    engine.reset();
+  }
+}
+
+// The first block waits for the last ping's answers, and no longer than that bound needs.
+TEST_F(ExchangeEngineQuietStart, TheFirstBlockLeavesBetween200And300MsAfterTheLastPing) {
+  DeviceSimulator& device = AddDevice();
+  std::optional<std::chrono::steady_clock::time_point> last_ping;
+  std::chrono::steady_clock::time_point first_block{};
+  front.OnPump = [&] {
+    if (first_block != std::chrono::steady_clock::time_point{}) return;
+    first_block = std::chrono::steady_clock::now();
+    last_ping = engine->PortList()[0].second->LastPingWritten();
+  };
+  Start(0x0000, 0x00FF, 0x100, {&device});
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+  EXPECT_TRUE(front.Finished());
+  ASSERT_TRUE(last_ping);
+  const auto quiet = first_block - *last_ping;
+  EXPECT_GE(quiet, 200ms);
+  EXPECT_LE(quiet, 300ms);
+}
+
+// ---- A line that fails, a log that fails.
+
+using ExchangeEngineFailures = Engine;
+
+// Unplugged mid-run: the run ends at once as a lost line, naming the port and the system's
+// error, instead of waiting out two reply times as if the device had gone silent.
+TEST_F(ExchangeEngineFailures, ALineLostMidRunEndsTheRunAtOnce) {
   SimOptions options;
-  options.delay = {ReplyFault{ParseFrameSelector("ping"), 120}};
-  options.twice = {ReplyFault{ParseFrameSelector("ping"), 2}};
-  options.busy_after_block_ms = 20;
+  options.hang_up_after_blocks = 3;
   DeviceSimulator& device = AddDevice(options);
   Start(0x0000, 0x07FF, 0x800, {&device});
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
-  ASSERT_TRUE(device.WaitRunComplete(2s));
-  EXPECT_EQ(device.LostBytes(), 0);
-  EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
-  const Bytes memory = device.Memory();
-  EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
-  EXPECT_TRUE(device.LastChecksum()->matched);
+  ASSERT_TRUE(RunUntil([&] { return device.HungUp(); }));
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }, 2s));
+  EXPECT_EQ(front.Outcome(), TOutcome::ocLineLost);
+  EXPECT_EQ(front.Result().Port, device.PortPath());
+  EXPECT_EQ(front.Result().Phase, TExchangePhase::epBlockTransfer);
+  EXPECT_FALSE(front.Result().Error.empty());
+  EXPECT_TRUE(front.resends.empty());
+  Idle(200ms);
+  EXPECT_EQ(front.results.size(), 1u);
 }
 
-// Inside the settle time a command-1 reply cannot be told from a ping answer and counts for
-// nothing: a device that acknowledges blocks with command 1 gets its first block again when the
-// reply timer fires, and is then programmed as the reply rules say.
-TEST_F(ExchangeEngineSettle, ADeviceThatRepliesWithCommandOneIsStillProgrammed) {
-  SimOptions options;
-  options.reply_command = {ReplyFault{ParseFrameSelector("block"), cmdPing}};
-  DeviceSimulator& device = AddDevice(options);
-  Start(0x0000, 0x017F, 0x180, {&device}, 1000);
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
-  ASSERT_TRUE(device.WaitRunComplete(2s));
-  EXPECT_EQ(device.BlockCount(0x080), 1);
-  EXPECT_EQ(device.BlockCount(0x100), 1);
-  const Bytes memory = device.Memory();
-  EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
-  EXPECT_TRUE(device.LastChecksum()->matched);
-}
-
-// The checksum frame of a short image waits for the end of the settle time, so its reply counts
-// whatever its command: a device that confirms with command 1 once and then answers no more (it
-// has started its new firmware) is done, not "not confirmed".
-TEST_F(ExchangeEngineSettle, AShortImagesChecksumWaitsForTheSettleTime) {
-  SimOptions options;
-  options.reply_command = {ReplyFault{ParseFrameSelector("checksum"), cmdPing}};
-  options.drop = {ParseFrameSelector("checksum:2+")};
-  DeviceSimulator& device = AddDevice(options);
-  Start(0x0000, 0x007F, 0x80, {&device}, 1000);
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
-  EXPECT_EQ(front.Panel(2), kTextFinished);
-  EXPECT_EQ(device.FrameCount(cmdChecksum), 1);
+// The frame log is the user's aid, not part of the programming: a log that cannot be written is
+// told once and closed, and the device is still programmed to the end.
+TEST_F(ExchangeEngineFailures, AFrameLogThatCannotBeWrittenNeverCutsTheProgramming) {
+  DeviceSimulator& device = AddDevice();
+  image = Image(0x800);
+  TExchangeSettings settings;
+  settings.DeviceNumber = 5;
+  settings.StopAddress = 0x7FF;
+  settings.ImageData = image.data();
+  settings.ImageSize = static_cast<int>(image.size());
+  settings.LogFileName = "/dev/full";  // opens, then every write fails: no space left
+  settings.Ports = {device.PortPath()};
+  engine = std::make_unique<TExchange>(front, settings);
+  engine->StartNegotiation();
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+  EXPECT_TRUE(front.Finished());
+  ExpectProgrammed(device);
+  ASSERT_EQ(front.log_failures.size(), 1u);
+  EXPECT_NE(front.log_failures[0].find("/dev/full"), std::string::npos);
+  EXPECT_EQ(front.Result().LogError, front.log_failures[0]);
 }
 
 // ---- Frames that come after the run has ended.
@@ -254,48 +347,46 @@ using ExchangeEngineLateFrames = Engine;
 TEST_F(ExchangeEngineLateFrames, AReplyAfterCompletionIsDroppedAndNotLogged) {
   // The checksum goes out twice; the first reply completes the run, the second comes after.
   DeviceSimulator& device = AddDevice(LateReplies("checksum", 750));
-  front.log_frames = true;
   CountArrivals();
-  Start(0x0000, 0x007F, 0x80, {&device}, 500);
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  Start(0x0000, 0x007F, 0x80, {&device}, 500, true);
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+  EXPECT_TRUE(front.Finished());
   ASSERT_TRUE(RunUntil([&] { return arrivals > arrivals_at_close; }));
   Idle(100ms);
-  EXPECT_EQ(engine->FrameLog().Lines().size(), lines_at_close);
-  EXPECT_EQ(front.Panel(2), kTextFinished);
-  EXPECT_EQ(front.status.back(), kTextProgramming);
+  EXPECT_EQ(engine->FrameLog()->Lines().size(), lines_at_close);
+  EXPECT_EQ(front.results.size(), 1u);
+  EXPECT_EQ(front.Result().Figures.Resends, 1);
   EXPECT_EQ(device.FrameCount(cmdChecksum), 2);
 }
 
 TEST_F(ExchangeEngineLateFrames, RepliesAfterGivingUpAreDroppedAndNotLogged) {
   DeviceSimulator& device = AddDevice(LateReplies("block", 1000));
-  front.log_frames = true;
   CountArrivals();
-  Start(0x0000, 0x00FF, 0x100, {&device}, 200);
-  ASSERT_TRUE(RunUntil([&] { return front.Closed(); }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrCancel});
-  EXPECT_EQ(front.messages, std::vector<std::string>{kTextNoAnswer});
+  Start(0x0000, 0x00FF, 0x100, {&device}, 200, true);
+  ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+  EXPECT_EQ(front.Outcome(), TOutcome::ocNoAnswer);
+  EXPECT_EQ(front.Result().Address, 0x0000);  // the first block, sent twice
+  EXPECT_EQ(front.Result().Port, device.PortPath());
   EXPECT_EQ(lines_at_close, 2u);  // the block and its resend
   ASSERT_TRUE(RunUntil([&] { return arrivals >= arrivals_at_close + 2; }));
   Idle(100ms);
-  EXPECT_EQ(engine->FrameLog().Lines().size(), lines_at_close);
+  EXPECT_EQ(engine->FrameLog()->Lines().size(), lines_at_close);
   EXPECT_EQ(device.FrameCount(cmdWriteBlock), 2);
-  EXPECT_EQ(front.progress.back(), 0);
+  EXPECT_EQ(front.results.size(), 1u);
 }
 
 TEST_F(ExchangeEngineLateFrames, AReplyAfterStopIsDroppedAndNotLogged) {
   DeviceSimulator& device = AddDevice(LateReplies("block", 400));
-  front.log_frames = true;
   CountArrivals();
-  Start(0x0000, 0x00FF, 0x100, {&device});
-  ASSERT_TRUE(RunUntil([&] { return engine->Pack() != nullptr; }));
+  Start(0x0000, 0x00FF, 0x100, {&device}, kReplyTimeOut, true);
+  ASSERT_TRUE(RunUntil([&] { return engine->Pack() != nullptr && !engine->Transfer()->Quiet(); }));
   engine->AbortExchange();  // the stop button
-  const size_t lines = engine->FrameLog().Lines().size();
+  const size_t lines = engine->FrameLog()->Lines().size();
   ASSERT_TRUE(RunUntil([&] { return arrivals >= 1; }));
   Idle(100ms);
-  EXPECT_EQ(engine->FrameLog().Lines().size(), lines);
-  EXPECT_EQ(front.Panel(2), kTextAborted);
-  EXPECT_EQ(front.progress.back(), 0);
+  EXPECT_EQ(engine->FrameLog()->Lines().size(), lines);
+  EXPECT_EQ(front.Outcome(), TOutcome::ocStopped);
+  EXPECT_EQ(front.results.size(), 1u);
   EXPECT_EQ(device.FrameCount(cmdWriteBlock), 1);
 }
 
@@ -320,8 +411,8 @@ TEST_F(ExchangeEngineDevices, ASecondDeviceReportDuringTheRunIsIgnored) {
       engine_handler(port);
     };
   }
-  ASSERT_TRUE(RunUntil([&] { return front.Closed() && reports.size() >= 2; }));
-  EXPECT_EQ(front.closes, std::vector<TModalResult>{mrOk});
+  ASSERT_TRUE(RunUntil([&] { return front.Ended() && reports.size() >= 2; }));
+  EXPECT_TRUE(front.Finished());
   EXPECT_EQ(reports_after_end, 0);
 
   DeviceSimulator& programmed = a.FrameCount(cmdWriteBlock) > 0 ? a : b;
@@ -330,9 +421,7 @@ TEST_F(ExchangeEngineDevices, ASecondDeviceReportDuringTheRunIsIgnored) {
   EXPECT_EQ(other.FrameCount(cmdChecksum), 0);
   EXPECT_EQ(programmed.FrameCount(cmdWriteBlock), 4);
   EXPECT_EQ(engine->Pack()->Port()->Port(), programmed.PortPath());
-  int port_names_shown = 0;
-  for (const auto& [panel, text] : front.panels) port_names_shown += panel == 0;
-  EXPECT_EQ(port_names_shown, 1);
+  EXPECT_EQ(front.found, std::vector<std::string>{programmed.PortPath()});
 }
 
 // ---- Stop.
@@ -344,8 +433,7 @@ TEST_F(ExchangeEngineStop, AStopWhileNegotiatingLeavesALateAnswerUnused) {
   Start(0x0000, 0x00FF, 0x100, {&device});
   engine->AbortExchange();
   EXPECT_FALSE(engine->Running());
-  EXPECT_EQ(front.Panel(2), kTextAborted);
-  EXPECT_EQ(front.progress, std::vector<int>{0});
+  EXPECT_EQ(front.Outcome(), TOutcome::ocStopped);
 
   int reports = 0;
   TComPing& ping = *engine->PortList()[0].second;
@@ -357,8 +445,8 @@ TEST_F(ExchangeEngineStop, AStopWhileNegotiatingLeavesALateAnswerUnused) {
   Idle(100ms);
   EXPECT_EQ(engine->Pack(), nullptr);
   EXPECT_EQ(device.FrameCount(cmdWriteBlock), 0);
-  EXPECT_EQ(front.Panel(0), "");
-  EXPECT_EQ(front.status, std::vector<std::string>{kTextNegotiation});
+  EXPECT_TRUE(front.found.empty());
+  EXPECT_EQ(front.results.size(), 1u);
 }
 
 }  // namespace

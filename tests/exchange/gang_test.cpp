@@ -25,6 +25,28 @@ using devsim::SimOptions;
 using testing::RecordingFrontEnd;
 using Bytes = std::vector<uint8_t>;
 
+// Hands each port's events to that port's recorder, as the flasher keeps a line per port.
+class PerPort final : public TRunEvents {
+ public:
+  explicit PerPort(std::map<std::string, RecordingFrontEnd>& fronts) : fronts_(fronts) {}
+  void DeviceFound(const std::string& port) override { Front(port).DeviceFound(port); }
+  void Progress(const std::string& port, int done, int total) override {
+    Front(port).Progress(port, done, total);
+  }
+  void FrameResent(const std::string& port, TResent what, uint16_t address) override {
+    Front(port).FrameResent(port, what, address);
+  }
+  void RunEnded(const TRunResult& result) override { Front(result.Port).RunEnded(result); }
+
+ private:
+  RecordingFrontEnd& Front(const std::string& port) {
+    RecordingFrontEnd& front = fronts_[port];
+    front.pump = false;
+    return front;
+  }
+  std::map<std::string, RecordingFrontEnd>& fronts_;
+};
+
 class Gang : public ::testing::Test {
  protected:
   void TearDown() override { gang.reset(); }
@@ -34,7 +56,7 @@ class Gang : public ::testing::Test {
     return *devices.back();
   }
 
-  void Start(size_t image_size, int expect, int reply_timeout_ms = TTransfer::kReplyTimeOut) {
+  void Start(size_t image_size, int expect, int reply_timeout_ms = kReplyTimeOut) {
     image.resize(image_size);
     for (size_t i = 0; i < image_size; ++i) image[i] = static_cast<uint8_t>(i * 7 + 3);
     TExchangeSettings settings;
@@ -44,12 +66,7 @@ class Gang : public ::testing::Test {
     settings.ImageSize = static_cast<int>(image_size);
     settings.ReplyTimeOut = reply_timeout_ms;
     for (const auto& device : devices) settings.Ports.push_back(device->PortPath());
-    gang = std::make_unique<TGangRun>(settings, expect, [this](const std::string& port)
-                                                            -> TExchangeFrontEnd& {
-      RecordingFrontEnd& front = fronts[port];
-      front.pump = false;
-      return front;
-    });
+    gang = std::make_unique<TGangRun>(settings, expect, per_port);
     gang->Start();
   }
 
@@ -60,7 +77,8 @@ class Gang : public ::testing::Test {
   void ExpectProgrammed(const DeviceSimulator& device) {
     SCOPED_TRACE(device.PortPath());
     ASSERT_EQ(fronts.count(device.PortPath()), 1u);
-    EXPECT_EQ(fronts[device.PortPath()].closes, std::vector<TModalResult>{mrOk});
+    EXPECT_TRUE(fronts[device.PortPath()].Finished());
+    EXPECT_EQ(fronts[device.PortPath()].results.size(), 1u);
     const Bytes memory = device.Memory();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
     ASSERT_TRUE(device.LastChecksum());
@@ -71,6 +89,7 @@ class Gang : public ::testing::Test {
   Bytes image;
   std::vector<std::unique_ptr<DeviceSimulator>> devices;
   std::map<std::string, RecordingFrontEnd> fronts;
+  PerPort per_port{fronts};
   std::unique_ptr<TGangRun> gang;  // last: it goes before the front ends, devices and loop
 };
 
@@ -125,8 +144,8 @@ TEST_F(Gang, OneDeviceThatStopsAnsweringLeavesTheOthersUndisturbed) {
   ExpectProgrammed(a);
   ExpectProgrammed(c);
   RecordingFrontEnd& lost = fronts[failing.PortPath()];
-  EXPECT_EQ(lost.closes, std::vector<TModalResult>{mrCancel});
-  EXPECT_EQ(lost.final_text, kTextNoAnswer);
+  EXPECT_EQ(lost.Outcome(), TOutcome::ocNoAnswer);
+  EXPECT_EQ(lost.Result().Address, 0x100);
   // Block 3 went out twice, at its own address, and nothing after it.
   ASSERT_EQ(lost.resends.size(), 1u);
   EXPECT_EQ(lost.resends[0], std::make_pair(TResent::rsBlock, uint16_t{0x100}));
@@ -134,7 +153,7 @@ TEST_F(Gang, OneDeviceThatStopsAnsweringLeavesTheOthersUndisturbed) {
   EXPECT_EQ(failing.FrameCount(cmdChecksum), 0);
 }
 
-// Each port keeps its own settle time: answers to pings still on their way acknowledge no block
+// Each port has its own quiet start: answers to pings still on their way acknowledge no block
 // on any of them (a busy device would lose a block sent too early).
 TEST_F(Gang, LatePingAnswersAcknowledgeNoBlockOnAnyPort) {
   SimOptions options;
@@ -167,8 +186,8 @@ TEST_F(Gang, AbortStopsEveryRunAndNothingIsSentAfterwards) {
   ASSERT_TRUE(RunUntil([&] { return gang->Done(); }, 2s));
   for (DeviceSimulator* device : {&a, &b}) {
     RecordingFrontEnd& front = fronts[device->PortPath()];
-    EXPECT_EQ(front.final_text, kTextAborted);
-    EXPECT_TRUE(front.closes.empty());
+    EXPECT_EQ(front.Outcome(), TOutcome::ocStopped);
+    EXPECT_EQ(front.results.size(), 1u);
   }
   loop.RunUntil([] { return false; }, 300ms);  // a frame on the line may still arrive
   const int blocks_a = a.FrameCount(cmdWriteBlock), blocks_b = b.FrameCount(cmdWriteBlock);

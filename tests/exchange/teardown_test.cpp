@@ -55,8 +55,8 @@ TEST_F(TeardownTest, ACompletedRunClosesEveryPortAndEndsEveryThread) {
   const Usage before;
   RecordingFrontEnd out;
   auto exchange = Start(out);
-  ASSERT_TRUE(loop_.RunUntil([&] { return out.Closed(); }, 20s));
-  EXPECT_EQ(out.Result(), mrOk);
+  ASSERT_TRUE(loop_.RunUntil([&] { return out.Ended(); }, 20s));
+  EXPECT_TRUE(out.Finished());
   // The silent lines are still being pinged when the run ends.
   EXPECT_FALSE(exchange->PortList()[0].second->Finished());
   exchange.reset();
@@ -81,7 +81,7 @@ TEST_F(TeardownTest, AStoppedNegotiationClosesEveryPortAndEndsEveryThread) {
   const Usage after;
   EXPECT_EQ(after.descriptors, before.descriptors);
   EXPECT_EQ(after.threads, before.threads);
-  EXPECT_EQ(out.final_text, kTextAborted);
+  EXPECT_EQ(out.Outcome(), TOutcome::ocStopped);
 }
 
 }  // namespace

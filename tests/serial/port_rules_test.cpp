@@ -89,7 +89,7 @@ class ScriptedBackend final : public TSerialBackend {
     s_.calls.push_back("mask " + std::to_string(mask));
     return 0;
   }
-  TWaitResult WaitEvents(uint32_t& mask) override {
+  TWaitResult WaitEvents(uint32_t& mask, int& /*error*/) override {
     std::unique_lock lock(s_.mutex);
     s_.cv.wait(lock, [&] { return s_.stop || !s_.reports.empty(); });
     if (s_.stop) return TWaitResult::wrStopped;

@@ -119,7 +119,7 @@ TEST_F(SerialOpen, AMissingDeviceRaisesCode1WithTheErrno) {
   const auto e = RaisedBy([&] { port.OpenPort(); });
   EXPECT_EQ(e.MessageCode(), 1);
   EXPECT_EQ(e.SystemCode(), ENOENT);
-  EXPECT_STREQ(e.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_STREQ(e.what(), "Unable to open com port (No such file or directory)");
   EXPECT_FALSE(port.Connected());
   EXPECT_EQ(log, std::vector<std::string>{"before open"});
 

@@ -275,24 +275,13 @@ class Soak {
     settings.ImageData = s.image.data();
     settings.ImageSize = static_cast<int>(s.image.size());
     settings.Ports = devices.ports;
+    settings.WaitMs = 3000;
     TExchange exchange(front, settings);
-    // The window leaves a run with no device to its user's stop button; here it is a time limit.
-    bool no_device = false;
-    TTimer give_up;
-    give_up.SetInterval(3000);
-    give_up.OnTimer = [&] {
-      give_up.SetEnabled(false);
-      if (exchange.Phase() != TExchangePhase::epNegotiation) return;
-      no_device = true;
-      exchange.AbortExchange();
-      front.Close(mrCancel);
-    };
-    give_up.SetEnabled(true);
     exchange.StartNegotiation();
     auto& loop = static_cast<TPlainMessageLoop&>(CurrentLoop());
-    if (!loop.RunUntil([&] { return front.Closed(); }, 60s)) return Outcome::kNoReply;
-    if (front.Result() == mrOk) return Outcome::kFinished;
-    return no_device ? Outcome::kNoDevice : Outcome::kNoReply;
+    if (!loop.RunUntil([&] { return front.Ended(); }, 60s)) return Outcome::kNoReply;
+    if (front.Finished()) return Outcome::kFinished;
+    return front.Outcome() == TOutcome::ocNoDevice ? Outcome::kNoDevice : Outcome::kNoReply;
   }
 
   void EngineRuns() {

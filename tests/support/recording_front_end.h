@@ -1,5 +1,5 @@
-// A front end for driving the engine in tests, the soak and the benchmarks: records everything
-// the engine shows and pumps the loop when asked to, with hooks to act at the moments a window
+// A front end for driving the engine in tests, the soak and the benchmarks: records every event
+// the engine tells, pumps the loop when asked to, with hooks to act at the moments a window
 // would.
 #pragma once
 
@@ -13,58 +13,72 @@
 
 namespace orvix::testing {
 
-class RecordingFrontEnd final : public TExchangeFrontEnd {
+class RecordingFrontEnd final : public TRunEvents {
  public:
-  void SetStatusText(const std::string& text) override { status.push_back(text); }
-  void SetProgress(int position) override { progress.push_back(position); }
+  void LookingForDevice(const std::vector<std::string>& ports) override {
+    events.push_back("looking " + std::to_string(ports.size()));
+  }
+  void PortOpened(const std::string& port) override { events.push_back("opened " + port); }
+  void PortGivenUp(const TPortFailure& failure) override {
+    events.push_back("given up " + failure.Port);
+    failures.push_back(failure);
+  }
+  void DeviceFound(const std::string& port) override {
+    events.push_back("found " + port);
+    found.push_back(port);
+  }
+  void Progress(const std::string& /*port*/, int done, int total) override {
+    progress.emplace_back(done, total);
+  }
+  void FrameResent(const std::string& /*port*/, TResent what, uint16_t address) override {
+    events.push_back("resent");
+    resends.emplace_back(what, address);
+  }
+  void BadReply(const std::string& /*port*/, TBadReply what) override {
+    events.push_back("bad reply");
+    bad_replies.push_back(what);
+  }
+  void LogFailed(const std::string& file, const std::string& cause) override {
+    events.push_back("log failed");
+    log_failures.push_back(file + ": " + cause);
+  }
+  void RunEnded(const TRunResult& result) override {
+    events.push_back("ended");
+    results.push_back(result);
+    if (OnEnd) OnEnd(result);
+  }
   void ProcessMessages() override {
     ++pump_depth;
     if (OnPump) OnPump();
     if (pump) CurrentLoop().ProcessMessages();
     --pump_depth;
   }
-  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override {
-    panels.emplace_back(static_cast<int>(panel), text);
-    if (panel == TStatusPanel::spStatusText) final_text = text;
-    if (OnPanel) OnPanel(panel, text);
-  }
-  void ShowMessage(const std::string& text) override {
-    messages.push_back(text);
-    final_text = text;
-  }
-  void Close(TModalResult modal_result) override {
-    closes.push_back(modal_result);
-    if (OnClose) OnClose();
-  }
-  bool LogFrames() override { return log_frames; }
-  void FrameResent(TResent what, uint16_t address) override { resends.emplace_back(what, address); }
 
-  bool Closed() const { return !closes.empty(); }
-  // How the run ended: its first close, as the window's modal result; mrNone while open.
-  TModalResult Result() const { return closes.empty() ? mrNone : closes.front(); }
-  // The last text written to a panel of the main window's status bar, by its number there; empty
-  // when none was.
-  std::string Panel(int panel) const {
-    std::string text;
-    for (const auto& [p, t] : panels)
-      if (p == panel) text = t;
-    return text;
+  bool Ended() const { return !results.empty(); }
+  // How the run ended (its first end); a default result while it has not.
+  TRunResult Result() const { return results.empty() ? TRunResult{} : results.front(); }
+  TOutcome Outcome() const { return Result().Outcome; }
+  bool Finished() const { return Ended() && Outcome() == TOutcome::ocFinished; }
+  // The progress bar's positions, as the window shows them.
+  std::vector<int> Positions() const {
+    std::vector<int> positions;
+    for (const auto& [done, total] : progress) positions.push_back(ProgressPosition(total, done));
+    return positions;
   }
 
-  std::vector<std::string> status;
-  std::vector<int> progress;
-  std::vector<std::pair<int, std::string>> panels;
-  std::vector<std::string> messages;
-  std::vector<TModalResult> closes;
+  std::vector<std::string> events;  // one word or two a call, in order
+  std::vector<TRunResult> results;
+  std::vector<std::pair<int, int>> progress;  // done, total
   std::vector<std::pair<TResent, uint16_t>> resends;
-  std::string final_text;  // the outcome as the user last saw it: status panel 2 or a message
-  bool log_frames = false;
+  std::vector<TBadReply> bad_replies;
+  std::vector<TPortFailure> failures;
+  std::vector<std::string> found;
+  std::vector<std::string> log_failures;
   int pump_depth = 0;
   bool pump = true;  // false: as the flasher's gang runs, where the outer loop runs everything
 
-  std::function<void()> OnPump;   // at each pump, before the loop runs
-  std::function<void()> OnClose;  // when the engine closes the window
-  std::function<void(TStatusPanel, const std::string&)> OnPanel;  // after a panel is written
+  std::function<void()> OnPump;                      // at each pump, before the loop runs
+  std::function<void(const TRunResult&)> OnEnd;      // when the run ends
 };
 
 }  // namespace orvix::testing
