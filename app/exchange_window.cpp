@@ -112,7 +112,8 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
       SetProgress(0);
       message = QString::fromUtf8(NoAnswerText(result.Phase));
       if (!result.Error.empty())
-        message += QLatin1Char('\n') + QString::fromStdString(result.Error);
+        message += QLatin1Char('\n') + QString::fromStdString(result.Port) + QStringLiteral(": ") +
+                   QString::fromStdString(result.Error);
       break;
   }
   if (!message.isEmpty()) dialogs_.ShowMessage(*this, message);

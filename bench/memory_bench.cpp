@@ -39,43 +39,15 @@
 namespace orvix::bench {
 namespace {
 
-// Records the run as the tests do, and ends the modal loop with the run as the window's does.
-class ModalRun final : public TRunEvents {
- public:
-  testing::RecordingFrontEnd out;
-  std::function<void(const std::string& port)> OnFound;
-  std::function<void(const TRunResult& result)> OnEnd;
-
-  void LookingForDevice(const std::vector<std::string>& ports) override {
-    out.LookingForDevice(ports);
-  }
-  void PortOpened(const std::string& port) override { out.PortOpened(port); }
-  void PortGivenUp(const TPortFailure& failure) override { out.PortGivenUp(failure); }
-  void DeviceFound(const std::string& port) override {
-    out.DeviceFound(port);
-    if (OnFound) OnFound(port);
-  }
-  void Progress(const std::string& port, int done, int total) override {
-    out.Progress(port, done, total);
-  }
-  void FrameResent(const std::string& port, TResent what, uint16_t address) override {
-    out.FrameResent(port, what, address);
-  }
-  void BadReply(const std::string& port, TBadReply what) override { out.BadReply(port, what); }
-  void LogFailed(const std::string& file, const std::string& cause) override {
-    out.LogFailed(file, cause);
-  }
-  void RunEnded(const TRunResult& result) override {
-    out.RunEnded(result);
-    if (OnEnd) OnEnd(result);
+// One run, modal as the exchange window's: a loop of its own until the run ends. `on_end` sees the
+// result before the loop is left.
+void RunModal(const TExchangeSettings& settings, testing::RecordingFrontEnd& out) {
+  const auto on_end = std::move(out.OnEnd);
+  out.OnEnd = [&](const TRunResult& result) {
+    if (on_end) on_end(result);
     CurrentLoop().Quit();
-  }
-  void ProcessMessages() override { out.ProcessMessages(); }
-};
-
-// One run, modal as the exchange window's: a loop of its own until the run ends.
-void RunModal(const TExchangeSettings& settings, ModalRun& run) {
-  TExchange exchange(run, settings);
+  };
+  TExchange exchange(out, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
   limit.SetInterval(60000);
   limit.OnTimer = [&] {
@@ -84,12 +56,10 @@ void RunModal(const TExchangeSettings& settings, ModalRun& run) {
   };
   limit.SetEnabled(true);
   exchange.StartNegotiation();
-  if (!run.out.Ended()) CurrentLoop().Run();
-  if (!run.out.Ended()) Fail("run did not end");
-  const TRunResult& result = run.out.Result();
-  if (result.Outcome != TOutcome::ocFinished)
-    Fail("run failed: outcome " + std::to_string(static_cast<int>(result.Outcome)) + " " +
-         result.Error);
+  if (!out.Ended()) CurrentLoop().Run();
+  if (!out.Finished())
+    Fail("run failed: outcome " + std::to_string(static_cast<int>(out.Outcome())) + " " +
+         out.Result().Error);
 }
 
 #ifdef ORVIX_BENCH_WINDOW
@@ -98,15 +68,13 @@ void RunModal(const TExchangeSettings& settings, ModalRun& run) {
 class EngineInPlaceOfTheWindow final : public TScreenDialogs {
  public:
   int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings) override {
-    ModalRun run;
-    run.OnFound = [&](const std::string& port) {
-      status.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(port));
-    };
-    run.OnEnd = [&](const TRunResult& result) {
+    testing::RecordingFrontEnd out;
+    out.OnEnd = [&](const TRunResult& result) {
+      status.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(result.Port));
       if (result.Outcome == TOutcome::ocFinished)
         status.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
     };
-    RunModal(settings, run);
+    RunModal(settings, out);
     return mrOk;
   }
 };
@@ -174,8 +142,8 @@ int main(int argc, char** argv) {
   settings.ImageData = image.Bytes().data();
   settings.ImageSize = static_cast<int>(size);
   for (int i = 0; i < runs; ++i) {
-    ModalRun run;
-    RunModal(settings, run);
+    testing::RecordingFrontEnd out;
+    RunModal(settings, out);
     rss.push_back(ResidentKibOf("self"));
   }
   const char* what = "engine on the plain loop";

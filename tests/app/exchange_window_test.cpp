@@ -348,7 +348,7 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
       EXPECT_EQ(QApplication::activeModalWidget(), &w);
       EXPECT_LE((w.frameGeometry().center() - main_->frameGeometry().center()).manhattanLength(),
                 1);
-      EXPECT_EQ(w.Exchange().ReplyTimeOut(), 5000);
+      EXPECT_EQ(w.Exchange().Settings().ReplyTimeOut, 5000);
       EXPECT_TRUE(w.Exchange().PortList().empty());
       ClickLoadAsAUser();  // blocked: no second window
       EXPECT_EQ(watch_.shown, 1);
@@ -672,7 +672,7 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
       result.Outcome = c.outcome;
       result.Phase = c.phase;
       result.Port = "COM3";
-      if (c.outcome == ocLineLost) result.Error = lost.toStdString();
+      if (c.outcome == ocLineLost) result.Error = "Input/output error";
       if (c.log == kInResult || c.log == kBoth) result.LogError = log_error;
       w.RunEnded(result);
       return true;
