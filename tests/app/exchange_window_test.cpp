@@ -691,6 +691,18 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
     EXPECT_EQ(errors_,
               c.log == kNone ? QStringList{} : QStringList{QString::fromStdString(log_error)});
   }
+  // The close box leaves the run unfinished, but the user still learns that its log is incomplete.
+  messages_.clear();
+  dialogs_.errors.clear();
+  Load([](TfrmTrans& w) {
+    w.LogFailed("/opt/orvix/out.txt", "No space left on device");
+    w.close();
+    return true;
+  });
+  EXPECT_EQ(result_, 2);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  EXPECT_EQ(errors_, QStringList{QString::fromStdString(log_error)});
 }
 
 // Each waits out two reply time-outs of 5 s: separate tests, so that they run side by side.
