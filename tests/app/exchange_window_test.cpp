@@ -650,13 +650,10 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
   using enum TOutcome;
   using enum TExchangePhase;
   const Case cases[] = {
-      {"finished", ocFinished, epDone, kNone, "", kFinished},
       {"finished, log failed", ocFinished, epDone, kBoth, "", kFinished},
       {"stopped", ocStopped, epBlockTransfer, kNone, "", kAborted},
       {"no answer, log failed", ocNoAnswer, epBlockTransfer, kTold, kNoAnswer, kNoAnswer},
       {"unconfirmed", ocChecksumUnconfirmed, epChecksumSent, kInResult, unconfirmed, kNoAnswer},
-      {"line lost in the blocks", ocLineLost, epBlockTransfer, kNone, kNoAnswer + "\n" + lost,
-       kNoAnswer},
       {"line lost at the checksum", ocLineLost, epChecksumSent, kBoth, unconfirmed + "\n" + lost,
        kNoAnswer},
   };
