@@ -253,7 +253,7 @@ void TTransfer::End(const TRunResult& result) {
   ended_ = true;
   timer_send_timeout_.SetEnabled(false);
   timer_quiet_.SetEnabled(false);
-  // Copied before lost_ goes: the result told may be the one lost_ holds.
+  // Copied before lost_ goes: a lost line's end passes lost_'s own result in here.
   TRunResult told = result;
   lost_.reset();
   told.LogError = log_error_;  // a lost line's result was taken before a last failed log line
