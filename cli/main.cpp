@@ -48,8 +48,8 @@ class StopRequest {
  public:
   // Never destroyed: the stop thread may call Ask() while the process exits.
   static StopRequest& Instance() {
-    static StopRequest* const instance = new StopRequest;
-    return *instance;
+    static StopRequest* const kInstance = new StopRequest;
+    return *kInstance;
   }
   void Attach(TMessageLoop* loop) {
     std::lock_guard<std::mutex> lock(mutex_);
