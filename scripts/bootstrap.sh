@@ -4,6 +4,7 @@
 #   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
 #                                       winqt (building Qt for Windows from Debian's source),
 #                                       winwindow (the window program's tests under Wine on Xvfb),
+#                                       naming (clang-tidy, for scripts/check-naming.sh),
 #                                       bench (the profiler and strace for scripts/bench.sh),
 #                                       package (what scripts/package.sh uses to make and check
 #                                       the Debian package)
@@ -22,6 +23,7 @@ for group in "$@"; do
     winqt) packages+=(dpkg-dev patch qt6-base-dev-tools) ;;
     winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
+    naming) packages+=(clang-tidy) ;;  # run-clang-tidy and its identifier-naming check
     bench) packages+=(valgrind strace) ;;
     package) packages+=(dpkg-dev file lintian desktop-file-utils) ;;
     *) echo "bootstrap: unknown group '$group'" >&2; exit 64 ;;

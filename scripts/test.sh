@@ -5,13 +5,16 @@
 # (tests/CMakeLists.txt lists them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/bootstrap.sh wine package
+scripts/bootstrap.sh wine package naming
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
 echo "== build (warnings are errors) and unit/integration tests"
 scripts/build.sh default
 ctest --preset default -j"$(nproc)"
+
+echo "== the naming rule (docs/naming.md) over every layer without Qt"
+scripts/check-naming.sh build
 
 # Reliability: sanitizers over the whole suite, fuzzing, the quick rows of the fault matrix.
 # Tests labelled slow wait on the same reply timer as the ones kept, only longer.
