@@ -33,7 +33,8 @@ run log_unpaced "$build/bench/flash_bench" log --runs 7
 run log_paced "$build/bench/flash_bench" log --baud 57600 --runs 1
 run discovery "$build/bench/discovery_bench" --idle 10
 run memory "$build/bench/memory_bench" --runs 10
-run gang "$build/bench/gang_bench" --devices 8 --size 65536 --baud 57600 --runs 3
+# 32 simulators on threads of gang_bench, 32 pseudo-terminals, and two threads a port in orvix-flash.
+run gang "$build/bench/gang_bench" --devices 32 --size 65536 --baud 57600 --runs 3
 
 # Where the software time of a block goes: one unpaced full-image run under a profiler, against
 # the simulator as a process of its own. perf when this machine's kernel gives it instruction
@@ -105,12 +106,14 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 
 | # | Figure | Measured | Goal | |
 |---|---|---|---|---|
-| 1 | Full image (65,536 bytes) at 57,600 baud: wire-time limit / whole orvix-flash time (median of 3) | ${r[wire.limit_s]} s / ${r[wire.measured_s]} s = **${r[wire.ratio]}** | >= 0.97 | $(verdict "${r[wire.ratio]} >= 0.97") |
-| 1a | of the time beyond the line: host turnaround per frame (reply's last byte to next frame, seen at the device) | ${r[wire.host_turnaround_ms]} ms | | |
-| 1b | ... the simulated device's replies leaving late (its own error), in all | ${r[wire.sim_late_s]} s | | |
-| 1c | ... start-up, discovery and teardown | ${r[wire.rest_s]} s | | |
-| 2 | Unpaced: time per block beyond a one-block run (host, kernel and simulator together) | **${r[turnaround.wall_ms_per_block]} ms** | <= 0.2 ms | $(verdict "${r[turnaround.wall_ms_per_block]} <= 0.2") |
-| 2a | ... CPU of orvix-flash per block | ${r[turnaround.cpu_ms_per_block]} ms | | |
+| 1 | Full image (65,536 bytes) at 57,600 baud: wire-time limit / whole orvix-flash time, quiet start included (median of 3) | ${r[wire.limit_s]} s / ${r[wire.measured_s]} s = **${r[wire.ratio]}** | >= 0.965 | $(verdict "${r[wire.ratio]} >= 0.965") |
+| 1a | ... from the first block on, at the device: the blocks' and the checksum's wire-time limit / first block's first byte to the checksum reply's last | ${r[wire.blocks.limit_s]} s / ${r[wire.blocks.measured_s]} s = **${r[wire.blocks.ratio]}** | >= 0.985 | $(verdict "${r[wire.blocks.ratio]} >= 0.985") |
+| 1b | ... quiet start: the device's ping answer to the first block, at the device (median) | ${r[wire.quiet_start_ms]} ms | | |
+| 1c | ... of the time beyond the line: host turnaround per block (reply's last byte to next frame, seen at the device) | ${r[wire.host_turnaround_ms]} ms | | |
+| 1d | ... the simulated device's replies leaving late (its own error), in all | ${r[wire.sim_late_s]} s | | |
+| 1e | ... start-up, discovery and teardown | ${r[wire.rest_s]} s | | |
+| 2 | Unpaced: time per block, first block to checksum at the device (host, kernel and simulator together; median of 7) | **${r[turnaround.wall_ms_per_block]} ms** | <= 0.2 ms | $(verdict "${r[turnaround.wall_ms_per_block]} <= 0.2") |
+| 2a | ... CPU of orvix-flash per block, beyond a one-block run | ${r[turnaround.cpu_ms_per_block]} ms | | |
 | 2b | ... system calls of orvix-flash per block (strace -c) | $syscalls | | |
 | 3 | Discovery, device on COM32 of 32: start to first block | ${r[discovery.first_block_ms]} ms | | |
 | 3a | 32 ports pinged 10 s, no device: CPU of the process | **${r[discovery.idle_cpu_pct]} %** of one core (${r[discovery.idle_pings_per_s]} pings/s) | < 3 % | $(verdict "${r[discovery.idle_cpu_pct]} < 3") |
@@ -122,7 +125,7 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 | 5 | Frame log, unpaced (median of 7): with --log vs without | ${r[log.unpaced.with_s]} s vs ${r[log.unpaced.without_s]} s = **${r[log.unpaced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.unpaced.slower_pct]} <= 5") |
 | 5a | Frame log at 57,600 baud: with --log vs without | ${r[log.paced.with_s]} s vs ${r[log.paced.without_s]} s = **${r[log.paced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.paced.slower_pct]} <= 5") |
 | 6 | Gang mode, ${r[gang.devices]} devices at 57,600 baud, 65,536 bytes (median of 3): gang run / single run, wall | ${r[gang.gang_s]} s / ${r[gang.single_s]} s = **${r[gang.wall_ratio]}** | <= 1.05 | $(verdict "${r[gang.wall_ratio]} <= 1.05") |
-| 6a | ... CPU of orvix-flash, gang / single | ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = **${r[gang.cpu_ratio]}** | <= 8 | $(verdict "${r[gang.cpu_ratio]} <= 8") |
+| 6a | ... CPU of orvix-flash, gang / single: ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = ${r[gang.cpu_ratio]}; a device's share in the gang against a single run | **${r[gang.cpu_per_device_ms]} ms** vs $(awk -v s="${r[gang.single_cpu_s]}" 'BEGIN { printf "%.1f", s * 1000 }') ms | no more than a single run | $(verdict "${r[gang.cpu_per_device_ms]} <= ${r[gang.single_cpu_s]} * 1000") |
 
 Where a block's software time goes ($profiler, unpaced full image; instructions per block,
 including what each calls / in the function itself):
