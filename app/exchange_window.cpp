@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/placement/window_placement.h"
+#include "app/run_texts.h"
 #include "runtime/message_loop.h"
 #include "ui_exchange_window.h"
 
@@ -14,16 +15,20 @@ namespace {
 constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 98;
 
+// What a give-up says: the checksum's text once the blocks are all written.
+const char* NoAnswerText(TExchangePhase phase) {
+  return phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation : kTextNoAnswer;
+}
+
 }  // namespace
 
 TfrmTrans::TfrmTrans(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs,
-                     TExchangeSettings settings, bool log_frames)
+                     TExchangeSettings settings)
     : QDialog(&owner),
       ui_(std::make_unique<Ui_TfrmTrans>()),
       owner_(owner),
       status_(status),
-      dialogs_(dialogs),
-      log_frames_(log_frames) {
+      dialogs_(dialogs) {
   ui_->setupUi(this);
   setFont(owner.font());
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -32,13 +37,15 @@ TfrmTrans::TfrmTrans(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs,
   setFixedSize(kClientWidth, kClientHeight);
   connect(ui_->bbStop, &QPushButton::clicked, this, [this] {
     RunGuarded([this] { bbStopClick(); });
-    Close(mrCancel);
+    Close(mrCancel);  // also when the stop failed: the button always ends the window
   });
   exchange_ = std::make_unique<TExchange>(*this, std::move(settings));
   exchange_->StartNegotiation();
 }
 
 TfrmTrans::~TfrmTrans() {
+  // The user has left the run by now: whatever the teardown reports must not reach the status bar.
+  tearing_down_ = true;
   exchange_.reset();
 }
 
@@ -46,26 +53,93 @@ void TfrmTrans::bbStopClick() {
   exchange_->AbortExchange();
 }
 
-void TfrmTrans::SetStatusText(const std::string& text) {
-  ui_->lbStatus->setText(QString::fromStdString(text));
+void TfrmTrans::LookingForDevice(const std::vector<std::string>& /*ports*/) {
+  SetStatusText(kTextNegotiation);
+  status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextNoAnswer));
 }
 
-void TfrmTrans::SetProgress(int position) {
-  // The bar ignores a value outside its range; the nearest end is what the user should see.
-  QProgressBar& bar = *ui_->pbProgress;
-  bar.setValue(std::clamp(position, bar.minimum(), bar.maximum()));
+void TfrmTrans::DeviceFound(const std::string& port) {
+  status_.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(port));
+  programming_pending_ = true;
+}
+
+void TfrmTrans::Progress(const std::string& /*port*/, int done, int total) {
+  SetProgress(ProgressPosition(total, done));
+  // The label follows the first block's step of the bar, not the answer: that is the order users
+  // have always seen.
+  if (programming_pending_) {
+    programming_pending_ = false;
+    SetStatusText(kTextProgramming);
+  }
+}
+
+void TfrmTrans::BadReply(const std::string& /*port*/, TBadReply what) {
+  if (what == TBadReply::brChecksumError) SetStatusText(kTextChecksumError);
+}
+
+void TfrmTrans::LogFailed(const std::string& file, const std::string& cause) {
+  // Kept for the end: a box now would stop the user's view of a run that goes on.
+  if (log_error_.empty()) log_error_ = file + ": " + cause;
+}
+
+void TfrmTrans::RunEnded(const TRunResult& result) {
+  // After the close box or during the teardown the user has left the run: nothing more is shown.
+  if (ended_ || tearing_down_) return;
+  if (!result.LogError.empty()) log_error_ = result.LogError;
+  TModalResult modal_result = mrCancel;
+  QString message;
+  switch (result.Outcome) {
+    case TOutcome::ocFinished:
+      status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
+      modal_result = mrOk;
+      break;
+    case TOutcome::ocStopped:
+      SetProgress(0);
+      status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextAborted));
+      break;
+    case TOutcome::ocNoAnswer:
+    case TOutcome::ocNoDevice:  // the window's runs wait without end; should one not, it is this
+      SetProgress(0);
+      message = QString::fromUtf8(kTextNoAnswer);
+      break;
+    case TOutcome::ocChecksumUnconfirmed:
+      SetProgress(0);
+      message = QString::fromUtf8(kTextNoChecksumConfirmation);
+      break;
+    case TOutcome::ocLineLost:
+      // One box with the cause under the usual text: the user learns the line went, not just
+      // that the device fell silent.
+      SetProgress(0);
+      message = QString::fromUtf8(NoAnswerText(result.Phase));
+      if (!result.Error.empty())
+        message += QLatin1Char('\n') + QString::fromStdString(result.Port) + QStringLiteral(": ") +
+                   QString::fromStdString(result.Error);
+      break;
+  }
+  if (!message.isEmpty()) dialogs_.ShowMessage(*this, message);
+  TellLogError();
+  Close(modal_result);
+}
+
+void TfrmTrans::TellLogError() {
+  if (log_error_.empty()) return;
+  const QString log_error = QString::fromStdString(log_error_);
+  log_error_.clear();
+  dialogs_.ShowError(log_error);
 }
 
 void TfrmTrans::ProcessMessages() {
   CurrentLoop().ProcessMessages();
 }
 
-void TfrmTrans::SetMainStatusPanel(TStatusPanel panel, const std::string& text) {
-  status_.SetStatusPanel(panel, QString::fromStdString(text));
+void TfrmTrans::SetStatusText(const char* text) {
+  ui_->lbStatus->setText(QString::fromUtf8(text));
 }
 
-void TfrmTrans::ShowMessage(const std::string& text) {
-  dialogs_.ShowMessage(*this, QString::fromStdString(text));
+void TfrmTrans::SetProgress(int position) {
+  // The bar ignores a value outside its range; the nearest end is what the user should see.
+  QProgressBar& bar = *ui_->pbProgress;
+  bar.setValue(std::clamp(position, bar.minimum(), bar.maximum()));
 }
 
 void TfrmTrans::Close(TModalResult result) {
@@ -79,6 +153,7 @@ void TfrmTrans::Close(TModalResult result) {
 
 void TfrmTrans::reject() {
   Close(mrCancel);
+  TellLogError();  // the user left the run early, but should still learn the log is incomplete
 }
 
 void TfrmTrans::showEvent(QShowEvent* event) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/user_dialogs.h"
 #include "exchange/exchange.h"
@@ -14,29 +15,28 @@ class Ui_TfrmTrans;
 
 namespace orvix {
 
-class TfrmTrans final : public QDialog, public TExchangeFrontEnd {
+class TfrmTrans final : public QDialog, public TRunEvents {
   Q_OBJECT
 
  public:
   // Builds the window over `owner` and starts the run with `settings`; the outcome goes to
-  // `status`, a give-up to `dialogs`' message box. A failure to start tears down what was started
-  // and raises; the window is then never shown.
-  TfrmTrans(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs, TExchangeSettings settings,
-            bool log_frames);
+  // `status`, a give-up to `dialogs`' message box, a failed frame log to its error box. A failure
+  // to start tears down what was started and raises; the window is then never shown.
+  TfrmTrans(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs, TExchangeSettings settings);
   ~TfrmTrans() override;  // FormDestroy: the engine's teardown
 
   void bbStopClick();
 
   TExchange& Exchange() { return *exchange_; }
 
-  // TExchangeFrontEnd
-  void SetStatusText(const std::string& text) override;
-  void SetProgress(int position) override;
+  // TRunEvents
+  void LookingForDevice(const std::vector<std::string>& ports) override;
+  void DeviceFound(const std::string& port) override;
+  void Progress(const std::string& port, int done, int total) override;
+  void BadReply(const std::string& port, TBadReply what) override;
+  void LogFailed(const std::string& file, const std::string& cause) override;
+  void RunEnded(const TRunResult& result) override;
   void ProcessMessages() override;
-  void SetMainStatusPanel(TStatusPanel panel, const std::string& text) override;
-  void ShowMessage(const std::string& text) override;
-  void Close(TModalResult result) override;
-  bool LogFrames() override { return log_frames_; }
 
   // Any other way out (the close box, the window manager) ends with result 2 and leaves the
   // run's state and the status bar as they are.
@@ -47,14 +47,21 @@ class TfrmTrans final : public QDialog, public TExchangeFrontEnd {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void SetStatusText(const char* text);
+  void SetProgress(int position);
+  void Close(TModalResult result);
+  void TellLogError();
   void CentreOnOwner();
 
   std::unique_ptr<Ui_TfrmTrans> ui_;
   QWidget& owner_;
   TStatusSink& status_;
   TUserDialogs& dialogs_;
-  const bool log_frames_;
   bool ended_ = false;
+  bool tearing_down_ = false;
+  // The device has answered and the first block is under way; the label changes once it is out.
+  bool programming_pending_ = false;
+  std::string log_error_;                // told once, after the run's own outcome
   std::unique_ptr<TExchange> exchange_;  // last: torn down while the widgets still exist
 };
 

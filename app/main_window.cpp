@@ -267,7 +267,10 @@ TExchangeSettings TfmMain::RunSettings() const {
   settings.StopAddress = AddressFrom(*ui_->cbStopAddress);
   settings.ImageData = ImageData();
   settings.ImageSize = ImageSize();
-  settings.LogFileName = frame_log_file_;
+  if (log_frames_) settings.LogFileName = frame_log_file_;
+  // The window waits for a device until the user stops it: there is always someone to do that.
+  settings.WaitMs = -1;
+  settings.GiveUpWhenNoPortLeft = false;
   return settings;
 }
 
@@ -275,7 +278,7 @@ void TfmMain::bbStartClick() {
   // A run programs ImageSize bytes from the buffer: both must describe the same image.
   if (image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
   // The modal result is not needed: the run has reported in the status bar or a message box.
-  dialogs_.RunExchange(*this, *this, RunSettings(), log_frames_);
+  dialogs_.RunExchange(*this, *this, RunSettings());
 }
 
 // Centred only while no saved place has been restored: the store's restore runs before this

@@ -11,7 +11,7 @@
 
 #include "app/placement/placement_store.h"
 #include "app/user_dialogs.h"
-#include "exchange/exchange.h"
+#include "exchange/run_events.h"
 
 class QAction;
 class QLabel;
@@ -48,7 +48,7 @@ class TfmMain : public QMainWindow, public TStatusSink {
   QString StatusPanel(TStatusPanel panel) const;
 
   // What a run started now would program: the device number, the address range the fields show
-  // and the Image buffer, with the frame log beside the executable.
+  // and the Image buffer; with "/l", the frame log beside the executable.
   TExchangeSettings RunSettings() const;
 
   // The Image buffer: byte i is the byte for device address i. Null while no image is loaded;

@@ -59,12 +59,10 @@ class FocusReturn {
 
 }  // namespace
 
-int TScreenDialogs::RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-                                bool log_frames) {
+int TScreenDialogs::RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) {
   const FocusReturn focus_return(owner);
   // The window is gone before this returns, whatever happened.
-  const auto window =
-      std::make_unique<TfrmTrans>(owner, status, *this, std::move(settings), log_frames);
+  const auto window = std::make_unique<TfrmTrans>(owner, status, *this, std::move(settings));
   return window->exec();
 }
 

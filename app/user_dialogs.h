@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "exchange/exchange.h"
+#include "exchange/run_events.h"
 
 class QFileDialog;
 class QWidget;
@@ -41,6 +41,15 @@ void CloseOwnedBoxes(QWidget& window);
 // accepted (they fail when loaded), the system's own title.
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
 
+// How the exchange window ended, as RunExchange returns it.
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
+
+// The panels of the main window's status bar that a run writes; panel 1 is never written.
+enum class TStatusPanel : int {
+  spPortName = 0,
+  spStatusText = 2,
+};
+
 // Where a run reports outside its own window: the main window's status bar.
 class TStatusSink {
  public:
@@ -59,8 +68,8 @@ class TUserDialogs {
   // One programming run in the modal exchange window over `owner`, reporting into `status`.
   // Returns the window's modal result (1 completed; 2 gave up, stopped or closed); an error while
   // the run starts reaches the caller, and no window is shown then.
-  virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-                          bool log_frames) = 0;
+  // The settings' LogFileName chooses the frame log.
+  virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) = 0;
   // A plain message box with an OK button, modal to `parent`; returns once the user has closed
   // it, or once `parent` has closed it as it ended (CloseOwnedBoxes).
   virtual void ShowMessage(QWidget& parent, const QString& text) = 0;
@@ -74,8 +83,7 @@ class TUserDialogs {
 class TScreenDialogs : public TUserDialogs {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const TOpenDialog& settings) override;
-  int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-                  bool log_frames) override;
+  int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) override;
   void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
   QString PortDescription(const QString& port_name) override;

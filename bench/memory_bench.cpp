@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/run_texts.h"
 #include "app/user_dialogs.h"
 #include "runtime/qt/qt_loop.h"
 #else
@@ -37,35 +39,43 @@
 namespace orvix::bench {
 namespace {
 
-// One run, modal as the exchange window's: a loop of its own until the run closes.
-TModalResult RunModal(const TExchangeSettings& settings,
-                      std::function<void(TStatusPanel, const std::string&)> panel = nullptr) {
-  testing::RecordingFrontEnd out;
-  out.OnPanel = std::move(panel);
-  // The run ends the loop it was started in, as the window's modal loop ends with the window.
-  out.OnClose = [&out] {
-    if (out.closes.size() == 1) CurrentLoop().Quit();
+// One run, modal as the exchange window's: a loop of its own until the run ends. `on_end` sees the
+// result before the loop is left.
+void RunModal(const TExchangeSettings& settings, testing::RecordingFrontEnd& out) {
+  const auto on_end = std::move(out.OnEnd);
+  out.OnEnd = [&](const TRunResult& result) {
+    if (on_end) on_end(result);
+    CurrentLoop().Quit();
   };
   TExchange exchange(out, settings);
   TTimer limit;  // a device that stops answering must not hang the benchmark
   limit.SetInterval(60000);
-  limit.OnTimer = [&] { out.Close(mrCancel); };
+  limit.OnTimer = [&] {
+    limit.SetEnabled(false);
+    exchange.AbortExchange();
+  };
   limit.SetEnabled(true);
   exchange.StartNegotiation();
-  if (!out.Closed()) CurrentLoop().Run();
-  if (out.Result() != mrOk) Fail("run failed: " + out.final_text);
-  return out.Result();
+  if (!out.Ended()) CurrentLoop().Run();
+  if (!out.Finished())
+    Fail("run failed: outcome " + std::to_string(static_cast<int>(out.Outcome())) + " " +
+         out.Result().Error);
 }
 
 #ifdef ORVIX_BENCH_WINDOW
-// Load in the main window runs the engine in place of the exchange window.
+// Load in the main window runs the engine in place of the exchange window, writing the status
+// bar as the window would on the way to a finished run.
 class EngineInPlaceOfTheWindow final : public TScreenDialogs {
  public:
-  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings,
-                  bool /*log_frames*/) override {
-    return RunModal(settings, [&](TStatusPanel panel, const std::string& text) {
-      status.SetStatusPanel(panel, QString::fromStdString(text));
-    });
+  int RunExchange(QWidget& /*owner*/, TStatusSink& status, TExchangeSettings settings) override {
+    testing::RecordingFrontEnd out;
+    out.OnEnd = [&](const TRunResult& result) {
+      status.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(result.Port));
+      if (result.Outcome == TOutcome::ocFinished)
+        status.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
+    };
+    RunModal(settings, out);
+    return mrOk;
   }
 };
 #endif
@@ -132,7 +142,8 @@ int main(int argc, char** argv) {
   settings.ImageData = image.Bytes().data();
   settings.ImageSize = static_cast<int>(size);
   for (int i = 0; i < runs; ++i) {
-    RunModal(settings);
+    testing::RecordingFrontEnd out;
+    RunModal(settings, out);
     rss.push_back(ResidentKibOf("self"));
   }
   const char* what = "engine on the plain loop";

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "cli/console.h"
+#include "cli/console_events.h"
 #include "cli/port_report.h"
+#include "cli/run_texts.h"
+#include "serial/port_list.h"
 
 namespace orvix {
 
@@ -61,47 +65,108 @@ void TJsonEvents::Emit(std::string_view event, const TJsonFields& fields) {
     lost_ = true;
 }
 
-void TPortEvents::Found(const std::string& port) {
-  port_ = port;
-  found_ = true;
-  found_at_ = json_.Elapsed();
-  json_.Emit("found", TJsonFields().Text("port", port_));
+void TJsonRunEvents::PortOpened(const std::string& port) {
+  json_.Emit("port", TJsonFields()
+                         .Text("port", port)
+                         .Text("path", PortDevicePath(port))
+                         .Text("state", "opened"));
 }
 
-void TPortEvents::Progress(int percent) {
-  percent = std::clamp(percent, 0, 100);
-  if (!found_ || percent <= last_percent_) return;
-  last_percent_ = percent;
-  json_.Emit("progress", TJsonFields().Text("port", port_).Number("percent", percent));
+void TJsonRunEvents::PortGivenUp(const TPortFailure& failure) {
+  std::string cause = failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode) : failure.Text;
+  if (cause.empty()) cause = "no answer, given up";
+  json_.Emit("port", TJsonFields()
+                         .Text("port", failure.Port)
+                         .Text("path", PortDevicePath(failure.Port))
+                         .Text("state", "failed")
+                         .Text("error", cause));
 }
 
-void TPortEvents::Resent(TResent what, uint16_t address) {
+void TJsonRunEvents::DeviceFound(const std::string& port) {
+  json_.Emit("found", TJsonFields().Text("port", port));
+}
+
+void TJsonRunEvents::Progress(const std::string& port, int done, int total) {
+  const int percent = std::clamp(ProgressPosition(total, done), 0, 100);
+  const auto [last, first] = last_percent_.try_emplace(port, -1);
+  if (percent <= last->second) return;
+  last->second = percent;
+  json_.Emit("progress", TJsonFields().Text("port", port).Number("percent", percent));
+}
+
+void TJsonRunEvents::FrameResent(const std::string& port, TResent what, uint16_t address) {
   json_.Emit("resend", TJsonFields()
-                           .Text("port", port_)
+                           .Text("port", port)
                            .Number("address", address)
                            .Text("what", what == TResent::rsBlock ? "block" : "checksum"));
 }
 
-void TPortEvents::BadReply() {
-  json_.Emit("bad_reply", TJsonFields().Text("port", port_).Text("text", kTextChecksumError));
+void TJsonRunEvents::BadReply(const std::string& port, TBadReply what) {
+  TJsonFields fields;
+  fields.Text("port", port);
+  switch (what) {
+    case TBadReply::brChecksumError:
+      fields.Text("reason", "checksum").Text("text", kTextChecksumError);
+      break;
+    case TBadReply::brForeignDevice:
+      fields.Text("reason", "foreign_device");
+      break;
+    case TBadReply::brUnknownCommand:
+      fields.Text("reason", "unknown_command");
+      break;
+  }
+  json_.Emit("bad_reply", fields);
 }
 
-void TPortEvents::Result(std::string_view status, int blocks, int bytes,
-                         const std::string& text) {
-  json_.Emit("result", TJsonFields()
-                           .Text("port", port_)
-                           .Text("status", std::string(status))
-                           .Number("blocks", blocks)
-                           .Number("bytes", bytes)
-                           .Seconds("seconds", json_.Elapsed() - found_at_)
-                           .Text("text", text));
+void TJsonRunEvents::LogFailed(const std::string& file, const std::string& cause) {
+  json_.Emit("log_failed", TJsonFields().Text("file", file).Text("error", cause));
 }
 
-std::string_view OutcomeStatus(TModalResult result, bool stopped, const std::string& final_text) {
-  if (result == mrOk) return "finished";
-  if (stopped) return "stopped";
-  if (final_text == kTextNoChecksumConfirmation) return "checksum_unconfirmed";
-  return "no_answer";
+void TJsonRunEvents::RunEnded(const TRunResult& result) {
+  // A single run that found no device, or was stopped before one answered, has no port's result.
+  if (result.Port.empty()) return;
+  const TRunFigures& figures = result.Figures;
+  TJsonFields fields;
+  fields.Text("port", result.Port)
+      .Text("status", std::string(OutcomeStatus(result.Outcome)))
+      .Number("blocks", figures.BlocksSent)
+      .Number("bytes", figures.Bytes)
+      .Seconds("seconds", figures.Seconds)
+      .Number("checksum", figures.Checksum)
+      .Number("resends", figures.Resends);
+  if (result.Outcome == TOutcome::ocNoAnswer) fields.Number("address", result.Address);
+  if (result.Outcome == TOutcome::ocLineLost) fields.Text("error", result.Error);
+  fields.Text("text", OutcomeText(result));
+  json_.Emit("result", fields);
+}
+
+std::string_view OutcomeStatus(TOutcome outcome) {
+  switch (outcome) {
+    case TOutcome::ocFinished:
+      return "finished";
+    case TOutcome::ocNoAnswer:
+      return "no_answer";
+    case TOutcome::ocChecksumUnconfirmed:
+      return "checksum_unconfirmed";
+    case TOutcome::ocStopped:
+      return "stopped";
+    case TOutcome::ocLineLost:
+      return "line_lost";
+    case TOutcome::ocNoDevice:
+      break;
+  }
+  return "no_device";
+}
+
+void EmitSummary(TJsonEvents& json, const TRunSummary& summary) {
+  TJsonFields fields;
+  fields.Number("devices", summary.Devices)
+      .Number("finished", summary.Finished)
+      .Number("failed", summary.Failed)
+      .Number("stopped", summary.Stopped);
+  if (summary.Expect > 0) fields.Number("expect", summary.Expect);
+  fields.Number("exit_status", summary.ExitStatus);
+  json.Emit("summary", fields);
 }
 
 }  // namespace orvix

@@ -6,11 +6,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "exchange/exchange_front_end.h"
+#include "exchange/run_events.h"
 
 namespace orvix {
 
@@ -45,28 +46,37 @@ class TJsonEvents {
   bool lost_ = false;  // a write failed (a closed pipe): the run goes on without its lines
 };
 
-// The lines of one port's run, from the device's answer to the outcome.
-class TPortEvents {
+// The lines of the runs, from the device's answer to the outcome: each port's own.
+class TJsonRunEvents final : public TRunEvents {
  public:
-  explicit TPortEvents(TJsonEvents& json) : json_(json) {}
+  explicit TJsonRunEvents(TJsonEvents& json) : json_(json) {}
 
-  void Found(const std::string& port);
-  void Progress(int percent);  // only a rising percent is written
-  void Resent(TResent what, uint16_t address);
-  void BadReply();
-  void Result(std::string_view status, int blocks, int bytes, const std::string& text);
-  const std::string& Port() const { return port_; }
-  bool WasFound() const { return found_; }
+  void PortOpened(const std::string& port) override;
+  void PortGivenUp(const TPortFailure& failure) override;
+  void DeviceFound(const std::string& port) override;
+  void Progress(const std::string& port, int done, int total) override;
+  void FrameResent(const std::string& port, TResent what, uint16_t address) override;
+  void BadReply(const std::string& port, TBadReply what) override;
+  void LogFailed(const std::string& file, const std::string& cause) override;
+  void RunEnded(const TRunResult& result) override;
 
  private:
   TJsonEvents& json_;
-  std::string port_;
-  bool found_ = false;
-  double found_at_ = 0;
-  int last_percent_ = -1;
+  std::map<std::string, int> last_percent_;  // by port: only a rising percent is written
 };
 
 // The word a run's outcome goes by in the result line.
-std::string_view OutcomeStatus(TModalResult result, bool stopped, const std::string& final_text);
+std::string_view OutcomeStatus(TOutcome outcome);
+
+// What the last line tells of the whole run.
+struct TRunSummary {
+  int Devices = 0;   // devices that answered
+  int Finished = 0;
+  int Failed = 0;    // no answer, checksum unconfirmed or line lost
+  int Stopped = 0;
+  int Expect = 0;    // --expect; 0: not given
+  int ExitStatus = 0;
+};
+void EmitSummary(TJsonEvents& json, const TRunSummary& summary);
 
 }  // namespace orvix

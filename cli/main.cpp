@@ -1,19 +1,24 @@
 // orvix-flash: programs an image into the device from the command line.
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
+#include <string_view>
 
 #include "channel/com_ping.h"
 #include "cli/console.h"
-#include "cli/console_front_end.h"
-#include "cli/gang_front_end.h"
+#include "cli/console_events.h"
+#include "cli/event_fan.h"
 #include "cli/json_events.h"
 #include "cli/options.h"
 #include "cli/port_commands.h"
+#include "cli/run_texts.h"
+#include "cli/sha256.h"
 #include "exchange/exchange.h"
 #include "exchange/gang.h"
 #include "exchange/hex_digits.h"
@@ -43,8 +48,8 @@ class StopRequest {
  public:
   // Never destroyed: the stop thread may call Ask() while the process exits.
   static StopRequest& Instance() {
-    static StopRequest* const instance = new StopRequest;
-    return *instance;
+    static StopRequest* const kInstance = new StopRequest;
+    return *kInstance;
   }
   void Attach(TMessageLoop* loop) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -74,77 +79,36 @@ void PrintError(const std::string& text) {
   std::fprintf(stderr, "orvix-flash: %s\n", text.c_str());
 }
 
-// Every port of the run accounted for, each named once: one that cannot be opened as soon as that
-// is known (unless --quiet), and when no port is left to ping, every port not named yet with why
-// it was given up.
-class PortAccount {
- public:
-  explicit PortAccount(TConsoleFrontEnd& out) : out_(out) {}
-
-  void NameUnopened(const TDiscovery& discovery) {
-    if (out_.Quiet()) return;
-    for (const auto& [name, ping] : discovery.PortList())
-      if (ping->Finished() && ping->OpenFailed()) Name(name, *ping);
-  }
-
-  // At the end of the run: a thread still opening its port gets a moment to know the outcome,
-  // so that the lines before the verdict name every port that could not be opened.
-  void NameUnopenedAtEnd(TPlainMessageLoop& loop, const TDiscovery& discovery) {
-    if (out_.Quiet()) return;
-    const auto opening = [&] {
-      for (const auto& entry : discovery.PortList())
-        if (!entry.second->Finished() && !entry.second->SerialPort()->Connected()) return true;
-      return false;
-    };
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (opening() && std::chrono::steady_clock::now() < give_up)
-      loop.RunUntil([&] { return !opening(); }, std::chrono::milliseconds(10));
-    NameUnopened(discovery);
-  }
-
-  void NameGivenUp(const TDiscovery& discovery) {
-    if (discovery.PortList().empty()) {
-      out_.PrintLine("orvix-flash: no serial port to ping");
-      return;
-    }
-    for (const auto& [name, ping] : discovery.PortList()) Name(name, *ping);
-  }
-
- private:
-  void Name(const std::string& name, const TComPing& ping) {
-    if (!named_.insert(name).second) return;
-    if (!ping.OpenFailed()) {
-      const std::string cause = ping.FailureText();
-      out_.PrintLine("orvix-flash: port " + name + ": " +
-                     (cause.empty() ? "no answer, given up" : cause));
-      return;
-    }
-    const std::string path = PortDevicePath(name);
-    const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-    std::string cause =
-        ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
-    // The way out, once a run: every port the user may not open has the same cure.
-    if (!permission_hint_given_ && ping.FailureCode() >= 0 &&
-        IsPermissionError(ping.FailureCode())) {
-      if (const auto advice = PermissionAdvice(path.empty() ? name : path)) {
-        cause += "; " + *advice;
-        permission_hint_given_ = true;
-      }
-    }
-    out_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
-  }
-
-  TConsoleFrontEnd& out_;
-  std::set<std::string> named_;
-  bool permission_hint_given_ = false;
-};
+bool WriteStderr(std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stderr) == text.size() &&
+         std::fflush(stderr) == 0;
+}
 
 // What both kinds of run share, made ready before the device hears anything.
 struct TPreparedRun {
   TImage Loaded;
+  std::string Sha256;  // of the file's bytes as read
   TExchangeSettings Settings;
   std::vector<std::string> Ports;  // those that will be pinged
 };
+
+// The file's bytes again, for its digest: the image is what they decode to, not the file.
+std::optional<std::string> FileSha256(const std::string& path, std::string& why) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    why = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  const bool failed = std::ferror(file) != 0;
+  if (failed) why = std::strerror(errno);
+  std::fclose(file);
+  if (failed) return std::nullopt;
+  return Sha256Hex(bytes);
+}
 
 // Loads the image, checks the log and picks the ports; an exit status when the run cannot be.
 std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
@@ -158,9 +122,15 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
     PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
     return kBadImage;
   }
-  // The log is written from the first frame on, in the middle of the exchange: a log that cannot
-  // be written is refused before the device hears anything.
-  if (std::string why; !options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
+  std::string why;
+  if (const auto digest = FileSha256(options.Image, why)) {
+    run.Sha256 = *digest;
+  } else {
+    PrintError("cannot read \"" + FullFileName(options.Image) + "\": " + why);
+    return kBadImage;
+  }
+  // Refused before the device hears anything; a log that fails later only loses the log.
+  if (!options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
     PrintError("cannot write the frame log \"" + options.LogFile + "\": " + why);
     return kBadLog;
   }
@@ -171,6 +141,10 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.ImageData = run.Loaded.Data.data();
   settings.ImageSize = static_cast<int>(run.Loaded.Data.size());
   settings.LogFileName = options.LogFile;
+  // The single run gives up by itself: at --wait, or when no port is left to ping.
+  settings.WaitMs =
+      options.WaitSeconds >= 0 ? static_cast<int>(options.WaitSeconds * 1000) : -1;
+  settings.GiveUpWhenNoPortLeft = true;
   if (!options.Port.empty()) settings.Ports = {options.Port};
   if (!options.PortFilters.empty()) {
     int code = kNoDevice;
@@ -190,17 +164,15 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
 
 // Which format was taken, and where the run will write, before the device hears anything.
 void SayWhatIsWritten(const TFlashOptions& options, const TPreparedRun& run,
-                      TConsoleFrontEnd& out, TJsonEvents& json) {
+                      TConsoleLines& lines, TJsonEvents& json) {
   const TImage& loaded = run.Loaded;
-  if (!options.Quiet) {
-    const std::string chosen = FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
-                               ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) +
-                               "-" + AddressText(static_cast<uint32_t>(loaded.Stop));
-    out.Say("orvix-flash: " + chosen);
-  }
+  lines.Say("orvix-flash: " + FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
+            ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) + "-" +
+            AddressText(static_cast<uint32_t>(loaded.Stop)));
   TJsonFields start;
   start.Text("image", FullFileName(options.Image))
       .Text("format", FormatWord(loaded.Format))
+      .Text("sha256", run.Sha256)
       .Number("start", loaded.Start)
       .Number("stop", loaded.Stop)
       .Number("bytes", loaded.Stop - loaded.Start + 1)
@@ -212,129 +184,128 @@ void SayWhatIsWritten(const TFlashOptions& options, const TPreparedRun& run,
   json.Emit("start", start);
 }
 
-// Errors the loop catches go where the run's messages go; then what will be written is said.
-void BeginRun(const TFlashOptions& options, const TPreparedRun& run, TConsoleFrontEnd& out,
-              TJsonEvents& json) {
-  SetExceptionHandler([&out](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      out.PrintLine(std::string("orvix-flash: ") + e.what());
-    } catch (...) {
-      out.PrintLine("orvix-flash: unknown error");
+// The harness's own account of the runs: what the summary and the exit status are made of.
+class RunTally final : public TRunEvents {
+ public:
+  void LogFailed(const std::string& /*file*/, const std::string& /*cause*/) override {
+    log_failed_ = true;
+  }
+  void RunEnded(const TRunResult& result) override {
+    ++ended_;
+    last_ = result;
+    if (!result.LogError.empty()) log_failed_ = true;
+    // A single run stopped or given up before any device answered has no port's result.
+    if (result.Port.empty()) return;
+    ++devices_;
+    switch (result.Outcome) {
+      case TOutcome::ocFinished:
+        ++finished_;
+        break;
+      case TOutcome::ocStopped:
+        ++stopped_;
+        break;
+      default:
+        ++failed_;
     }
-  });
-  SayWhatIsWritten(options, run, out, json);
-}
+  }
 
-// The port lines: each port as it opens or is given up.
-void ReportPorts(TDiscovery& discovery, TJsonEvents& json) {
-  if (!json.On()) return;
-  discovery.OnPortOpened = [&json](const std::string& name) {
-    json.Emit("port", TJsonFields()
-                          .Text("port", name)
-                          .Text("path", PortDevicePath(name))
-                          .Text("state", "opened"));
+  int Ended() const { return ended_; }
+  const TRunResult& Last() const { return last_; }
+  bool LogLost() const { return log_failed_; }
+  TRunSummary Summary(int devices, int expect, int exit_status) const {
+    return {devices, finished_, failed_, stopped_, expect, exit_status};
+  }
+  int ResultsWithPort() const { return devices_; }
+  int Finished() const { return finished_; }
+  int Failed() const { return failed_; }
+
+ private:
+  int ended_ = 0;
+  int devices_ = 0;
+  int finished_ = 0, failed_ = 0, stopped_ = 0;
+  bool log_failed_ = false;
+  TRunResult last_;
+};
+
+// What the harness drives, a single run or a gang.
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  virtual void Start() = 0;
+  virtual void Stop() = 0;  // as the stop button
+  virtual bool Done() const = 0;
+  virtual TDiscovery& Discovery() = 0;
+  virtual void Watch() {}  // now and then while the run goes on
+};
+
+class SingleDriver final : public Driver {
+ public:
+  SingleDriver(TRunEvents& events, const TExchangeSettings& settings, const RunTally& tally)
+      : exchange_(events, settings), tally_(tally) {}
+  void Start() override { exchange_.StartNegotiation(); }
+  void Stop() override {
+    stopped_ = true;
+    exchange_.AbortExchange();
+  }
+  // A stop that somehow brought no end must not keep the flasher waiting.
+  bool Done() const override { return tally_.Ended() > 0 || (stopped_ && !exchange_.Running()); }
+  TDiscovery& Discovery() override { return exchange_.Discovery(); }
+
+ private:
+  TExchange exchange_;
+  const RunTally& tally_;
+  bool stopped_ = false;
+};
+
+class GangDriver final : public Driver {
+ public:
+  GangDriver(TRunEvents& events, const TExchangeSettings& settings, const TFlashOptions& options,
+             TConsoleEvents& console)
+      : gang_(settings, options.Expect, events),
+        wait_seconds_(options.WaitSeconds),
+        console_(console) {}
+  void Start() override {
+    started_ = std::chrono::steady_clock::now();
+    gang_.Start();
+  }
+  void Stop() override { gang_.Abort(); }
+  bool Done() const override { return gang_.Done(); }
+  TDiscovery& Discovery() override { return gang_.Discovery(); }
+  // Discovery ends at --wait, or when no port is left to ping.
+  void Watch() override {
+    if (!gang_.DiscoveryOpen()) return;
+    const bool any_pinging = gang_.Discovery().AnyPinging();
+    if (!any_pinging && gang_.Devices() == 0) console_.NameGivenUpPorts();
+    const double waited =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    if (!any_pinging || (wait_seconds_ >= 0 && waited >= wait_seconds_)) gang_.EndDiscovery();
+  }
+  int Devices() const { return gang_.Devices(); }
+
+ private:
+  TGangRun gang_;
+  double wait_seconds_;
+  TConsoleEvents& console_;
+  std::chrono::steady_clock::time_point started_;
+};
+
+// At the end of the run: a thread still opening its port gets a moment to know the outcome, so
+// that the lines before the verdict name every port that could not be opened.
+void LetOpeningPortsEnd(TPlainMessageLoop& loop, const TDiscovery& discovery) {
+  const auto opening = [&] {
+    for (const auto& entry : discovery.PortList())
+      if (!entry.second->Finished() && !entry.second->SerialPort()->Connected()) return true;
+    return false;
   };
-  discovery.OnPortFailed = [&json](const std::string& name, const TComPing& ping) {
-    std::string cause =
-        ping.FailureCode() >= 0 ? PortErrorText(ping.FailureCode()) : ping.FailureText();
-    if (cause.empty()) cause = "no answer, given up";
-    json.Emit("port", TJsonFields()
-                          .Text("port", name)
-                          .Text("path", PortDevicePath(name))
-                          .Text("state", "failed")
-                          .Text("error", cause));
-  };
-}
-
-void EmitSummary(TJsonEvents& json, int devices, int finished, int failed, int stopped,
-                 int expect, int exit_status) {
-  TJsonFields summary;
-  summary.Number("devices", devices)
-      .Number("finished", finished)
-      .Number("failed", failed)
-      .Number("stopped", stopped);
-  if (expect > 0) summary.Number("expect", expect);
-  summary.Number("exit_status", exit_status);
-  json.Emit("summary", summary);
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-int FlashOne(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
-  TPlainMessageLoop loop;
-  TPortEvents events(json);
-  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), !options.LogFile.empty(),
-                       json.On() ? &events : nullptr);
-  BeginRun(options, run, out, json);
-  const StopRequestAttachment attachment(loop);
-  InstallStopHandler([] { StopRequest::Instance().Ask(); });
-
-  int code = kNoReply;
-  {
-    TExchange exchange(out, run.Settings);
-    ReportPorts(exchange.Discovery(), json);
-    PortAccount ports(out);
-    bool stopped = false, no_device = false;
-    // Looks after what the window leaves to its user: the --wait limit, and a negotiation with
-    // no port left to ping, which would otherwise wait for ever.
-    TTimer watch;
-    watch.SetInterval(250);
-    const auto started = std::chrono::steady_clock::now();
-    watch.OnTimer = [&] {
-      if (out.Closed()) return;
-      ports.NameUnopened(exchange.Discovery());
-      if (exchange.Phase() != TExchangePhase::epNegotiation) return;
-      const bool any_pinging = exchange.Discovery().AnyPinging();
-      if (!any_pinging) ports.NameGivenUp(exchange.Discovery());
-      if (!any_pinging || (options.WaitSeconds >= 0 && SecondsSince(started) >= options.WaitSeconds)) {
-        no_device = true;
-        out.SetFinalText(kTextNoAnswer);
-        out.Close(mrCancel);
-      }
-    };
-    // A signal (SIGINT, SIGTERM, SIGHUP) stops the run exactly as the stop button does.
-    auto stop_if_asked = [&] {
-      if (StopRequest::Instance().Asked() && !out.Closed()) {
-        stopped = true;
-        exchange.AbortExchange();
-        out.Close(mrCancel);
-      }
-      return out.Closed();
-    };
-
-    try {
-      exchange.StartNegotiation();
-    } catch (const std::exception& e) {
-      PrintError(e.what());
-      EmitSummary(json, 0, 0, 0, 0, 0, kNoReply);  // a start line is always followed by one
-      return kNoReply;
-    }
-    watch.SetEnabled(true);
-    loop.RunUntil(stop_if_asked);
-    watch.SetEnabled(false);
-    ports.NameUnopenedAtEnd(loop, exchange.Discovery());
-    if (out.Result() == mrOk)
-      code = kFinished;
-    else if (stopped)
-      code = kStopped;
-    else if (no_device)
-      code = kNoDevice;
-    else
-      code = kNoReply;
-    if (const TTransfer* transfer = exchange.Transfer(); transfer && events.WasFound()) {
-      events.Result(OutcomeStatus(out.Result(), stopped, out.FinalText()), transfer->BlocksSent(),
-                    run.Settings.StopAddress - run.Settings.StartAddress + 1, out.FinalText());
-    }
-    const bool found = exchange.Transfer() != nullptr;
-    EmitSummary(json, found ? 1 : 0, code == kFinished ? 1 : 0,
-                found && code == kNoReply ? 1 : 0, found && stopped ? 1 : 0, 0, code);
-  }  // the teardown closes every port and ends every thread before the verdict is printed
-  out.PrintLine(out.FinalText());
-  return code;
+  if (!opening()) return;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (opening() && std::chrono::steady_clock::now() < give_up)
+    loop.RunUntil([&] { return !opening(); }, std::chrono::milliseconds(10));
+  // Discovery tells of a port's end on its next look.
+  const auto told = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(2 * TDiscovery::kWatchInterval);
+  loop.RunUntil([&] { return std::chrono::steady_clock::now() >= told; },
+                std::chrono::milliseconds(2 * TDiscovery::kWatchInterval));
 }
 
 // "3 из 4 устройств запрограммированы": the count agrees with the number after "из".
@@ -344,87 +315,106 @@ std::string GangSummaryText(int finished, int of) {
          (one ? " устройства" : " устройств") + " запрограммированы";
 }
 
-int FlashAll(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
+// The single run and the gang alike: start, signals, output, summary, exit status.
+int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
   TPlainMessageLoop loop;
-  TConsoleFrontEnd out(options.Quiet, StderrIsTerminal(), false);
-  BeginRun(options, run, out, json);
+  TConsoleLines lines(options.Quiet, StderrIsTerminal(), WriteStderr);
+  TConsoleEvents console(lines, options.All ? TConsoleEvents::TMode::mGang
+                                            : TConsoleEvents::TMode::mSingle);
+  TJsonRunEvents json_events(json);
+  RunTally tally;
+  TEventFan with_json{&console, &json_events, &tally};
+  TEventFan without_json{&console, &tally};
+  TRunEvents& events = json.On() ? static_cast<TRunEvents&>(with_json) : without_json;
+
+  // Errors the loop catches go where the run's messages go.
+  SetExceptionHandler([&lines](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      lines.PrintLine(std::string("orvix-flash: ") + e.what());
+    } catch (...) {
+      lines.PrintLine("orvix-flash: unknown error");
+    }
+  });
+  SayWhatIsWritten(options, run, lines, json);
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
 
-  const int bytes = run.Settings.StopAddress - run.Settings.StartAddress + 1;
-  // Each port's front end lives until the end of the process's run, past the gang's teardown.
-  std::vector<std::unique_ptr<TGangPortFrontEnd>> front_ends;
-  int finished = 0, failed = 0, stopped_runs = 0;
+  int code = kNoReply;
+  int devices = 0;
   bool stopped = false;
-  int code = kNoDevice;
   {
-    TGangRun* gang_ptr = nullptr;
-    auto on_end = [&](TGangPortFrontEnd& port) {
-      int blocks = 0;
-      for (const auto& gang_run : gang_ptr->Runs())
-        if (gang_run.Port == port.Port()) blocks = gang_run.Transfer->BlocksSent();
-      port.Events().Result(OutcomeStatus(port.Result(), port.Stopped(), port.FinalText()), blocks,
-                           bytes, port.FinalText());
-      if (port.Result() == mrOk)
-        ++finished;
-      else if (port.Stopped())
-        ++stopped_runs;
-      else
-        ++failed;
-    };
-    TGangRun gang(run.Settings, options.Expect, [&](const std::string& port) -> TExchangeFrontEnd& {
-      front_ends.push_back(std::make_unique<TGangPortFrontEnd>(port, out, json, on_end));
-      return *front_ends.back();
-    });
-    gang_ptr = &gang;
-    ReportPorts(gang.Discovery(), json);
-    PortAccount ports(out);
-    TTimer watch;
-    watch.SetInterval(250);
-    const auto started = std::chrono::steady_clock::now();
-    watch.OnTimer = [&] {
-      ports.NameUnopened(gang.Discovery());
-      if (!gang.DiscoveryOpen()) return;
-      const bool any_pinging = gang.Discovery().AnyPinging();
-      if (!any_pinging && gang.Devices() == 0) ports.NameGivenUp(gang.Discovery());
-      if (!any_pinging || (options.WaitSeconds >= 0 && SecondsSince(started) >= options.WaitSeconds))
-        gang.EndDiscovery();
-    };
-    // A signal stops every run as the stop button stops one.
-    auto stop_if_asked = [&] {
-      if (StopRequest::Instance().Asked() && !stopped) {
-        stopped = true;
-        gang.Abort();
-      }
-      return gang.Done();
-    };
+    std::unique_ptr<Driver> driver;
+    GangDriver* gang = nullptr;
+    if (options.All) {
+      auto made = std::make_unique<GangDriver>(events, run.Settings, options, console);
+      gang = made.get();
+      driver = std::move(made);
+    } else {
+      driver = std::make_unique<SingleDriver>(events, run.Settings, tally);
+    }
     try {
-      gang.Start();
+      driver->Start();
     } catch (const std::exception& e) {
       PrintError(e.what());
-      EmitSummary(json, 0, 0, 0, 0, options.Expect, kNoReply);
+      // A start line is always followed by a summary.
+      EmitSummary(json, tally.Summary(0, options.Expect, kNoReply));
       return kNoReply;
     }
+    TTimer watch;
+    watch.SetInterval(250);
+    watch.OnTimer = [&] { driver->Watch(); };
     watch.SetEnabled(true);
-    loop.RunUntil(stop_if_asked);
+    // A signal (SIGINT, SIGTERM, SIGHUP) stops the run exactly as the stop button does.
+    loop.RunUntil([&] {
+      if (StopRequest::Instance().Asked() && !stopped) {
+        stopped = true;
+        driver->Stop();
+      }
+      return driver->Done();
+    });
     watch.SetEnabled(false);
-    ports.NameUnopenedAtEnd(loop, gang.Discovery());
-    const int devices = gang.Devices();
-    if (stopped)
-      code = kStopped;
-    else if (failed > 0)
-      code = kNoReply;
-    else if (devices == 0 || devices < options.Expect)
-      code = kNoDevice;
-    else
-      code = kFinished;
-    EmitSummary(json, devices, finished, failed, stopped_runs, options.Expect, code);
-    if (devices == 0 && (stopped || options.Expect == 0))
-      out.SetFinalText(stopped ? kTextAborted : kTextNoAnswer);
-    else
-      out.SetFinalText(GangSummaryText(finished, std::max(devices, options.Expect)));
-  }  // every port closed and every thread ended before the verdict
-  out.PrintLine(out.FinalText());
+    if (!options.Quiet) LetOpeningPortsEnd(loop, driver->Discovery());
+
+    if (gang) {
+      devices = gang->Devices();
+      if (stopped)
+        code = kStopped;
+      else if (tally.Failed() > 0)
+        code = kNoReply;
+      else if (devices == 0 || devices < options.Expect)
+        code = kNoDevice;
+      else
+        code = kFinished;
+    } else {
+      devices = tally.ResultsWithPort();
+      const TOutcome outcome = tally.Ended() ? tally.Last().Outcome
+                               : stopped     ? TOutcome::ocStopped
+                                             : TOutcome::ocNoAnswer;
+      switch (outcome) {
+        case TOutcome::ocFinished:
+          // The device holds its image; the log the user asked for does not hold the run.
+          code = tally.LogLost() ? kBadLog : kFinished;
+          break;
+        case TOutcome::ocStopped:
+          code = kStopped;
+          break;
+        case TOutcome::ocNoDevice:
+          code = kNoDevice;
+          break;
+        default:
+          code = kNoReply;
+      }
+    }
+    EmitSummary(json, tally.Summary(devices, options.Expect, code));
+  }  // the teardown closes every port and ends every thread before the verdict is printed
+  if (!options.All)
+    console.PrintVerdict();
+  else if (devices == 0 && (stopped || options.Expect == 0))
+    lines.PrintLine(stopped ? kTextAborted : kTextNoAnswer);
+  else
+    lines.PrintLine(GangSummaryText(tally.Finished(), std::max(devices, options.Expect)));
   return code;
 }
 
@@ -433,7 +423,7 @@ int Flash(const TFlashOptions& options) {
   TPreparedRun run;
   if (const auto code = Prepare(options, run)) return *code;
   TJsonEvents json(options.Json ? stdout : nullptr, started);
-  return options.All ? FlashAll(options, run, json) : FlashOne(options, run, json);
+  return RunHarness(options, run, json);
 }
 
 }  // namespace

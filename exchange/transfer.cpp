@@ -253,8 +253,9 @@ void TTransfer::End(const TRunResult& result) {
   ended_ = true;
   timer_send_timeout_.SetEnabled(false);
   timer_quiet_.SetEnabled(false);
-  lost_.reset();
+  // Copied before lost_ goes: a lost line's end passes lost_'s own result in here.
   TRunResult told = result;
+  lost_.reset();
   told.LogError = log_error_;  // a lost line's result was taken before a last failed log line
   events_.RunEnded(told);
 }

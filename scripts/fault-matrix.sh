@@ -229,7 +229,9 @@ run_row() {
 
   # The verdict.
   local final
-  final=$(tail -n1 "$dir/flash.err")
+  # The result text: the figures of the run follow it.
+  final=$(grep -x -F -e "$kDone" -e "$kNoAnswer" -e "$kNoConfirmation" -e "$kAborted" \
+    "$dir/flash.err" | tail -n1)
   [[ "$flash_exit" == "$want_exit" ]] || problems+=("exit $flash_exit, expected $want_exit")
   [[ "$final" == "$want_text" ]] || problems+=("final text '$final', expected '$want_text'")
   if [[ "$flash_exit" == 0 ]]; then

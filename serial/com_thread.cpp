@@ -31,7 +31,6 @@ void TComThread::Execute() {
         lost = std::make_exception_ptr(ESerialPort(ecWaitForEvent, error ? error : -1));
       if (result != TWaitResult::wrEvents) break;
       const auto events = EventsOfMask(mask);
-      last_events_.store(events.Bits());
       port_.FireEvents(events);
     }
   } catch (...) {

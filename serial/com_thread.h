@@ -21,7 +21,6 @@ class TComThread : public TThread {
   // leaves the device alone, as the port may already be closed or open again by then.
   void Retire();
   bool IsCurrentThread() const { return std::this_thread::get_id() == thread_id_.load(); }
-  TComEvents LastEvents() const { return TComEvents::FromBits(last_events_.load()); }
 
  protected:
   void Execute() override;
@@ -32,7 +31,6 @@ class TComThread : public TThread {
   TCustomSerialPort& port_;
   TSerialBackend& backend_;
   std::atomic<std::thread::id> thread_id_{};
-  std::atomic<uint16_t> last_events_{0};
   std::atomic<bool> retired_{false};
 };
 

@@ -40,12 +40,9 @@ class TPlacementStore : public QObject {
   void SetIniFileName(std::string name) { ini_file_name_ = std::move(name); }
   // Empty: the section is named after the window's class, without its namespace.
   const std::string& IniSection() const { return ini_section_; }
-  void SetIniSection(std::string section) { ini_section_ = std::move(section); }
   const TPlacementOptions& Options() const { return options_; }
-  void SetOptions(TPlacementOptions options) { options_ = std::move(options); }
   // Stored placements older than this are not applied.
   int32_t Version() const { return version_; }
-  void SetVersion(int32_t version) { version_ = version; }
 
   std::function<void()> OnSavePlacement;
   std::function<void()> OnRestorePlacement;  // after a restore that passed the version check

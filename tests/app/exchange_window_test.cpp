@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +31,7 @@
 
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/run_texts.h"
 #include "exchange/image_file.h"
 #include "runtime/handover.h"
 #include "tests/support/recording_dialogs.h"
@@ -96,6 +99,29 @@ struct PortsVariable : testing::ScopedEnv {
   explicit PortsVariable(const char* value) : ScopedEnv("ORVIX_PORTS", value) {}
 };
 
+// Regular files written from now on stop growing at `bytes`, as on a full disk: a write past it
+// fails with EFBIG instead of raising SIGXFSZ. Put back when it goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*old_handler_)(int) = SIG_DFL;
+};
+
 struct Ending {
   int result;
   QString status;
@@ -106,6 +132,7 @@ struct Message {
   QString text;
   bool window_open;
   int progress;
+  int errors_before;  // error boxes shown before this one
 };
 
 // Meets each exchange window as it is shown, before its modal loop runs: records what the bar
@@ -169,7 +196,8 @@ class ExchangeWindow : public ::testing::Test {
     fs::create_directories(dir_);
     InstallErrorBox(dialogs_);
     dialogs_.on_message = [this](QWidget& w, const QString& text) {
-      messages_.push_back({text, w.isVisible(), Child<QProgressBar>(w, "pbProgress").value()});
+      messages_.push_back({text, w.isVisible(), Child<QProgressBar>(w, "pbProgress").value(),
+                           static_cast<int>(errors_.size())});
     };
     qApp->installEventFilter(&watch_);
     MakeMain({});
@@ -320,7 +348,7 @@ TEST_F(ExchangeWindow, WithNoPortItWaitsInNegotiationUntilStopped) {
       EXPECT_EQ(QApplication::activeModalWidget(), &w);
       EXPECT_LE((w.frameGeometry().center() - main_->frameGeometry().center()).manhattanLength(),
                 1);
-      EXPECT_EQ(w.Exchange().ReplyTimeOut(), 5000);
+      EXPECT_EQ(w.Exchange().Settings().ReplyTimeOut, 5000);
       EXPECT_TRUE(w.Exchange().PortList().empty());
       ClickLoadAsAUser();  // blocked: no second window
       EXPECT_EQ(watch_.shown, 1);
@@ -363,8 +391,9 @@ TEST_F(ExchangeWindow, TheMainWindowIsActiveAgainWithItsFocusAfterEveryEnding) {
         {"close box", [](TfrmTrans& w) { return w.close(), true; }},
         // The give-up: its box first, then the window closes, as the run does it.
         {"give-up", [](TfrmTrans& w) {
-           w.ShowMessage(kTextNoAnswer);
-           w.Close(mrCancel);
+           TRunResult no_answer;
+           no_answer.Outcome = TOutcome::ocNoAnswer;
+           w.RunEnded(no_answer);
            return true;
          }}};
     for (const auto& [how, step] : endings) {
@@ -563,7 +592,7 @@ TEST_F(ExchangeWindow, AnAnswerPendingAtTeardownStartsNothing) {
   {
     const uint64_t seen = MainThreadSignalCount();
     // Never shown: nothing handles the answer before it goes.
-    TfrmTrans window(*main_, *main_, dialogs_, main_->RunSettings(), main_->LogFrames());
+    TfrmTrans window(*main_, *main_, dialogs_, main_->RunSettings());
     WaitMainThreadSignal(seen, 10000);  // the port's report of the answer waits for this thread
     ASSERT_NE(MainThreadSignalCount(), seen);
     ASSERT_TRUE(window.Exchange().Running());
@@ -571,6 +600,106 @@ TEST_F(ExchangeWindow, AnAnswerPendingAtTeardownStartsNothing) {
   EXPECT_EQ(Panel(0), "");
   EXPECT_EQ(device.FrameCount(cmdWriteBlock), 0);
   EXPECT_TRUE(errors_.isEmpty());
+}
+
+// The device goes away mid-run: one box says the run gave up and why, sooner than a silent device
+// would have made it, and no error box is stacked on it.
+TEST_F(ExchangeWindow, ALostLineIsToldInOneBoxWithItsCause) {
+  SimulatedPorts ports;
+  SimOptions o;
+  o.hang_up_after_blocks = 3;
+  auto& device = ports.Add("COM1", o);
+  LoadImage(Random(2048));
+  QElapsedTimer run;
+  run.start();
+  Load();
+  const qint64 took = run.elapsed();
+  EXPECT_EQ(result_, 2);
+  EXPECT_TRUE(device.HungUp());
+  ASSERT_EQ(messages_.size(), 1u);
+  const QStringList lines = messages_[0].text.split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << messages_[0].text.toStdString();
+  EXPECT_EQ(lines[0], kNoAnswer);
+  EXPECT_TRUE(lines[1].contains("COM1")) << lines[1].toStdString();
+  EXPECT_FALSE(lines[1].contains("win error code"))
+      << lines[1].toStdString();  // Linux says it in words
+  EXPECT_TRUE(messages_[0].window_open);
+  EXPECT_EQ(messages_[0].progress, 0);
+  EXPECT_LT(took, 5000);  // within one reply time-out: the loss ended it, not the silence
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+// What each ending shows, from the run's report alone: a give-up's box names what went
+// unanswered, a failed frame log follows the outcome in one error box, nothing is told twice.
+TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
+  PortsVariable no_ports("");
+  LoadImage(Random(10));
+  const QString lost = "COM3: Input/output error";
+  const QString unconfirmed = QString::fromUtf8(kTextNoChecksumConfirmation);
+  const std::string log_error = "/opt/orvix/out.txt: No space left on device";
+  enum LogFailure { kNone, kTold, kInResult, kBoth };  // how the run reports a failed log
+  struct Case {
+    const char* name;
+    TOutcome outcome;
+    TExchangePhase phase;
+    LogFailure log;
+    QString message;  // empty: no box
+    QString panel;
+  };
+  using enum TOutcome;
+  using enum TExchangePhase;
+  const Case cases[] = {
+      {"finished, log failed", ocFinished, epDone, kBoth, "", kFinished},
+      {"stopped", ocStopped, epBlockTransfer, kNone, "", kAborted},
+      {"no answer, log failed", ocNoAnswer, epBlockTransfer, kTold, kNoAnswer, kNoAnswer},
+      {"unconfirmed", ocChecksumUnconfirmed, epChecksumSent, kInResult, unconfirmed, kNoAnswer},
+      {"line lost at the checksum", ocLineLost, epChecksumSent, kBoth, unconfirmed + "\n" + lost,
+       kNoAnswer},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages_.clear();
+    dialogs_.errors.clear();
+    Load([&](TfrmTrans& w) {
+      w.Progress("COM3", 64, 128);
+      if (c.log == kTold || c.log == kBoth)
+        w.LogFailed("/opt/orvix/out.txt", "No space left on device");
+      TRunResult result;
+      result.Outcome = c.outcome;
+      result.Phase = c.phase;
+      result.Port = "COM3";
+      if (c.outcome == ocLineLost) result.Error = "Input/output error";
+      if (c.log == kInResult || c.log == kBoth) result.LogError = log_error;
+      w.RunEnded(result);
+      return true;
+    });
+    const bool finished = c.outcome == ocFinished;
+    EXPECT_EQ(result_, finished ? 1 : 2);
+    ASSERT_EQ(messages_.size(), c.message.isEmpty() ? 0u : 1u);
+    if (!c.message.isEmpty()) {
+      EXPECT_EQ(messages_[0].text, c.message);
+      EXPECT_EQ(messages_[0].errors_before, 0);  // the outcome first
+      EXPECT_TRUE(messages_[0].window_open);
+    }
+    EXPECT_EQ(Panel(2), c.panel);
+    ASSERT_TRUE(watch_.ending);
+    EXPECT_EQ(watch_.ending->progress, finished ? 50 : 0);
+    EXPECT_EQ(errors_,
+              c.log == kNone ? QStringList{} : QStringList{QString::fromStdString(log_error)});
+  }
+  // The close box leaves the run unfinished, but the user still learns that its log is incomplete.
+  messages_.clear();
+  dialogs_.errors.clear();
+  Load([](TfrmTrans& w) {
+    w.LogFailed("/opt/orvix/out.txt", "No space left on device");
+    w.close();
+    return true;
+  });
+  EXPECT_EQ(result_, 2);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(Panel(2), kNoAnswer);
+  EXPECT_EQ(errors_, QStringList{QString::fromStdString(log_error)});
 }
 
 // Each waits out two reply time-outs of 5 s: separate tests, so that they run side by side.
@@ -645,6 +774,29 @@ TEST_F(ExchangeWindow, SlowFrameLogOnlyWithTheSwitch) {
             block + "\r\n<- D1 05 05 02 00 00 F8\r\nError CS!\r\n" + block +
                 "\r\n<- D1 05 05 02 00 00 07\r\n-> D1 07 05 03 00 00 03 00 0B\r\n"
                 "<- D1 05 05 03 00 00 08\r\n");
+  fs::remove(out);
+
+  // A log that can no longer be written (the disk filled up) costs the log, not the programming:
+  // the device holds the whole image, and the error is told once, after the run.
+  {
+    SimulatedPorts fresh;
+    auto& device = fresh.Add("COM1");
+    const Bytes big = Random(4096, 7);
+    LoadImage(big);
+    messages_.clear();
+    dialogs_.errors.clear();
+    {
+      const FileSizeLimit full_disk(2000);  // a few frames' lines
+      Load();
+    }
+    EXPECT_EQ(result_, 1);
+    EXPECT_EQ(Panel(2), kFinished);
+    ExpectMemoryHolds(device, big);
+    EXPECT_TRUE(messages_.empty());
+    ASSERT_EQ(errors_.size(), 1);
+    EXPECT_TRUE(errors_[0].contains("out.txt")) << errors_[0].toStdString();
+    EXPECT_LE(fs::file_size(out), 2000u);
+  }
   fs::remove(out);
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
-
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -16,10 +15,13 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
+#include <functional>
+#include <utility>
 
 #include "app/application.h"
 #include "app/exchange_window.h"
 #include "app/main_window.h"
+#include "app/run_texts.h"
 #include "runtime/qt/qt_loop.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scoped_env.h"
@@ -95,12 +97,19 @@ TEST_F(TextsFit, AddressAndDeviceNumberFields) {
 
 TEST_F(TextsFit, EveryTextOfTheExchangeWindow) {
   const testing::ScopedEnv no_ports("ORVIX_PORTS", "");
-  TfrmTrans window(main_, main_, dialogs_, main_.RunSettings(), false);
+  TfrmTrans window(main_, main_, dialogs_, main_.RunSettings());
   window.show();
   QLabel& status = Child<QLabel>(window, "lbStatus");
   ExpectFits(status);  // as the form stores it
-  for (const char* text : {kTextNegotiation, kTextProgramming, kTextChecksumError}) {
-    window.SetStatusText(text);
+  // Each text as a run brings it up.
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {kTextNegotiation, [&] { window.LookingForDevice({}); }},
+      {kTextProgramming, [&] { window.DeviceFound("COM3"), window.Progress("COM3", 128, 256); }},
+      {kTextChecksumError, [&] { window.BadReply("COM3", TBadReply::brChecksumError); }},
+  };
+  for (const auto& [text, step] : steps) {
+    step();
+    EXPECT_EQ(status.text(), QString::fromUtf8(text));
     ExpectFits(status);
   }
   ExpectFits(Child<QPushButton>(window, "bbStop"));

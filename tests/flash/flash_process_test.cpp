@@ -11,6 +11,9 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "exchange/image_file.h"
@@ -64,6 +67,25 @@ class FlashTest : public ::testing::Test {
     std::string t = text;
     while (!t.empty() && t.back() == '\n') t.pop_back();
     return t.substr(t.rfind('\n') == std::string::npos ? 0 : t.rfind('\n') + 1);
+  }
+  // The result text of a single run: the last line that is one, before the figures after it.
+  static std::string Verdict(const std::string& text) {
+    static const std::set<std::string> verdicts = {
+        "Программирование завершено", "Нет ответа от устройства",
+        "Нет подтверждения контрольной суммы", "Прграммирование прервано"};
+    std::istringstream lines(text);
+    std::string verdict;
+    for (std::string line; std::getline(lines, line);)
+      if (verdicts.count(line)) verdict = line;
+    return verdict;
+  }
+  // The 16-bit sum of the bytes as the figures line shows it: four hexadecimal digits.
+  static std::string SumText(const Bytes& bytes) {
+    unsigned sum = 0;
+    for (uint8_t b : bytes) sum = (sum + b) & 0xFFFF;
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", sum);
+    return text;
   }
   static void ExpectMemoryHolds(const devsim::DeviceSimulator& sim, const Bytes& image) {
     Bytes memory = sim.Memory();
@@ -151,7 +173,12 @@ TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
   EXPECT_LT(negotiation, port) << r.err;
   EXPECT_LT(port, programming) << r.err;
   EXPECT_NE(programming, std::string::npos) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Программирование завершено");
+  EXPECT_EQ(Verdict(r.err), "Программирование завершено");
+  // After the verdict, what the run did: range, bytes, time, rate and the checksum it confirmed.
+  EXPECT_TRUE(std::regex_match(
+      LastLine(r.err), std::regex("0000-03E7, 1000 байт за [0-9]+,[0-9] с \\([0-9]+,[0-9] КБ/с\\), "
+                                  "контрольная сумма " + SumText(image) + " подтверждена")))
+      << r.err;
   EXPECT_EQ(r.err.find("orvix-flash: " + (dir_ / "image.bin").string() +
                        ": binary, addresses 0000-03E7\n"),
             0u)
@@ -291,7 +318,8 @@ TEST_F(FlashTest, GivesUpWhenABlockIsUnansweredTwice) {
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(1024))});
   EXPECT_EQ(r.exit_code, 1) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  EXPECT_EQ(Verdict(r.err), "Нет ответа от устройства");
+  EXPECT_EQ(LastLine(r.err), "COM1: нет ответа на блок 0080");
   EXPECT_EQ(device.BlockCount(0x0080), 2);
   EXPECT_EQ(device.BlockCount(0x0100), 0);
 }
@@ -303,19 +331,32 @@ TEST_F(FlashTest, GivesUpWhenTheChecksumIsNeverConfirmed) {
   auto& device = ports.Add("COM1", o);
   ProcessResult r = Run({Image(Random(200))});
   EXPECT_EQ(r.exit_code, 1) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Нет подтверждения контрольной суммы");
+  EXPECT_EQ(Verdict(r.err), "Нет подтверждения контрольной суммы");
+  EXPECT_EQ(LastLine(r.err), "COM1: нет ответа на контрольную сумму");
   EXPECT_EQ(device.FrameCount(3), 2);
 }
 
+// The device unplugged in the middle: the run ends at once with the line named, not two reply
+// times later as a silent device.
 TEST_F(FlashTest, DeviceHangingUpMidRunEndsWithoutHanging) {
   SimulatedPorts ports;
   SimOptions o;
   o.hang_up_after_blocks = 3;
-  ports.Add("COM1", o);
-  ProcessResult r = Run({Image(Random(4096))}, 40s);
+  auto& device = ports.Add("COM1", o);
+  std::unique_ptr<ChildProcess> p(Start({"--json", Image(Random(4096))}));
+  ASSERT_TRUE(device.WaitUntil([&] { return device.HungUp(); }, 20s));
+  const auto hung_up = std::chrono::steady_clock::now();
+  ProcessResult r = p->Wait(20s);
+  EXPECT_LT(std::chrono::steady_clock::now() - hung_up, 2s);
   EXPECT_EQ(r.exit_code, 1) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
-  EXPECT_LT(r.elapsed, 20s);
+  EXPECT_EQ(Verdict(r.err), "Нет ответа от устройства");
+  // A pseudo-terminal whose far end closed fails the write as a pulled adapter does: EIO.
+  EXPECT_EQ(Count(r.err, "orvix-flash: COM1: связь потеряна: Input/output error\n"), 1u) << r.err;
+  const size_t result = r.out.find("{\"event\":\"result\"");
+  ASSERT_NE(result, std::string::npos) << r.out;
+  const std::string line = r.out.substr(result, r.out.find('\n', result) - result);
+  EXPECT_NE(line.find("\"status\":\"line_lost\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"error\":\"Input/output error\""), std::string::npos) << line;
 }
 
 TEST_F(FlashTest, InterruptOrTheTerminalGoingAwayStopsTheRunLikeTheStopButton) {
@@ -330,7 +371,7 @@ TEST_F(FlashTest, InterruptOrTheTerminalGoingAwayStopsTheRunLikeTheStopButton) {
     p->Signal(sig);
     ProcessResult r = p->Wait(20s);
     EXPECT_EQ(r.exit_code, 2) << r.err;
-    EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+    EXPECT_EQ(Verdict(r.err), "Прграммирование прервано");
   }
 }
 
@@ -349,7 +390,7 @@ TEST_F(FlashTest, InterruptsThatKeepComingWhileTheRunEndsAreHarmless) {
   }
   ProcessResult r = p->Wait(20s);
   EXPECT_EQ(r.exit_code, 2) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Прграммирование прервано");
+  EXPECT_EQ(Verdict(r.err), "Прграммирование прервано");
 }
 
 TEST_F(FlashTest, WaitLimitWithNoDevice) {
@@ -359,7 +400,9 @@ TEST_F(FlashTest, WaitLimitWithNoDevice) {
   ports.Add("COM1", o);
   ProcessResult r = Run({"-w", "1", Image(Random(10))});
   EXPECT_EQ(r.exit_code, 3) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  EXPECT_EQ(Verdict(r.err), "Нет ответа от устройства");
+  EXPECT_TRUE(std::regex_match(LastLine(r.err), std::regex("Опрошено портов: 1, [0-9]+,[0-9] с")))
+      << r.err;
 }
 
 // Ports that are gone or held by another instance of the programmer.
@@ -385,7 +428,7 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
     ExpectMemoryHolds(device, bytes);
     EXPECT_EQ(Count(r.err, gone_line), 1u) << r.err;
     EXPECT_EQ(Count(r.err, held_line), 1u) << r.err;
-    EXPECT_EQ(LastLine(r.err), "Программирование завершено");
+    EXPECT_EQ(Verdict(r.err), "Программирование завершено");
     r = Run({"-q", image}, 20s);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "Программирование завершено\n");
@@ -399,7 +442,7 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   EXPECT_EQ(Count(r.err, gone_line), 1u) << r.err;
   EXPECT_EQ(Count(r.err, held_line), 1u) << r.err;
   EXPECT_EQ(Count(r.err, "COM1"), 1u) << r.err;
-  EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+  EXPECT_EQ(Verdict(r.err), "Нет ответа от устройства");
   ::close(holder);
 }
 
@@ -441,7 +484,7 @@ TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
     ExpectMemoryHolds(device, image);
   } else {
     EXPECT_EQ(r.exit_code, 3) << r.err;
-    EXPECT_EQ(LastLine(r.err), "Нет ответа от устройства");
+    EXPECT_EQ(Verdict(r.err), "Нет ответа от устройства");
   }
 }
 
@@ -599,6 +642,25 @@ TEST_F(FlashTest, AFrameLogThatCannotBeWrittenIsRefusedBeforeTheRun) {
   }
   EXPECT_EQ(device.Pings(), 0);
   EXPECT_FALSE(fs::exists(dir_ / "no-folder"));
+}
+
+// A frame log on a file system that fills up in the middle of the run: files may grow to 4 KiB,
+// and the signal that limit raises is ignored (as inherited through exec), so the log's write
+// fails with EFBIG. The device still gets its whole image; the log alone is lost.
+TEST_F(FlashTest, AFrameLogThatFillsItsDiskCostsTheLogNotTheImage) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const Bytes image = Random(20000, 9);
+  const std::string log = (dir_ / "frames.txt").string();
+  ProcessResult r = RunInShell("ulimit -f 4 && trap '' XFSZ && exec \"$@\"",
+                               {"--log", log, Image(image)});
+  EXPECT_EQ(r.exit_code, 73) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(Count(r.err, "frame log"), 1u) << r.err;
+  EXPECT_EQ(Count(r.err, "orvix-flash: cannot write the frame log \"" + log + "\": File too large\n"), 1u)
+      << r.err;
+  EXPECT_EQ(Verdict(r.err), "Программирование завершено");
+  EXPECT_LE(fs::file_size(log), 4096u);
 }
 
 TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {

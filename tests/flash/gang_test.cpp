@@ -9,6 +9,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -67,6 +68,20 @@ void ExpectProgrammed(const DeviceSimulator& sim, const Bytes& image, const std:
   ASSERT_TRUE(sim.LastChecksum());
   EXPECT_TRUE(sim.LastChecksum()->matched);
   EXPECT_EQ(sim.RunsCompleted(), 1);
+}
+
+// What sha256sum makes of the file: the digest the start line must carry.
+std::string Sha256sum(const std::string& path) {
+  const ProcessResult r = testing::RunProcess({"/usr/bin/sha256sum", path});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return r.out.substr(0, r.out.find(' '));
+}
+
+// The 16-bit sum the run sends for a range that starts at 0.
+int RangeSum(const Bytes& bytes) {
+  int sum = 0;
+  for (uint8_t b : bytes) sum = (sum + b) & 0xFFFF;
+  return sum;
 }
 
 // ---- Reading the JSON lines.
@@ -191,7 +206,7 @@ void ExpectSummaryAddsUp(const std::vector<Json>& events,
     if (result.is_null()) continue;
     const std::string status = result["status"];
     finished += status == "finished";
-    failed += status == "no_answer" || status == "checksum_unconfirmed";
+    failed += status == "no_answer" || status == "checksum_unconfirmed" || status == "line_lost";
     stopped += status == "stopped";
   }
   const Json& summary = events.back();
@@ -270,7 +285,7 @@ TEST_F(GangTest, FourDevicesAreAllProgrammed) {
     const std::string port = "COM" + std::to_string(n);
     ExpectProgrammed(*devices[n - 1], image_, port);
     EXPECT_EQ(Count(r.err, port + ": " + kProgramming + "\n"), 1u) << r.err;
-    EXPECT_EQ(Count(r.err, port + ": " + kFinished + "\n"), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, port + ": " + kFinished + " ("), 1u) << r.err;
     // Each device's run starts before it ends.
     EXPECT_LT(r.err.find(port + ": " + kProgramming + "\n"), r.err.find(port + ": " + kFinished))
         << r.err;
@@ -320,9 +335,42 @@ TEST_F(GangTest, ADeviceThatStopsAnsweringFailsAlone) {
   ASSERT_EQ(lines.size(), 5u) << r.err;
   EXPECT_EQ(lines.back(), "3 из 4 устройств запрограммированы");
   lines.pop_back();
+  // Each port's line ends with its seconds and checksum: "COM1: ... (0,6 с, 1A2B)".
+  for (std::string& line : lines) {
+    EXPECT_TRUE(std::regex_search(line, std::regex(" \\([0-9]+,[0-9] с, [0-9A-F]{4}\\)$"))) << line;
+    line = line.substr(0, line.rfind(" ("));
+  }
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{"COM1: " + kFinished, "COM2: " + kFinished,
                                              "COM3: " + kNoAnswer, "COM4: " + kFinished}));
+}
+
+// One of three boards pulled out mid-run: its run ends at once as a lost line, with the
+// system's error; the two others finish.
+TEST_F(GangTest, ALostLineFailsItsPortAlone) {
+  SimOptions pulled;
+  pulled.hang_up_after_blocks = 4;
+  const std::vector<DeviceSimulator*> devices = Devices(3, {{2, pulled}});
+  const ProcessResult r = Run({"--all", "--expect", "3", "--json", Image(8192)});
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  ExpectProgrammed(*devices[0], image_, "COM1");
+  ExpectProgrammed(*devices[2], image_, "COM3");
+  EXPECT_EQ(Count(r.err, "orvix-flash: COM2: связь потеряна: Input/output error\n"), 1u) << r.err;
+  EXPECT_EQ(Count(r.err, "COM2: " + kNoAnswer + " ("), 1u) << r.err;
+  EXPECT_EQ(LastLine(r.err), "2 из 3 устройств запрограммированы");
+
+  const std::vector<Json> events = Events(r);
+  ASSERT_FALSE(events.empty());
+  const auto ports = ByPort(events);
+  ASSERT_TRUE(ports.count("COM2"));
+  const Json lost = ResultOf(ports.at("COM2"));
+  ASSERT_FALSE(lost.is_null()) << r.out;
+  EXPECT_EQ(lost["status"], "line_lost") << lost;
+  EXPECT_EQ(lost["error"], "Input/output error") << lost;
+  // Ended with the failed write, not two reply times later.
+  EXPECT_LT(lost["seconds"].get<double>(), 5) << lost;
+  ExpectSummaryAddsUp(events, ports);
+  EXPECT_EQ(events.back()["failed"], 1);
 }
 
 // Fewer devices than expected: the runs that started still end, then the status says so.
@@ -333,7 +381,7 @@ TEST_F(GangTest, FewerDevicesThanExpectedExitWithThreeOnceTheRunsHaveEnded) {
   for (int n = 1; n <= 4; ++n) {
     const std::string port = "COM" + std::to_string(n);
     ExpectProgrammed(*devices[n - 1], image_, port);
-    EXPECT_EQ(Count(r.err, port + ": " + kFinished + "\n"), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, port + ": " + kFinished + " ("), 1u) << r.err;
   }
   EXPECT_EQ(LastLine(r.err), "4 из 5 устройств запрограммированы");
 }
@@ -423,7 +471,7 @@ TEST_F(GangTest, AnInterruptStopsEveryRunAndTheSearch) {
     EXPECT_EQ(devices[n - 1]->FrameCount(cmdChecksum), 0);
     if (n <= 4) {
       EXPECT_LT(devices[n - 1]->FrameCount(cmdWriteBlock), 512);
-      EXPECT_EQ(Count(r.err, "COM" + std::to_string(n) + ": " + kStopped + "\n"), 1u) << r.err;
+      EXPECT_EQ(Count(r.err, "COM" + std::to_string(n) + ": " + kStopped + " ("), 1u) << r.err;
     }
   }
   EXPECT_EQ(LastLine(r.err), "0 из 4 устройств запрограммированы");
@@ -484,7 +532,10 @@ TEST_F(GangTest, JsonLinesOfASingleRun) {
   const ProcessResult r = Run({"--json", "-d", "7", image});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   ExpectProgrammed(*devices[1], image_, "COM2");
-  EXPECT_EQ(LastLine(r.err), kFinished);  // human text stays on stderr
+  // Human text stays on stderr: the verdict, then the figures.
+  const std::vector<std::string> lines = Lines(r.err);
+  ASSERT_GE(lines.size(), 2u) << r.err;
+  EXPECT_EQ(lines[lines.size() - 2], kFinished);
 
   const std::vector<Json> events = Events(r);
   ASSERT_FALSE(events.empty());
@@ -496,6 +547,7 @@ TEST_F(GangTest, JsonLinesOfASingleRun) {
   EXPECT_EQ(start["bytes"], 4096) << start;
   EXPECT_EQ(start["device"], 7) << start;
   EXPECT_EQ(start["mode"], "single") << start;
+  EXPECT_EQ(start["sha256"], Sha256sum(image)) << start;
   EXPECT_FALSE(start.contains("expect")) << start;
   EXPECT_FALSE(start.contains("wait")) << start;
   ASSERT_TRUE(start["ports"].is_array()) << start;
@@ -522,6 +574,10 @@ TEST_F(GangTest, JsonLinesOfASingleRun) {
   EXPECT_EQ(ports.at("COM1").size(), 1u);
   ExpectResult(ports.at("COM2"), "finished", kFinished, *devices[1], 4096);
   EXPECT_TRUE(Select(ports.at("COM2"), "resend").empty());
+  const Json result = ResultOf(ports.at("COM2"));
+  EXPECT_EQ(result["checksum"], RangeSum(image_)) << result;
+  EXPECT_EQ(result["resends"], 0) << result;
+  EXPECT_FALSE(result.contains("address")) << result;
   ExpectSummaryAddsUp(events, ports);
 }
 

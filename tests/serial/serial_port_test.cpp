@@ -268,14 +268,25 @@ TEST_F(SerialEvents, BytesArrivingWhileAHandOverWaitsAreCountedInOneEvent) {
   EXPECT_EQ(received, "abcd");
 }
 
-TEST_F(SerialEvents, AHandlerExceptionEndsDeliveryUntilTheNextOpen) {
+// The error is not lost with the delivery: whoever listens for a lost line is told it, once.
+TEST_F(SerialEvents, AHandlerExceptionEndsDeliveryUntilTheNextOpenAndIsTold) {
+  std::vector<std::string> lost;
+  port.OnLineLost = [&](TCustomSerialPort*, std::exception_ptr error) {
+    EXPECT_TRUE(IsMainThread());
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      lost.emplace_back(e.what());
+    }
+  };
   throw_from_handler = true;
   port.OpenPort();
   far.Write("x");
-  ASSERT_TRUE(RunUntil([&] { return counts.size() == 1; }));
+  ASSERT_TRUE(RunUntil([&] { return counts.size() == 1 && lost.size() == 1; }));
   far.Write("y");
   Idle(300ms);
   EXPECT_EQ(counts.size(), 1u);
+  EXPECT_EQ(lost, std::vector<std::string>{"handler failed"});
   EXPECT_TRUE(port.Connected());
 
   port.ClosePort();
@@ -437,6 +448,16 @@ TEST_F(SerialTransfer, AHungUpDeviceReportsErrorsAndNeverSpins) {
     char buf[64];
     sender->ReceiveBytes(buf, std::min(count, 64));
   };
+  int lost = 0;
+  int lost_code = 0;
+  port.OnLineLost = [&](TCustomSerialPort*, std::exception_ptr error) {
+    ++lost;
+    try {
+      std::rethrow_exception(error);
+    } catch (const ESerialPort& e) {
+      lost_code = e.SystemCode();
+    }
+  };
   port.OpenPort();
   far.Write("x");
   ASSERT_TRUE(RunUntil([&] { return events == 1; }));
@@ -446,6 +467,8 @@ TEST_F(SerialTransfer, AHungUpDeviceReportsErrorsAndNeverSpins) {
   Idle(1s);
   const auto cpu = testing::ProcessCpuTime() - cpu_before;
   EXPECT_LT(cpu, 50ms) << "CPU time over one second after the hang-up";
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(lost_code, EIO);
 
   char buf[4];
   const auto read_error = RaisedBy([&] { port.ReceiveBytes(buf, 1); });

@@ -22,12 +22,11 @@ class RecordingDialogs : public TScreenDialogs {
     file_dialog = settings;
     return file_answer;
   }
-  int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-                  bool log_frames) override {
+  int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) override {
     ++runs;
     last_settings = settings;
     if (run_exchange) return run_exchange();
-    last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings), log_frames);
+    last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings));
     return *last_result;
   }
   void ShowMessage(QWidget& parent, const QString& text) override {

@@ -61,7 +61,7 @@ ReplyFault Rule(const std::string& text, const std::string& flag, int fallback, 
 }
 
 const std::vector<Flag>& Flags() {
-  static const std::vector<Flag> flags = {
+  static const std::vector<Flag> kFlags = {
       {"--name", "NAME", "port name in the first line's map entry (default COM9)",
        [](Settings& s, const std::string& v) { s.name = v; }},
       {"--line", "PATH",
@@ -180,7 +180,7 @@ const std::vector<Flag>& Flags() {
        [](Settings& s, const std::string&) { s.sim.realtime = true; }},
       {"--help", nullptr, "show this text", [](Settings& s, const std::string&) { s.help = true; }},
   };
-  return flags;
+  return kFlags;
 }
 
 // Prints text from column `indent` on, broken between words before column `width`.
