@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark once, side by side, and prints one table with the goals. Not part of the
-# test command: it takes about three minutes and prints figures, it asserts nothing.
+# test command: it takes about four minutes and prints figures, it asserts nothing.
 #   scripts/bench.sh [build-dir]        (default: build/, the default preset, built first)
 # The raw output of each program is kept in the folder the table names at its end.
 set -euo pipefail
@@ -33,7 +33,8 @@ run log_unpaced "$build/bench/flash_bench" log --runs 7
 run log_paced "$build/bench/flash_bench" log --baud 57600 --runs 1
 run discovery "$build/bench/discovery_bench" --idle 10
 run memory "$build/bench/memory_bench" --runs 10
-run gang "$build/bench/gang_bench" --devices 8 --size 65536 --baud 57600 --runs 3
+# 32 simulators on threads of gang_bench, 32 pseudo-terminals, and two threads a port in orvix-flash.
+run gang "$build/bench/gang_bench" --devices 32 --size 65536 --baud 57600 --runs 3
 
 # Where the software time of a block goes: one unpaced full-image run under a profiler, against
 # the simulator as a process of its own. perf when this machine's kernel gives it instruction
@@ -64,8 +65,10 @@ else
   ORVIX_PORTS="$device" valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
     "$build/cli/orvix-flash" -q "$out/image.bin" 2> "$out/valgrind.txt"
   stop_device
-  callgrind_annotate --auto=no --inclusive=yes "$out/callgrind.out" > "$out/profile.txt"
-  callgrind_annotate --auto=no "$out/callgrind.out" > "$out/self.txt"
+  # Every function, not the top 99 %: a small stage cut off would read 0/0.
+  callgrind_annotate --auto=no --threshold=100 --inclusive=yes "$out/callgrind.out" \
+    > "$out/profile.txt"
+  callgrind_annotate --auto=no --threshold=100 "$out/callgrind.out" > "$out/self.txt"
 fi
 syscalls="n/a (no strace)"
 if command -v strace > /dev/null; then
@@ -93,6 +96,8 @@ share() {
   local pattern=$1 inc self
   inc=$(grep -F -m1 "$pattern" "$out/profile.txt" | awk '{ gsub(",", "", $1); print $1 }')
   self=$(grep -F -m1 "$pattern" "$out/self.txt" | awk '{ gsub(",", "", $1); print $1 }')
+  # A function renamed or gone must not pass for one that costs nothing.
+  if [[ -z "$inc" && -z "$self" ]]; then printf 'not in the profile'; return; fi
   printf '%s/%s' "$(awk -v n="${inc:-0}" -v f=$frames 'BEGIN { printf "%.0f", n / f }')" \
                  "$(awk -v n="${self:-0}" -v f=$frames 'BEGIN { printf "%.0f", n / f }')"
 }
@@ -105,12 +110,14 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 
 | # | Figure | Measured | Goal | |
 |---|---|---|---|---|
-| 1 | Full image (65,536 bytes) at 57,600 baud: wire-time limit / whole orvix-flash time (median of 3) | ${r[wire.limit_s]} s / ${r[wire.measured_s]} s = **${r[wire.ratio]}** | >= 0.97 | $(verdict "${r[wire.ratio]} >= 0.97") |
-| 1a | of the time beyond the line: host turnaround per frame (reply's last byte to next frame, seen at the device) | ${r[wire.host_turnaround_ms]} ms | | |
-| 1b | ... the simulated device's replies leaving late (its own error), in all | ${r[wire.sim_late_s]} s | | |
-| 1c | ... start-up, discovery and teardown | ${r[wire.rest_s]} s | | |
-| 2 | Unpaced: time per block beyond a one-block run (host, kernel and simulator together) | **${r[turnaround.wall_ms_per_block]} ms** | <= 0.2 ms | $(verdict "${r[turnaround.wall_ms_per_block]} <= 0.2") |
-| 2a | ... CPU of orvix-flash per block | ${r[turnaround.cpu_ms_per_block]} ms | | |
+| 1 | Full image (65,536 bytes) at 57,600 baud: wire-time limit / whole orvix-flash time, quiet start included (median of 3) | ${r[wire.limit_s]} s / ${r[wire.measured_s]} s = **${r[wire.ratio]}** | >= 0.965 | $(verdict "${r[wire.ratio]} >= 0.965") |
+| 1a | ... from the first block on, at the device: the blocks' and the checksum's wire-time limit / first block's first byte to the checksum reply's last | ${r[wire.blocks.limit_s]} s / ${r[wire.blocks.measured_s]} s = **${r[wire.blocks.ratio]}** | >= 0.985 | $(verdict "${r[wire.blocks.ratio]} >= 0.985") |
+| 1b | ... quiet start: the device's ping answer to the first block, at the device (median) | ${r[wire.quiet_start_ms]} ms | | |
+| 1c | ... of the time beyond the line: host turnaround per block (reply's last byte to next frame, seen at the device) | ${r[wire.host_turnaround_ms]} ms | | |
+| 1d | ... the simulated device's replies leaving late (its own error), in all | ${r[wire.sim_late_s]} s | | |
+| 1e | ... start-up, discovery and teardown | ${r[wire.rest_s]} s | | |
+| 2 | Unpaced: time per block, first block to checksum at the device (host, kernel and simulator together; median of 7) | **${r[turnaround.wall_ms_per_block]} ms** | <= 0.2 ms | $(verdict "${r[turnaround.wall_ms_per_block]} <= 0.2") |
+| 2a | ... CPU of orvix-flash per block, beyond a one-block run | ${r[turnaround.cpu_ms_per_block]} ms | | |
 | 2b | ... system calls of orvix-flash per block (strace -c) | $syscalls | | |
 | 3 | Discovery, device on COM32 of 32: start to first block | ${r[discovery.first_block_ms]} ms | | |
 | 3a | 32 ports pinged 10 s, no device: CPU of the process | **${r[discovery.idle_cpu_pct]} %** of one core (${r[discovery.idle_pings_per_s]} pings/s) | < 3 % | $(verdict "${r[discovery.idle_cpu_pct]} < 3") |
@@ -122,24 +129,28 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 | 5 | Frame log, unpaced (median of 7): with --log vs without | ${r[log.unpaced.with_s]} s vs ${r[log.unpaced.without_s]} s = **${r[log.unpaced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.unpaced.slower_pct]} <= 5") |
 | 5a | Frame log at 57,600 baud: with --log vs without | ${r[log.paced.with_s]} s vs ${r[log.paced.without_s]} s = **${r[log.paced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.paced.slower_pct]} <= 5") |
 | 6 | Gang mode, ${r[gang.devices]} devices at 57,600 baud, 65,536 bytes (median of 3): gang run / single run, wall | ${r[gang.gang_s]} s / ${r[gang.single_s]} s = **${r[gang.wall_ratio]}** | <= 1.05 | $(verdict "${r[gang.wall_ratio]} <= 1.05") |
-| 6a | ... CPU of orvix-flash, gang / single | ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = **${r[gang.cpu_ratio]}** | <= 8 | $(verdict "${r[gang.cpu_ratio]} <= 8") |
+| 6a | ... CPU of orvix-flash, gang / single: ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = ${r[gang.cpu_ratio]}; a device's share in the gang against a single run | **${r[gang.cpu_per_device_ms]} ms** vs $(awk -v s="${r[gang.single_cpu_s]}" 'BEGIN { printf "%.1f", s * 1000 }') ms | no more than a single run | $(verdict "${r[gang.cpu_per_device_ms]} <= ${r[gang.single_cpu_s]} * 1000") |
 
 Where a block's software time goes ($profiler, unpaced full image; instructions per block,
 including what each calls / in the function itself):
 
 | Stage | Function | Instructions per block |
 |---|---|---|
-| event thread wake and pump | TPosixSerialBackend::WaitEvents | $(share 'TPosixSerialBackend::WaitEvents') |
+| event thread wake and pump | TLinuxSerialBackend::WaitEvents | $(share 'TLinuxSerialBackend::WaitEvents') |
 | hand-over, event thread side | orvix::RunOnMainThread | $(share 'orvix::RunOnMainThread(') |
 | hand-over, main thread side (runs the dispatch) | orvix::RunPendingHandOvers | $(share 'orvix::RunPendingHandOvers()') |
 | receive event dispatch | TCustomSerialPort::DispatchEvents | $(share 'TCustomSerialPort::DispatchEvents') |
+| packet channel: received bytes | TRSPack::PortRxChar | $(share 'TRSPack::PortRxChar') |
 | read from the queue | TCustomSerialPort::ReceiveBytes | $(share 'TCustomSerialPort::ReceiveBytes') |
-| assembler (runs the exchange for a complete frame) | FrameAssembler::Feed | $(share 'FrameAssembler::Feed') |
-| exchange: received frame and reply rules | TExchange::PacketReceived | $(share 'TExchange::PacketReceived') |
-| exchange: next block | TExchange::SendBlock | $(share 'TExchange::SendBlock()') |
-| progress and message pump | TExchange::ShowProgress | $(share 'TExchange::ShowProgress') |
+| assembler (runs the transfer for a complete frame) | FrameAssembler::Feed | $(share 'FrameAssembler::Feed') |
+| transfer: received frame | TTransfer::PacketReceived | $(share 'TTransfer::PacketReceived') |
+| transfer: reply rules (runs the next frame) | TTransfer::HandleReply | $(share 'TTransfer::HandleReply') |
+| transfer: next block | TTransfer::SendBlock | $(share 'TTransfer::SendBlock()') |
+| progress to the front ends | TEventFan::Progress | $(share 'TEventFan::Progress') |
+| frame out: encode and write | TRSPack::SendPacket | $(share 'TRSPack::SendPacket') |
 | frame encoding | orvix::EncodePacket | $(share 'orvix::EncodePacket') |
 | write | TCustomSerialPort::SendBytes | $(share 'TCustomSerialPort::SendBytes') |
+| write to the line | TLinuxSerialBackend::Write | $(share 'TLinuxSerialBackend::Write(') |
 | allocation | malloc + free | $(share 'malloc.c:malloc ') + $(share 'malloc.c:free ') |
 | whole process (start-up included) | total | $(grep -m1 'PROGRAM TOTALS' "$out/self.txt" 2>/dev/null | awk -v f=$frames '{ gsub(",", "", $1); printf "%.0f", $1 / f }') |
 

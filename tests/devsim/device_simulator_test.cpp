@@ -347,6 +347,46 @@ TEST(DevSimTiming, ADelayedReplyComesNoSoonerThanAsked) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
 }
 
+// The times benchmarks divide by: lower bounds and the line's own arithmetic, which a slow
+// machine cannot break. The host waits after the ping answer as the programmer's quiet start
+// does; that wait is the run's, not the host's turnaround.
+TEST(DevSimTiming, ARunsTimesStartAtTheFirstBlockAndTheQuietStartIsNoTurnaround) {
+  SimOptions options;
+  options.baud = 9600;
+  const auto byte = std::chrono::nanoseconds(10'000'000'000LL / options.baud);
+  DeviceSimulator sim(options);
+  FarEnd host(sim.PortPath());
+  const Bytes image = Image(128);
+  const Bytes block = Block(3, 0x0000, image);
+  host.Send(Ping(3));
+  ASSERT_EQ(host.Read(7), Answer(3, cmdPing));
+  std::this_thread::sleep_for(100ms);
+  for (int run = 0; run < 2; ++run) {  // the second run has no ping before it
+    host.Send(block);
+    ASSERT_EQ(host.Read(7), Answer(3, cmdWriteBlock, 0x0000));
+    host.Send(Checksum(3, Sum(image)));
+    ASSERT_EQ(host.Read(7), Answer(3, cmdChecksum));
+    ASSERT_TRUE(sim.WaitRunComplete(5s, run + 1));
+  }
+
+  const std::vector<RunResult> runs = sim.Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  const RunTimes& first = runs[0].times;
+  ASSERT_TRUE(first.answered && first.first_block_start && first.first_block_end);
+  EXPECT_GE(*first.first_block_start - *first.answered, 100ms);
+  EXPECT_EQ(*first.first_block_end - *first.first_block_start, byte * block.size());
+  // Between them: the block's reply and the checksum frame crossed the line; then its reply.
+  EXPECT_GE(first.checksum_end - *first.first_block_end, byte * (7 + 9));
+  EXPECT_GE(first.ended - first.checksum_end, byte * 7);
+
+  const RunTimes& second = runs[1].times;
+  EXPECT_FALSE(second.answered);
+  ASSERT_TRUE(second.first_block_start);
+  EXPECT_GT(*second.first_block_start, first.ended);
+  // One turnaround a block, from its reply to the next frame; none after the ping answer.
+  EXPECT_EQ(sim.Times().host_gaps, 2);
+}
+
 // The transmitter's schedule, on made-up times: a paced reply's last byte must leave when it is
 // due, however the bytes before it were gathered.
 TEST(DevSimTiming, GatheredBytesNeverHoldBackTheLastByteOfAReply) {

@@ -222,7 +222,6 @@ void DeviceSimulator::Transmit() {
 
 void DeviceSimulator::NotePieceSent(Clock::time_point due) {
   const Clock::time_point now = Clock::now();
-  piece_sent_ = now;
   std::lock_guard<std::mutex> lock(mutex_);
   ++times_.pieces;
   times_.late += std::max(Clock::duration::zero(), now - due);
@@ -266,6 +265,7 @@ bool DeviceSimulator::Receive(short revents) {
 }
 
 void DeviceSimulator::OnFrame(const uint8_t* frame, int count) {
+  frame_start_ = frame_end_ - byte_time_ * count;
   if (count < kMinFrameSize || !CheckFrame(frame, count)) {
     Update([&] { ++bad_frames_; });
     return;
@@ -313,6 +313,10 @@ void DeviceSimulator::OnBlock(const RSPacket& packet) {
     }
     Store(packet);
     CountFrame(cmdWriteBlock);
+    if (!run_times_.first_block_start) {
+      run_times_.first_block_start = frame_start_;
+      run_times_.first_block_end = frame_end_;
+    }
   });
   if (options_.busy_after_block_ms > 0)
     busy_until_ = frame_end_ + milliseconds(options_.busy_after_block_ms);
@@ -329,6 +333,7 @@ void DeviceSimulator::OnChecksum(const uint8_t* frame, const RSPacket& packet) {
   Update([&] {
     checksum_ = Judge(received);
     CountFrame(cmdChecksum);
+    run_times_.checksum_end = frame_end_;
   });
   Reply(packet, 0, true);
 }
@@ -372,7 +377,14 @@ void DeviceSimulator::Reply(const RSPacket& request, uint16_t address, bool ends
   const ReplyFault* again = FindRule(options_.twice, command, of_kind, of_all);
   std::vector<uint8_t> copy = again ? bytes : std::vector<uint8_t>{};
   std::function<void()> written;
-  if (ends_run && taken) written = [this] { CompleteRun(); };
+  if (ends_run && taken) {
+    written = [this] { CompleteRun(); };
+  } else if (taken && command == cmdPing) {
+    written = [this] { NoteAnswered(); };
+  } else if (command == cmdWriteBlock) {
+    // The host's turnaround runs from here to its next frame.
+    written = [this] { piece_sent_ = Clock::now(); };
+  }
   Queue(std::move(bytes), due, std::move(written));
   if (again) Queue(std::move(copy), due + milliseconds(again->value), nullptr);
 }
@@ -391,10 +403,20 @@ void DeviceSimulator::HangUp() {
 }
 
 void DeviceSimulator::CompleteRun() {
+  const Clock::time_point now = Clock::now();
   Update([&] {
     if (run_complete_ || !checksum_) return;
     run_complete_ = true;
-    runs_.push_back(RunResult{written_, run_blocks_, *checksum_});
+    run_times_.ended = now;
+    runs_.push_back(RunResult{written_, run_blocks_, *checksum_, run_times_});
+    run_times_ = {};
+  });
+}
+
+void DeviceSimulator::NoteAnswered() {
+  const Clock::time_point now = Clock::now();
+  Update([&] {
+    if (!run_times_.answered && !run_times_.first_block_start) run_times_.answered = now;
   });
 }
 

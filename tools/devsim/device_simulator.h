@@ -53,7 +53,8 @@ struct ChecksumReport {
 };
 
 // How well the line kept time, for benchmarks: a piece is a reply (or a part of a split one); a
-// host gap runs from the end of a piece to the next bytes the host sends.
+// host gap runs from the end of a reply to a block frame to the next bytes the host sends. The
+// wait after a ping answer is the host's quiet start, not its turnaround: RunTimes has it.
 struct LineTimes {
   int pieces = 0;
   std::chrono::steady_clock::duration late{};  // summed: last bytes written after their time
@@ -61,11 +62,25 @@ struct LineTimes {
   std::chrono::steady_clock::duration host_gap{};  // summed
 };
 
+// When a run's frames crossed the line, as the device saw them, for benchmarks. A frame starts
+// when its first byte begins to cross (on a paced line, its length in byte times before its end)
+// and ends when its last byte has crossed.
+struct RunTimes {
+  using TimePoint = std::chrono::steady_clock::time_point;
+  // The last byte of the first ping answer written since the previous run ended and before this
+  // run's first block: the device found.
+  std::optional<TimePoint> answered;
+  std::optional<TimePoint> first_block_start, first_block_end;
+  TimePoint checksum_end{};  // the checksum frame that ended the run
+  TimePoint ended{};         // the last byte of its reply written
+};
+
 // A run is the blocks since the previous run ended and the checksum frame that ended it.
 struct RunResult {
   std::optional<WrittenRange> written;
   int block_frames = 0;
   ChecksumReport checksum;
+  RunTimes times;
 };
 
 class DeviceSimulator {
@@ -138,6 +153,7 @@ class DeviceSimulator {
              std::function<void()> written);
   void HangUp();
   void CompleteRun();
+  void NoteAnswered();
 
   // Under the lock.
   void Store(const RSPacket& block);
@@ -159,11 +175,12 @@ class DeviceSimulator {
   std::optional<Clock::time_point> frame_deadline_;
   Clock::time_point now_{};        // when the chunk being scanned arrived
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
+  Clock::time_point frame_start_{};  // of the frame being handled
   Clock::time_point rx_free_{};
   Clock::time_point busy_until_{};
   Clock::time_point deaf_until_{};  // the start plus SimOptions::answer_after_ms
   bool blocked_ = false;                         // the line took no more; wait until it is writable
-  std::optional<Clock::time_point> piece_sent_;  // the last piece's end, until the host answers
+  std::optional<Clock::time_point> piece_sent_;  // a block reply's end, until the host answers
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
@@ -186,6 +203,7 @@ class DeviceSimulator {
   bool ended_ = false;
   std::string line_error_;
   LineTimes times_;
+  RunTimes run_times_;  // this run's so far
 
   std::unique_ptr<Worker> worker_;  // last: the thread starts once everything else exists
 };
