@@ -123,11 +123,14 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
     return kBadImage;
   }
   std::string why;
-  if (const auto digest = FileSha256(options.Image, why)) {
-    run.Sha256 = *digest;
-  } else {
-    PrintError("cannot read \"" + FullFileName(options.Image) + "\": " + why);
-    return kBadImage;
+  // Only the JSON lines carry it, and on a large file it costs more than the run's own work.
+  if (options.Json) {
+    if (const auto digest = FileSha256(options.Image, why)) {
+      run.Sha256 = *digest;
+    } else {
+      PrintError("cannot read \"" + FullFileName(options.Image) + "\": " + why);
+      return kBadImage;
+    }
   }
   // Refused before the device hears anything; a log that fails later only loses the log.
   if (!options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
