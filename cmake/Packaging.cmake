@@ -1,9 +1,12 @@
-# The Debian package (scripts/package.sh runs cpack -G DEB) and the files every install carries.
+# The Debian package (scripts/package.sh runs cpack -G DEB) and the files every install carries;
+# the Windows packages in WindowsPackaging.cmake.
 # The version is the project's own (project() in the top CMakeLists.txt), which --version prints.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/json-output.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# Under Debian's name for it, which lintian looks for.
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/json-output.md
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Under Debian's name for it, which lintian looks for.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+endif()
 
 set(ORVIX_MAINTAINER "Orvix developers <orvix@example.org>"
     CACHE STRING "The package's Maintainer field")
@@ -47,4 +50,7 @@ The package holds the Russian-language window program orvix, the command-line
 flasher orvix-flash for scripts, and the device simulator orvix-devsim, which
 plays the device on a pseudo-terminal so that the programmer can be tried
 without hardware.")
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackaging.cmake)
+endif()
 include(CPack)

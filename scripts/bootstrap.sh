@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Safe to run again and again; a newcomer's clean Debian 12 and CI start here.
-#   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build and Wine tests),
+#   scripts/bootstrap.sh [extra-group...]   groups: wine (the Windows cross build, its installer and
+#                                       the Wine tests),
 #                                       winqt (building Qt for Windows from Debian's source),
 #                                       winwindow (the window program's tests under Wine on Xvfb),
 #                                       naming (clang-tidy, for scripts/check-naming.sh),
@@ -19,7 +20,7 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
           nlohmann-json3-dev)  # the tests parse the flasher's JSON lines
 for group in "$@"; do
   case "$group" in
-    wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+    wine) packages+=(g++-mingw-w64-x86-64 wine wine64 nsis) ;;  # nsis: the Windows installer
     winqt) packages+=(dpkg-dev patch qt6-base-dev-tools) ;;
     winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;
