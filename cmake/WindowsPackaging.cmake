@@ -27,27 +27,31 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME orvix.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/orvix.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/orvix.ico)
 set(CPACK_NSIS_DISPLAY_NAME Orvix)
-set(CPACK_NSIS_PACKAGE_NAME "Orvix ${PROJECT_VERSION}")
+# The installer's title and the Start-menu folder: without the version, so that an update keeps
+# the same folder.
+set(CPACK_NSIS_PACKAGE_NAME Orvix)
 set(CPACK_NSIS_CONTACT ${ORVIX_MAINTAINER})
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+# A 64-bit installer for the 64-bit programs: it sees the 64-bit Program Files and registry as
+# they are (a 32-bit one is redirected), and runs where Wine has no 32-bit part.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 # The options page: PATH left alone unless the user picks otherwise; a silent install keeps
 # the page's default.
 set(CPACK_NSIS_MODIFY_PATH ON)
 # The installed programs list shows the size only when told it (in KiB); section 0 holds every
 # installed file.
-set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [[
-  SectionGetSize 0 $0
-  WriteRegDWORD SHCTX "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix" "EstimatedSize" $0
-]])
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "SectionGetSize 0 $0
+  WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}\" \"EstimatedSize\" $0")
 
-# CMake's own installer script, changed where it does not fit a 64-bit program kept in one
-# folder: the PATH entry is the install folder itself (CMake's adds "bin"), and the registry is
-# the 64-bit view, where Windows looks for a 64-bit program's uninstall entry.
+# CMake's own installer script, changed where it does not fit: the PATH entry is the install
+# folder itself, where the programs are (CMake's adds "bin"), and the uninstaller removes the
+# publisher's registry key too once it is empty (CMake's leaves it behind).
 set(_orvix_nsis_template ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in)
 file(READ ${_orvix_nsis_template} _orvix_nsis)
+set(_vendor_key "Software\\@CPACK_PACKAGE_VENDOR@")
+set(_product_key "${_vendor_key}\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@")
 foreach(_change "Push $INSTDIR\\bin|Push $INSTDIR|2"
-                "Function .onInit\n|Function .onInit\n  SetRegView 64\n|1"
-                "Function un.onInit\n|Function un.onInit\n  SetRegView 64\n|1")
+                "DeleteRegKey /ifempty SHCTX \"${_product_key}\"\n|DeleteRegKey /ifempty SHCTX \"${_product_key}\"\n  DeleteRegKey /ifempty SHCTX \"${_vendor_key}\"\n|1")
   string(REPLACE "|" ";" _change "${_change}")
   list(GET _change 0 _from)
   list(GET _change 1 _to)
@@ -68,3 +72,5 @@ set(CPACK_MODULE_PATH ${PROJECT_BINARY_DIR}/cpack-templates)
 unset(_orvix_nsis)
 unset(_orvix_nsis_template)
 unset(_without)
+unset(_vendor_key)
+unset(_product_key)

@@ -7,7 +7,9 @@
 #   - the port list against the registry, and the port identity and setup check through SetupAPI,
 #   - one complete orvix-flash.exe run against orvix-devsim, whose memory must equal the image,
 #   - the window program orvix.exe on an X display, when it was built (scripts/wine-window-tests.sh;
-#     it needs the Qt for Windows that scripts/windows-qt.sh builds).
+#     it needs the Qt for Windows that scripts/windows-qt.sh builds),
+#   - then the installer and the zip of scripts/package-windows.sh in a fresh prefix of their own
+#     (scripts/wine-install-tests.sh; they need orvix.exe too).
 # Prints "N passed, N failed" last and exits non-zero when anything failed. Only when Wine cannot
 # start at all does it print a SKIPPED line instead (and exit 0).
 #   scripts/wine-tests.sh            (logs: build-win/wine-logs/)
@@ -62,6 +64,7 @@ stop_far_ends() { stop_all far_ends; }
 cleanup() {
   stop_far_ends
   declare -F stop_window_helpers >/dev/null && stop_window_helpers
+  declare -F stop_install_helpers >/dev/null && stop_install_helpers
   if [[ -d $WINEPREFIX ]]; then
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
@@ -236,6 +239,7 @@ stop_far_ends
 rm -f "$work/links/com13" "$work/links/com14"
 
 source "$root/scripts/wine-window-tests.sh"
+source "$root/scripts/wine-install-tests.sh"
 
 echo "wine: $passed passed, $failed failed$([[ $skipped -gt 0 ]] && echo ", $skipped skipped")"
 [[ $failed -eq 0 ]]

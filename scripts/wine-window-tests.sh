@@ -12,10 +12,6 @@
 
 window_caption='Программатор "Orvix"'
 exchange_caption='Обмен'
-window_passed=0
-window_failed=0
-window_pass() { window_passed=$((window_passed + 1)); pass "$@"; }
-window_fail() { window_failed=$((window_failed + 1)); fail "$@"; }
 window_pids=()
 
 stop_window_helpers() { stop_all window_pids; }
@@ -123,6 +119,83 @@ ini_value() {
   tr -d '\r' <"$1" | sed -n "s/^$2=//p" | head -n 1
 }
 
+# orvix.exe in folder $1 as a user meets it, with the image $2 (a Linux path) named on its
+# command line: its main window comes up with the image loaded (no error box), "Загрузить" opens
+# the exchange window and programs orvix-devsim on COM14 until the simulator's memory equals the
+# image, "Выход" ends it. $3 starts the names of its screenshots and logs. Leaves the main
+# window's id in main_window and its client area's place in first_origin; returns non-zero when
+# the program did not come up or did not end, where the caller stops.
+window_programs_device() {
+  local dir=$1 image=$2 tag=$3 memory=$work/${3}window-memory.bin image_win
+  image_win=$(winepath -w "$image" 2>/dev/null </dev/null) || image_win=$image
+  rm -f "$work/links/com14" "$memory"
+  if ! start_far_end window_pty "${tag}devsim-window" "$devsim" --name COM14 --device 0 \
+       --realtime --timeout 180 --save "$memory"; then
+    fail "orvix-devsim did not start"
+    return 1
+  fi
+  local sim_pid=${far_ends[-1]}
+  ln -s "$window_pty" "$work/links/com14"
+
+  (cd "$dir" && exec wine orvix.exe "$image_win" </dev/null >"$logs/${tag}orvix-window.txt" 2>&1) &
+  local app_pid=$!
+  if ! main_window=$(wait_for_window "$window_caption" 90); then
+    fail "no window captioned '$window_caption' within 90 s (log: $logs/${tag}orvix-window.txt)"
+    shot "${tag}no-main-window" root
+    kill "$app_pid" 2>/dev/null
+    return 1
+  fi
+  pass "the main window appears captioned '$window_caption'"
+  sleep 1
+  shot "${tag}main-window" "$main_window"
+  local others
+  others=$(other_windows)
+  if [[ -z $others ]]; then
+    pass "the image named on the command line loads without an error box"
+  else
+    fail "other windows beside the main one after the start: $others"
+    shot "${tag}start-error" root
+  fi
+  first_origin=$(client_origin "$main_window")
+
+  click "$main_window" 52 76
+  local exchange
+  if exchange=$(wait_for_window "$exchange_caption" 30); then
+    sleep 1
+    shot "${tag}exchange-window" "$exchange"
+    shot "${tag}exchange-screen" root
+    pass "'Загрузить' opens the exchange window '$exchange_caption'"
+  else
+    fail "'Загрузить' opened no window captioned '$exchange_caption'"
+    shot "${tag}no-exchange-window" root
+  fi
+
+  if wait_for_exit "$sim_pid" 150; then
+    local sim_status=$window_status
+    far_ends=()
+    if [[ $sim_status -eq 0 ]] && cmp -s "$image" "$memory"; then
+      pass "the device's memory equals the 30000-byte image"
+    else
+      fail "simulator exit $sim_status, memory $(cmp -s "$image" "$memory" &&
+        echo equal || echo differs) (log: $logs/${tag}devsim-window.txt)"
+    fi
+  else
+    fail "the simulator was not programmed within 150 s"
+  fi
+  for _ in $(seq 50); do [[ -z $(window_id "$exchange_caption") ]] && break; sleep 0.2; done
+  sleep 1
+  shot "${tag}main-window-after-run" "$main_window"
+
+  click "$main_window" 332 76
+  if wait_for_exit "$app_pid" 30; then
+    pass "'Выход' ends the program (exit $window_status)"
+  else
+    fail "'Выход' did not end the program within 30 s"
+    kill "$app_pid" 2>/dev/null
+    return 1
+  fi
+}
+
 run_window_tests() {
   local exe=$root/$win_build/app/orvix.exe started=$SECONDS
   echo "== wine: orvix.exe, the window program"
@@ -131,7 +204,7 @@ run_window_tests() {
 Windows; scripts/windows-qt.sh builds it)}"
     return 1
   fi
-  "$root/scripts/bootstrap.sh" winwindow || { window_fail "the window tools did not install"; return; }
+  "$root/scripts/bootstrap.sh" winwindow || { fail "the window tools did not install"; return; }
   # Wine turns the Unix command line into the Windows one in the locale's character set: the
   # Cyrillic file name below must arrive as UTF-8 is read.
   local -x LC_ALL=C.UTF-8
@@ -140,7 +213,7 @@ Windows; scripts/windows-qt.sh builds it)}"
   mkdir -p "$shots"
 
   if ! start_display; then
-    window_fail "no free X display among ${ORVIX_X_DISPLAYS:-80 81 82 83 84} (log: $logs/xvfb.txt)"
+    fail "no free X display among ${ORVIX_X_DISPLAYS:-80 81 82 83 84} (log: $logs/xvfb.txt)"
     return
   fi
   openbox --sm-disable >"$logs/openbox.txt" 2>&1 &
@@ -154,96 +227,25 @@ Windows; scripts/windows-qt.sh builds it)}"
   setsid wineserver -p 120 </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1
 
-  local passed_before=$passed failed_before=$failed
   run_gtest placement_win_tests "$root/$win_build/tests/placement/placement_win_tests.exe"
-  window_passed=$((window_passed + passed - passed_before))
-  window_failed=$((window_failed + failed - failed_before))
 
   # Cyrillic folder and file names: the program must open them as the user typed them.
   local app=$work/Программатор image=$work/Прошивки/образ.bin
   mkdir -p "$app" "${image%/*}"
   cp "$exe" "$app/orvix.exe"
   head -c 30000 /dev/urandom >"$image"
-  local image_win
-  image_win=$(winepath -w "$image" 2>/dev/null </dev/null) || image_win=$image
 
-  rm -f "$work/links/com14"
-  if ! start_far_end window_pty devsim-window "$devsim" --name COM14 --device 0 --realtime \
-       --timeout 180 --save "$work/window-memory.bin"; then
-    window_fail "orvix-devsim did not start"
-    return
-  fi
-  local sim_pid=${far_ends[-1]}
-  ln -s "$window_pty" "$work/links/com14"
-
-  (cd "$app" && exec wine orvix.exe "$image_win" </dev/null >"$logs/orvix-window.txt" 2>&1) &
-  local app_pid=$!
-  local main
-  if ! main=$(wait_for_window "$window_caption" 90); then
-    window_fail "no window captioned '$window_caption' within 90 s (log: $logs/orvix-window.txt)"
-    shot no-main-window root
-    kill "$app_pid" 2>/dev/null
-    return
-  fi
-  window_pass "the main window appears captioned '$window_caption'"
-  sleep 1
-  shot main-window "$main"
-  local others
-  others=$(other_windows)
-  if [[ -z $others ]]; then
-    window_pass "the image named on the command line loads without an error box"
-  else
-    window_fail "other windows beside the main one after the start: $others"
-    shot start-error root
-  fi
-  local first_origin
-  first_origin=$(client_origin "$main")
-
-  click "$main" 52 76
-  local exchange
-  if exchange=$(wait_for_window "$exchange_caption" 30); then
-    sleep 1
-    shot exchange-window "$exchange"
-    shot exchange-screen root
-    window_pass "'Загрузить' opens the exchange window '$exchange_caption'"
-  else
-    window_fail "'Загрузить' opened no window captioned '$exchange_caption'"
-    shot no-exchange-window root
-  fi
-
-  if wait_for_exit "$sim_pid" 150; then
-    local sim_status=$window_status
-    far_ends=()
-    if [[ $sim_status -eq 0 ]] && cmp -s "$image" "$work/window-memory.bin"; then
-      window_pass "the device's memory equals the 30000-byte image"
-    else
-      window_fail "simulator exit $sim_status, memory $(cmp -s "$image" "$work/window-memory.bin" &&
-        echo equal || echo differs) (log: $logs/devsim-window.txt)"
-    fi
-  else
-    window_fail "the simulator was not programmed within 150 s"
-  fi
-  for _ in $(seq 50); do [[ -z $(window_id "$exchange_caption") ]] && break; sleep 0.2; done
-  sleep 1
-  shot main-window-after-run "$main"
-
-  click "$main" 332 76
-  if wait_for_exit "$app_pid" 30; then
-    window_pass "'Выход' ends the program (exit $window_status)"
-  else
-    window_fail "'Выход' did not end the program within 30 s"
-    kill "$app_pid" 2>/dev/null
-    return
-  fi
+  window_programs_device "$app" "$image" "" || return
+  local app_pid main others
 
   local ini=$app/orvix.ini keys expected_keys
   expected_keys="FormVersion Flags ShowCmd PixelsPerInch MinMaxPos(1024x768) MinMaxPos NormPos(1024x768) NormPos Visible"
   keys=$(tr -d '\r' <"$ini" 2>/dev/null | sed -n 's/^\([^=[]*\)=.*/\1/p' | tr '\n' ' ')
   if [[ "$(head -n 1 "$ini" 2>/dev/null)" == $'[TfmMain]\r' && "${keys% }" == "$expected_keys" &&
         $(ini_value "$ini" Visible) == 0 && $(grep -c $'\r$' "$ini") -eq 10 ]]; then
-    window_pass "orvix.ini beside the executable holds [TfmMain] and its nine keys, in CR LF lines"
+    pass "orvix.ini beside the executable holds [TfmMain] and its nine keys, in CR LF lines"
   else
-    window_fail "orvix.ini: $(tr '\r' '|' <"$ini" 2>/dev/null | tr '\n' ' ')"
+    fail "orvix.ini: $(tr '\r' '|' <"$ini" 2>/dev/null | tr '\n' ' ')"
   fi
 
   # Both builds read each other's files: the Linux build opens where this file says, then
@@ -251,7 +253,7 @@ Windows; scripts/windows-qt.sh builds it)}"
   local linux_app=$work/linux
   mkdir -p "$linux_app"
   if ! cmake --build "$root/$linux_build" -j"$jobs" --target orvix >"$logs/linux-orvix-build.txt" 2>&1; then
-    window_fail "the Linux window program did not build (log: $logs/linux-orvix-build.txt)"
+    fail "the Linux window program did not build (log: $logs/linux-orvix-build.txt)"
   else
     cp "$root/$linux_build/app/orvix" "$linux_app/orvix"
     local norm left top right bottom
@@ -260,9 +262,9 @@ Windows; scripts/windows-qt.sh builds it)}"
     cp "$ini" "$linux_app/orvix.ini"
     run_linux_window "$linux_app" && local linux_main=$linux_window || linux_main=""
     if [[ -n $linux_main && "$(frame_origin "$linux_main")" == "$left $top" ]]; then
-      window_pass "the Linux build opens at the place orvix.exe saved ($norm)"
+      pass "the Linux build opens at the place orvix.exe saved ($norm)"
     else
-      window_fail "the Linux build's frame is at '$(frame_origin "$linux_main")', orvix.exe saved $norm"
+      fail "the Linux build's frame is at '$(frame_origin "$linux_main")', orvix.exe saved $norm"
     fi
     [[ -n $linux_main ]] && close_linux_window "$linux_main"
 
@@ -275,7 +277,7 @@ Windows; scripts/windows-qt.sh builds it)}"
     local moved
     moved=$(ini_value "$linux_app/orvix.ini" NormPos 2>/dev/null)
     if [[ -z $moved ]]; then
-      window_fail "the Linux build wrote no NormPos"
+      fail "the Linux build wrote no NormPos"
     else
       cp "$linux_app/orvix.ini" "$ini"
       # "/l" this time: the frame-log switch, not an image file to open.
@@ -286,18 +288,18 @@ Windows; scripts/windows-qt.sh builds it)}"
         shot main-window-moved root
         others=$(other_windows)
         if [[ -z $others ]]; then
-          window_pass "'/l' is taken as the frame-log switch, not as an image to open"
+          pass "'/l' is taken as the frame-log switch, not as an image to open"
         else
-          window_fail "other windows beside the main one after starting with '/l': $others"
+          fail "other windows beside the main one after starting with '/l': $others"
         fi
         local mleft mtop x0 y0 x1 y1
         IFS=, read -r mleft mtop _ <<<"$moved"
         read -r x0 y0 <<<"$first_origin"
         read -r x1 y1 <<<"$(client_origin "$main")"
         if [[ -n $x1 && $((x0 - x1)) -eq $((left - mleft)) && $((y0 - y1)) -eq $((top - mtop)) ]]; then
-          window_pass "orvix.exe opens where the Linux build's file says ($moved)"
+          pass "orvix.exe opens where the Linux build's file says ($moved)"
         else
-          window_fail "orvix.exe's client at $x1,$y1 for $moved; it was at $x0,$y0 for $norm"
+          fail "orvix.exe's client at $x1,$y1 for $moved; it was at $x0,$y0 for $norm"
         fi
         # The close box this time, as a user would.
         wmctrl -c "$window_caption"
@@ -306,13 +308,13 @@ Windows; scripts/windows-qt.sh builds it)}"
         local expected_norm="$mleft,$mtop,$((mleft + right - left)),$((mtop + bottom - top))"
         if wait_for_exit "$app_pid" 30 && [[ $(ini_value "$ini" NormPos) == "$expected_norm" &&
               $(grep -c $'\r' "$ini") -eq 0 ]]; then
-          window_pass "closing saves that place back ($expected_norm), keeping the file's LF lines"
+          pass "closing saves that place back ($expected_norm), keeping the file's LF lines"
         else
-          window_fail "after closing: NormPos '$(ini_value "$ini" NormPos)', expected '$expected_norm'"
+          fail "after closing: NormPos '$(ini_value "$ini" NormPos)', expected '$expected_norm'"
           kill "$app_pid" 2>/dev/null
         fi
       else
-        window_fail "the second start showed no main window (log: $logs/orvix-window-2.txt)"
+        fail "the second start showed no main window (log: $logs/orvix-window-2.txt)"
         kill "$app_pid" 2>/dev/null
       fi
     fi
@@ -324,7 +326,9 @@ Windows; scripts/windows-qt.sh builds it)}"
   note "screenshots: $shots; the window part took $((SECONDS - started)) s"
 }
 
-if run_window_tests || [[ $window_passed -gt 0 || $window_failed -gt 0 ]]; then
-  echo "wine-window: $window_passed passed, $window_failed failed"
+# The part's own counts: what it added to the run's.
+window_passed=$passed window_failed=$failed
+if run_window_tests || [[ $passed -gt $window_passed || $failed -gt $window_failed ]]; then
+  echo "wine-window: $((passed - window_passed)) passed, $((failed - window_failed)) failed"
 fi
 stop_window_helpers
