@@ -28,6 +28,9 @@ if ! grep -q '^-- orvix.exe is built' "$dir/configure.txt"; then
 fi
 cmake --build "$dir" -j"$jobs" --target orvix orvix-flash >"$dir/package-build.txt" 2>&1 ||
   { tail -n 30 "$dir/package-build.txt"; echo "package-windows: the build failed" >&2; exit 1; }
+# strip stamps each Windows program with the time it runs, once per package: one fixed time
+# keeps the installer's programs and the zip's the same bytes, and the packages reproducible.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 (cd "$dir" && cpack -B packages) >"$dir/cpack.txt" 2>&1 ||
   { tail -n 20 "$dir/cpack.txt"; echo "package-windows: cpack failed (log: $dir/cpack.txt)" >&2
     exit 1; }
