@@ -49,7 +49,7 @@ next_page() {
   sleep 1.5
   shot "$1" "$2"
   xdotool windowactivate --sync "$2" >/dev/null 2>&1
-  xdotool key --window "$2" Return
+  xdotool key --window "$2" Return 2>/dev/null  # a last page may close by itself
 }
 
 # The user's PATH as the registry holds it (empty when unset).
