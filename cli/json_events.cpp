@@ -56,7 +56,10 @@ double TJsonEvents::Elapsed() const {
 }
 
 void TJsonEvents::Emit(std::string_view event, const TJsonFields& fields) {
-  if (!out_ || lost_) return;
+  // The summary is the last line: a port that finished opening while the run was torn down is
+  // no news to the reader any more.
+  if (!out_ || lost_ || ended_) return;
+  if (event == "summary") ended_ = true;
   TJsonFields time;
   time.Seconds("time", Elapsed());
   const std::string line =

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -142,8 +143,9 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.ImageSize = static_cast<int>(run.Loaded.Data.size());
   settings.LogFileName = options.LogFile;
   // The single run gives up by itself: at --wait, or when no port is left to ping.
+  // Rounded, not cut: 0.29 s is 289.99... ms in binary.
   settings.WaitMs =
-      options.WaitSeconds >= 0 ? static_cast<int>(options.WaitSeconds * 1000) : -1;
+      options.WaitSeconds >= 0 ? static_cast<int>(std::lround(options.WaitSeconds * 1000)) : -1;
   settings.GiveUpWhenNoPortLeft = true;
   if (!options.Port.empty()) settings.Ports = {options.Port};
   if (!options.PortFilters.empty()) {
@@ -267,6 +269,15 @@ class GangDriver final : public Driver {
   void Start() override {
     started_ = std::chrono::steady_clock::now();
     gang_.Start();
+    // On the millisecond: the watch's quarter-second ticks would end discovery up to a tick late.
+    if (wait_seconds_ >= 0) {
+      wait_limit_.OnTimer = [this] {
+        wait_limit_.SetEnabled(false);
+        if (gang_.DiscoveryOpen()) gang_.EndDiscovery();
+      };
+      wait_limit_.SetInterval(static_cast<int>(std::lround(wait_seconds_ * 1000)));
+      wait_limit_.SetEnabled(true);
+    }
   }
   void Stop() override { gang_.Abort(); }
   bool Done() const override { return gang_.Done(); }
@@ -287,6 +298,7 @@ class GangDriver final : public Driver {
   double wait_seconds_;
   TConsoleEvents& console_;
   std::chrono::steady_clock::time_point started_;
+  TTimer wait_limit_;
 };
 
 // At the end of the run: a thread still opening its port gets a moment to know the outcome, so
