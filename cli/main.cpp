@@ -448,7 +448,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = ParseFlashOptions(argc, argv, error);
   if (!options) {
-    std::fprintf(stderr, "orvix-flash: %s\n\n%s", error.c_str(), kFlashUsage);
+    std::fputs(UsageErrorText(error).c_str(), stderr);
     return kUsage;
   }
   if (options->Help) {

@@ -675,9 +675,9 @@ TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
   EXPECT_EQ(device.Pings(), 0);
 }
 
-// The text and codes scripts rely on: --help word for word as it was before the options moved to
-// CLI11 (tests/cli/flash_help.txt), the version line, and each usage error on stderr followed by
-// the same text, with exit 64 and nothing on stdout.
+// The text and codes scripts rely on: --help word for word (tests/cli/flash_help.txt), no
+// wider than a terminal, the version line, and each usage error on stderr as the mistake, the
+// synopsis and a pointer to --help, with exit 64 and nothing on stdout.
 TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
   std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
   const std::string usage((std::istreambuf_iterator<char>(file)), {});
@@ -687,6 +687,14 @@ TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
     EXPECT_EQ(r.exit_code, 0) << help;
     EXPECT_EQ(r.out, usage) << help;
     EXPECT_EQ(r.err, "") << help;
+  }
+  std::istringstream help_lines(usage);
+  std::string synopsis;
+  bool in_synopsis = true;
+  for (std::string line; std::getline(help_lines, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    if (line.empty()) in_synopsis = false;
+    if (in_synopsis) synopsis += (synopsis.empty() ? "Usage: " : "       ") + line + "\n";
   }
   ProcessResult version = Run({"--version"});
   EXPECT_EQ(version.exit_code, 0);
@@ -705,11 +713,15 @@ TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
       {{"--quiet=yes", "a.bin"}, "option --quiet takes no value"},
       {{"a.bin", "b.bin"}, "more than one IMAGE: \"a.bin\" and \"b.bin\""},
       {{"-h", "--bogus"}, "unknown option --bogus"},
+      {{"--list-ports", "img.bin"}, "stray word \"img.bin\": --list-ports takes no IMAGE"},
+      {{"--check", "img.bin"}, "stray word \"img.bin\": --check takes no IMAGE"},
+      {{"--version", "extra"}, "stray word \"extra\": --version takes no IMAGE"},
   };
   for (const auto& c : usage_errors) {
     ProcessResult r = Run(c.args);
     EXPECT_EQ(r.exit_code, 64) << c.error;
-    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n\n" + usage);
+    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n" + synopsis +
+                         "Try 'orvix-flash --help' for more.\n");
     EXPECT_EQ(r.out, "");
   }
 }
