@@ -10,8 +10,9 @@ bool StderrIsTerminal();
 // A closed pipe on stdout or stderr makes writes fail instead of ending the process, so a run
 // whose reader went away (`orvix-flash image 2>&1 | head -3`) still finishes.
 void IgnoreBrokenPipe();
-// The cause of a failed port open, in words, from the system's error number.
-std::string PortErrorText(int system_code);
+// The cause of a failed port open, in words, from the system's error number; for a port another
+// program holds, that program where the system shows it (path: what the port's name opens).
+std::string PortErrorText(int system_code, const std::string& path = {});
 // Whether that error number means the user may not open the port (and joining a group may cure
 // it). Windows says "access denied" for a port another program holds: never there.
 bool IsPermissionError(int system_code);

@@ -128,7 +128,9 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
   }
   const std::string path = PortDevicePath(name);
   const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-  std::string cause = failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode) : failure.Text;
+  std::string cause = failure.SystemCode >= 0
+                          ? PortErrorText(failure.SystemCode, path.empty() ? name : path)
+                          : failure.Text;
   // The way out, once a run: every port the user may not open has the same cure.
   if (!permission_hint_given_ && failure.SystemCode >= 0 &&
       IsPermissionError(failure.SystemCode)) {

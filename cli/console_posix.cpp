@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/console.h"
+#include "serial/setup_check.h"
 
 namespace orvix {
 
@@ -15,9 +16,13 @@ bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::string PortErrorText(int system_code) {
-  // The lock another instance of the programmer holds on the port.
-  if (system_code == EWOULDBLOCK) return "in use by another program";
+std::string PortErrorText(int system_code, const std::string& path) {
+  // The lock another instance of the programmer holds on the port, or a port opened for one
+  // program only: who it is tells the user what to close.
+  if (system_code == EWOULDBLOCK || system_code == EBUSY) {
+    const std::string holders = path.empty() ? "" : PortHoldersText(path);
+    return "in use by " + (holders.empty() ? "another program" : holders);
+  }
   return std::strerror(system_code);
 }
 

@@ -25,7 +25,7 @@ bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 void IgnoreBrokenPipe() {}
 
-std::string PortErrorText(int system_code) {
+std::string PortErrorText(int system_code, const std::string& /*path*/) {
   char text[512] = {};
   const DWORD n =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

@@ -76,11 +76,13 @@ void TJsonRunEvents::PortOpened(const std::string& port) {
 }
 
 void TJsonRunEvents::PortGivenUp(const TPortFailure& failure) {
-  std::string cause = failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode) : failure.Text;
+  const std::string path = PortDevicePath(failure.Port);
+  std::string cause =
+      failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode, path) : failure.Text;
   if (cause.empty()) cause = "no answer, given up";
   json_.Emit("port", TJsonFields()
                          .Text("port", failure.Port)
-                         .Text("path", PortDevicePath(failure.Port))
+                         .Text("path", path)
                          .Text("state", "failed")
                          .Text("error", cause));
 }

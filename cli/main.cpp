@@ -40,6 +40,7 @@ enum ExitCode {
   kUsage = 64,
   kBadImage = 66,
   kBadLog = 73,
+  kConfig = 78,  // EX_CONFIG: ORVIX_PORTS has a bad entry
 };
 
 // The stop thread lives as long as the process, the loop only as long as the run: the thread
@@ -147,7 +148,11 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.WaitMs =
       options.WaitSeconds >= 0 ? static_cast<int>(std::lround(options.WaitSeconds * 1000)) : -1;
   settings.GiveUpWhenNoPortLeft = true;
-  if (!options.Port.empty()) settings.Ports = {options.Port};
+  if (!options.Port.empty()) {
+    // Refused here, before a port is opened: opening an unknown name reads as a missing file.
+    if (const auto code = RefuseUnknownPort(options.Port)) return *code;
+    settings.Ports = {options.Port};
+  }
   if (!options.PortFilters.empty()) {
     int code = kNoDevice;
     auto ports = PortsToPing(options.PortFilters, code);
@@ -158,8 +163,7 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   try {
     if (run.Ports.empty()) ListSerialPorts(run.Ports);
   } catch (const std::exception& e) {
-    PrintError(e.what());
-    return kNoReply;
+    return PortListError(e);
   }
   return std::nullopt;
 }
