@@ -7,6 +7,11 @@
 namespace orvix {
 
 bool StderrIsTerminal();
+// The width of the terminal on stderr in columns, 0 when it has none or does not say.
+int StderrColumns();
+// Calls on_resize (from another thread) when the terminal changes its size. Call it, as
+// InstallStopHandler, before any other thread starts.
+void InstallResizeHandler(std::function<void()> on_resize);
 // A closed pipe on stdout or stderr makes writes fail instead of ending the process, so a run
 // whose reader went away (`orvix-flash image 2>&1 | head -3`) still finishes.
 void IgnoreBrokenPipe();

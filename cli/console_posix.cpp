@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,26 @@
 namespace orvix {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+int StderrColumns() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
+void InstallResizeHandler(std::function<void()> on_resize) {
+  // As the stop signals: blocked everywhere, taken by one thread that may do anything.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGWINCH);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread([set, on_resize = std::move(on_resize)] {
+    for (;;) {
+      int sig = 0;
+      if (sigwait(&set, &sig) == 0) on_resize();
+    }
+  }).detach();
+}
 
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 

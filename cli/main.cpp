@@ -69,6 +69,36 @@ class StopRequest {
   std::atomic<bool> asked_{false};
 };
 
+// The lines a resize redraws, reached from the signal thread only through here, under the lock,
+// as the loop is through StopRequest.
+class ResizeRequest {
+ public:
+  // Never destroyed: the signal thread may call Resized() while the process exits.
+  static ResizeRequest& Instance() {
+    static ResizeRequest* const kInstance = new ResizeRequest;
+    return *kInstance;
+  }
+  void Attach(TConsoleLines* lines) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_ = lines;
+  }
+  void Resized() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lines_) lines_->Resized();
+  }
+
+ private:
+  std::mutex mutex_;
+  TConsoleLines* lines_ = nullptr;
+};
+
+struct ResizeAttachment {
+  explicit ResizeAttachment(TConsoleLines& lines) { ResizeRequest::Instance().Attach(&lines); }
+  ~ResizeAttachment() { ResizeRequest::Instance().Attach(nullptr); }
+  ResizeAttachment(const ResizeAttachment&) = delete;
+  ResizeAttachment& operator=(const ResizeAttachment&) = delete;
+};
+
 // Detaches the loop from the stop request before the loop goes.
 struct StopRequestAttachment {
   explicit StopRequestAttachment(TMessageLoop& loop) { StopRequest::Instance().Attach(&loop); }
@@ -334,7 +364,8 @@ std::string GangSummaryText(int finished, int of) {
 // The single run and the gang alike: start, signals, output, summary, exit status.
 int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
   TPlainMessageLoop loop;
-  TConsoleLines lines(options.Quiet, StderrIsTerminal(), WriteStderr);
+  const bool terminal = StderrIsTerminal();
+  TConsoleLines lines(options.Quiet, terminal, WriteStderr, StderrColumns);
   TConsoleEvents console(lines, options.All ? TConsoleEvents::TMode::mGang
                                             : TConsoleEvents::TMode::mSingle);
   TJsonRunEvents json_events(json);
@@ -356,6 +387,8 @@ int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& jso
   SayWhatIsWritten(options, run, lines, json);
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
+  const ResizeAttachment resize(lines);
+  if (terminal && !options.Quiet) InstallResizeHandler([] { ResizeRequest::Instance().Resized(); });
 
   int code = kNoReply;
   int devices = 0;
