@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include "serial/linux/linux_ioctls.h"
+#include "serial/linux/port_map.h"
 
 namespace orvix {
 namespace fs = std::filesystem;
@@ -176,15 +178,19 @@ std::optional<TFinding> AccessFinding(const TPortIdentity& port, const TAccount&
   return f;
 }
 
-std::optional<TFinding> BusyFinding(const TPortIdentity& port, const TCheckEnvironment& env,
-                                    int self) {
-  const auto holders = Holders(port.Path, env, self);
-  if (holders.empty()) return std::nullopt;
+std::string HoldersText(const std::vector<THolder>& holders) {
   std::string who;
   for (const auto& h : holders) {
     if (!who.empty()) who += ", ";
     who += "PID " + std::to_string(h.Pid) + (h.Command.empty() ? "" : " (" + h.Command + ")");
   }
+  return who;
+}
+
+std::optional<TFinding> BusyFinding(const TPortIdentity& port, const TCheckEnvironment& env,
+                                    int self) {
+  const std::string who = HoldersText(Holders(port.Path, env, self));
+  if (who.empty()) return std::nullopt;
   return TFinding{"busy", port.Name, port.Path, "in use by " + who,
                   "end that program or close the port in it"};
 }
@@ -299,12 +305,25 @@ std::optional<TFinding> BrlttyFinding(const TCheckEnvironment& env) {
 }
 
 TFinding NoPortsFinding() {
+  // The map the user set replaces the machine's ports: a map with no COM name leaves none.
+  if (const char* map = std::getenv(kPortMapVariable))
+    return TFinding{"no-ports", "", "",
+                    std::string("no serial port found: ") + kPortMapVariable + " is set to \"" +
+                        map + "\", which names no COM port and replaces the machine's own",
+                    std::string("unset ") + kPortMapVariable +
+                        " to use the machine's serial ports, or give it entries such as "
+                        "COM1=/dev/ttyUSB0"};
   return TFinding{"no-ports", "", "", "no serial port found",
                   "connect the adapter and look for its driver: lsmod | grep -E "
                   "'ftdi_sio|ch341|cp210x|pl2303|cdc_acm' and sudo dmesg | grep -i tty"};
 }
 
 }  // namespace
+
+std::string PortHoldersText(const std::string& path, const TCheckEnvironment& environment) {
+  const int self = environment.Self ? environment.Self : static_cast<int>(::getpid());
+  return HoldersText(Holders(path, environment, self));
+}
 
 TAccount CurrentAccount() {
   TAccount account;
