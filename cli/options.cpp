@@ -76,7 +76,8 @@ const char kFlashUsage[] =
     "      IMAGE, --all without --wait or --expect, or with --log, --list-ports or --check)\n"
     "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
     "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
-    "  73  the frame log (--log) cannot be written\n";
+    "  73  the frame log (--log) cannot be written\n"
+    "  78  ORVIX_PORTS has a bad entry (a configuration error)\n";
 
 namespace {
 
