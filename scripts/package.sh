@@ -38,7 +38,7 @@ for path in usr/bin/orvix usr/bin/orvix-flash usr/bin/orvix-devsim \
             usr/share/man/man1/orvix.1.gz usr/share/man/man1/orvix-flash.1.gz \
             usr/share/man/man1/orvix-devsim.1.gz \
             usr/share/doc/orvix/copyright usr/share/doc/orvix/README.md \
-            usr/share/doc/orvix/json-output.md \
+            usr/share/doc/orvix/json-output.md usr/share/doc/orvix/docs/flasher.md \
             usr/lib/udev/rules.d/70-orvix-serial.rules usr/share/orvix/add-adapters.sh \
             usr/share/bash-completion/completions/orvix-flash \
             usr/share/bash-completion/completions/orvix-devsim; do
