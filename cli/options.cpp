@@ -92,7 +92,7 @@ const char kFlashUsage[] =
     "      65536 bytes, an ELF file, or a damaged, cut-short or out-of-range Intel\n"
     "      HEX or S-record file\n"
     "  73  the frame log (--log) cannot be written\n"
-    "  78  ORVIX_PORTS has a bad entry (Linux)\n";
+    "  78  ORVIX_PORTS has a bad entry (a configuration error)\n";
 
 namespace {
 

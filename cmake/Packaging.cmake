@@ -2,6 +2,11 @@
 # The version is the project's own (project() in the top CMakeLists.txt), which --version prints.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/json-output.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The users' pages the README links to, where its links lead (docs/ beside it).
+install(FILES ${PROJECT_SOURCE_DIR}/docs/flasher.md ${PROJECT_SOURCE_DIR}/docs/window.md
+              ${PROJECT_SOURCE_DIR}/docs/images.md ${PROJECT_SOURCE_DIR}/docs/protocol.md
+              ${PROJECT_SOURCE_DIR}/docs/json-output.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 # Under Debian's name for it, which lintian looks for.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
