@@ -7,11 +7,17 @@
 namespace orvix {
 
 bool StderrIsTerminal();
+// The width of the terminal on stderr in columns, 0 when it has none or does not say.
+int StderrColumns();
+// Calls on_resize (from another thread) when the terminal changes its size. Call it, as
+// InstallStopHandler, before any other thread starts.
+void InstallResizeHandler(std::function<void()> on_resize);
 // A closed pipe on stdout or stderr makes writes fail instead of ending the process, so a run
 // whose reader went away (`orvix-flash image 2>&1 | head -3`) still finishes.
 void IgnoreBrokenPipe();
-// The cause of a failed port open, in words, from the system's error number.
-std::string PortErrorText(int system_code);
+// The cause of a failed port open, in words, from the system's error number; for a port another
+// program holds, that program where the system shows it (path: what the port's name opens).
+std::string PortErrorText(int system_code, const std::string& path = {});
 // Whether that error number means the user may not open the port (and joining a group may cure
 // it). Windows says "access denied" for a port another program holds: never there.
 bool IsPermissionError(int system_code);

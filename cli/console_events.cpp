@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "cli/console.h"
 #include "cli/run_texts.h"
@@ -11,32 +12,66 @@
 
 namespace orvix {
 
+namespace {
+
+constexpr int kBarCells = 50;
+constexpr int kDefaultColumns = 80;
+// Back to the row's start and everything on it gone, so that no row of the bar is left behind.
+constexpr char kClearRow[] = "\r\x1b[K";
+
+}  // namespace
+
+std::string ProgressRow(int position, int columns) {
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", position);
+  // The last column stays free: a row that fills it wraps on some terminals at the next byte.
+  const int room = (columns > 0 ? columns : kDefaultColumns) - 1;
+  const int cells = std::min(kBarCells, room - 7);  // "[" cells "] " and "100%"
+  if (cells < 10) return room >= 4 ? percent : "";
+  const int filled = position * cells / 100;
+  return "[" + std::string(filled, '#') + std::string(cells - filled, ' ') + "] " + percent;
+}
+
 void TConsoleLines::PrintLine(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  PrintLineLocked(text);
+}
+
+void TConsoleLines::PrintLineLocked(const std::string& text) {
   if (bar_shown_) {
-    Write("\n");
+    Write(kClearRow);
     bar_shown_ = false;
   }
   Write(text + "\n");
 }
 
 void TConsoleLines::Say(const std::string& text) {
-  if (!quiet_) PrintLine(text);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!quiet_) PrintLineLocked(text);
 }
 
 void TConsoleLines::ShowProgress(int position) {
+  std::lock_guard<std::mutex> lock(mutex_);
   position = std::clamp(position, 0, 100);
   // A resend repeats a position: only a rising one is news.
   if (quiet_ || position <= last_position_) return;
   last_position_ = position;
-  if (terminal_) {
-    const int filled = position / 2;
-    char percent[16];
-    std::snprintf(percent, sizeof percent, "%3d%%", position);
-    Write("\r[" + std::string(filled, '#') + std::string(50 - filled, ' ') + "] " + percent);
-    bar_shown_ = true;
-  } else {
+  if (terminal_)
+    DrawBar();
+  else
     Write(std::to_string(position) + "%\n");
-  }
+}
+
+void TConsoleLines::Resized() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (terminal_ && bar_shown_) DrawBar();
+}
+
+void TConsoleLines::DrawBar() {
+  // The width is asked each time: the user may have resized the window since.
+  const int columns = columns_ ? columns_() : 0;
+  Write("\r" + ProgressRow(last_position_, columns) + "\x1b[K");
+  bar_shown_ = true;
 }
 
 void TConsoleLines::Write(const std::string& text) {
@@ -128,7 +163,9 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
   }
   const std::string path = PortDevicePath(name);
   const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-  std::string cause = failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode) : failure.Text;
+  std::string cause = failure.SystemCode >= 0
+                          ? PortErrorText(failure.SystemCode, path.empty() ? name : path)
+                          : failure.Text;
   // The way out, once a run: every port the user may not open has the same cure.
   if (!permission_hint_given_ && failure.SystemCode >= 0 &&
       IsPermissionError(failure.SystemCode)) {
@@ -145,12 +182,13 @@ void TConsoleEvents::DeviceFound(const std::string& port) {
 }
 
 void TConsoleEvents::Progress(const std::string& port, int done, int total) {
+  // The window says "programming" once its first block is under way; so do these lines, before
+  // the first percent.
+  if (programming_.insert(port).second)
+    lines_.Say(mode_ == TMode::mSingle ? std::string(kTextProgramming)
+                                       : port + ": " + kTextProgramming);
   // Several runs share the terminal in a gang: no bar there.
   if (mode_ == TMode::mSingle) lines_.ShowProgress(ProgressPosition(total, done));
-  // The window says "programming" once its first block is under way; so do these lines.
-  if (!programming_.insert(port).second) return;
-  lines_.Say(mode_ == TMode::mSingle ? std::string(kTextProgramming)
-                                     : port + ": " + kTextProgramming);
 }
 
 void TConsoleEvents::BadReply(const std::string& /*port*/, TBadReply what) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -12,33 +13,46 @@
 
 namespace orvix {
 
-// Where the lines go, and the progress bar's line that a printed line must end first.
+// Where the lines go, and the progress bar's line that a printed line must clear first.
 class TConsoleLines {
  public:
   // write: takes the text, false when it could not be written.
   using TWrite = std::function<bool(std::string_view text)>;
-  TConsoleLines(bool quiet, bool terminal, TWrite write)
-      : quiet_(quiet), terminal_(terminal), write_(std::move(write)) {}
+  // The terminal's width in columns now; 0 when it cannot be told.
+  using TColumns = std::function<int()>;
+  TConsoleLines(bool quiet, bool terminal, TWrite write, TColumns columns = {})
+      : quiet_(quiet), terminal_(terminal), write_(std::move(write)), columns_(std::move(columns)) {}
 
-  // Errors and the result lines; they end any progress bar line first.
+  // Errors and the result lines; they clear any progress bar first.
   void PrintLine(const std::string& text);
   // What is said unless --quiet.
   void Say(const std::string& text);
-  // A bar redrawn in place on a terminal, else a line a percent; only a rising position is news.
+  // A bar redrawn in place on a terminal, as wide as it leaves room for; else a line a percent.
+  // Only a rising position is news.
   void ShowProgress(int position);
+  // The terminal changed its size: a bar on the screen is drawn again to fit. From any thread.
+  void Resized();
   bool Quiet() const { return quiet_; }
 
  private:
+  void PrintLineLocked(const std::string& text);
+  void DrawBar();
   void Write(const std::string& text);
 
+  std::mutex mutex_;  // Resized comes from the signal thread
   bool quiet_;
   bool terminal_;
   TWrite write_;
+  TColumns columns_;
   bool bar_shown_ = false;
   // A write failed (a closed pipe, a full disk): nothing more is written, the run goes on.
   bool output_lost_ = false;
   int last_position_ = -1;
 };
+
+// The bar's row for a terminal of that many columns: "[####    ]  42%", narrower on a narrow
+// terminal, the percent alone when no bar fits; never more than columns - 1 characters.
+std::string ProgressRow(int position, int columns);
 
 // "3,9": the decimal comma of the Russian lines, one digit after it.
 std::string DecimalComma(double value);

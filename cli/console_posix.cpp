@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,16 +9,41 @@
 #include <thread>
 
 #include "cli/console.h"
+#include "serial/setup_check.h"
 
 namespace orvix {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+int StderrColumns() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
+void InstallResizeHandler(std::function<void()> on_resize) {
+  // As the stop signals: blocked everywhere, taken by one thread that may do anything.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGWINCH);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread([set, on_resize = std::move(on_resize)] {
+    for (;;) {
+      int sig = 0;
+      if (sigwait(&set, &sig) == 0) on_resize();
+    }
+  }).detach();
+}
+
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::string PortErrorText(int system_code) {
-  // The lock another instance of the programmer holds on the port.
-  if (system_code == EWOULDBLOCK) return "in use by another program";
+std::string PortErrorText(int system_code, const std::string& path) {
+  // The lock another instance of the programmer holds on the port, or a port opened for one
+  // program only: who it is tells the user what to close.
+  if (system_code == EWOULDBLOCK || system_code == EBUSY) {
+    const std::string holders = path.empty() ? "" : PortHoldersText(path);
+    return "in use by " + (holders.empty() ? "another program" : holders);
+  }
   return std::strerror(system_code);
 }
 

@@ -23,9 +23,18 @@ BOOL WINAPI ConsoleCtrl(DWORD type) {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// No signal tells of a resize here: the bar asks for the width each time it is drawn.
+void InstallResizeHandler(std::function<void()> /*on_resize*/) {}
+
 void IgnoreBrokenPipe() {}
 
-std::string PortErrorText(int system_code) {
+std::string PortErrorText(int system_code, const std::string& /*path*/) {
   char text[512] = {};
   const DWORD n =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

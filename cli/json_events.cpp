@@ -56,7 +56,10 @@ double TJsonEvents::Elapsed() const {
 }
 
 void TJsonEvents::Emit(std::string_view event, const TJsonFields& fields) {
-  if (!out_ || lost_) return;
+  // The summary is the last line: a port that finished opening while the run was torn down is
+  // no news to the reader any more.
+  if (!out_ || lost_ || ended_) return;
+  if (event == "summary") ended_ = true;
   TJsonFields time;
   time.Seconds("time", Elapsed());
   const std::string line =
@@ -73,11 +76,13 @@ void TJsonRunEvents::PortOpened(const std::string& port) {
 }
 
 void TJsonRunEvents::PortGivenUp(const TPortFailure& failure) {
-  std::string cause = failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode) : failure.Text;
+  const std::string path = PortDevicePath(failure.Port);
+  std::string cause =
+      failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode, path) : failure.Text;
   if (cause.empty()) cause = "no answer, given up";
   json_.Emit("port", TJsonFields()
                          .Text("port", failure.Port)
-                         .Text("path", PortDevicePath(failure.Port))
+                         .Text("path", path)
                          .Text("state", "failed")
                          .Text("error", cause));
 }

@@ -44,6 +44,7 @@ class TJsonEvents {
   std::FILE* out_;
   std::chrono::steady_clock::time_point start_;
   bool lost_ = false;  // a write failed (a closed pipe): the run goes on without its lines
+  bool ended_ = false;  // the summary is out
 };
 
 // The lines of the runs, from the device's answer to the outcome: each port's own.

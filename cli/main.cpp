@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -39,6 +40,7 @@ enum ExitCode {
   kUsage = 64,
   kBadImage = 66,
   kBadLog = 73,
+  kConfig = 78,  // EX_CONFIG: ORVIX_PORTS has a bad entry
 };
 
 // The stop thread lives as long as the process, the loop only as long as the run: the thread
@@ -65,6 +67,36 @@ class StopRequest {
   std::mutex mutex_;
   TMessageLoop* loop_ = nullptr;
   std::atomic<bool> asked_{false};
+};
+
+// The lines a resize redraws, reached from the signal thread only through here, under the lock,
+// as the loop is through StopRequest.
+class ResizeRequest {
+ public:
+  // Never destroyed: the signal thread may call Resized() while the process exits.
+  static ResizeRequest& Instance() {
+    static ResizeRequest* const kInstance = new ResizeRequest;
+    return *kInstance;
+  }
+  void Attach(TConsoleLines* lines) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_ = lines;
+  }
+  void Resized() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lines_) lines_->Resized();
+  }
+
+ private:
+  std::mutex mutex_;
+  TConsoleLines* lines_ = nullptr;
+};
+
+struct ResizeAttachment {
+  explicit ResizeAttachment(TConsoleLines& lines) { ResizeRequest::Instance().Attach(&lines); }
+  ~ResizeAttachment() { ResizeRequest::Instance().Attach(nullptr); }
+  ResizeAttachment(const ResizeAttachment&) = delete;
+  ResizeAttachment& operator=(const ResizeAttachment&) = delete;
 };
 
 // Detaches the loop from the stop request before the loop goes.
@@ -145,10 +177,15 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.ImageSize = static_cast<int>(run.Loaded.Data.size());
   settings.LogFileName = options.LogFile;
   // The single run gives up by itself: at --wait, or when no port is left to ping.
+  // Rounded, not cut: 0.29 s is 289.99... ms in binary.
   settings.WaitMs =
-      options.WaitSeconds >= 0 ? static_cast<int>(options.WaitSeconds * 1000) : -1;
+      options.WaitSeconds >= 0 ? static_cast<int>(std::lround(options.WaitSeconds * 1000)) : -1;
   settings.GiveUpWhenNoPortLeft = true;
-  if (!options.Port.empty()) settings.Ports = {options.Port};
+  if (!options.Port.empty()) {
+    // Refused here, before a port is opened: opening an unknown name reads as a missing file.
+    if (const auto code = RefuseUnknownPort(options.Port)) return *code;
+    settings.Ports = {options.Port};
+  }
   if (!options.PortFilters.empty()) {
     int code = kNoDevice;
     auto ports = PortsToPing(options.PortFilters, code);
@@ -159,8 +196,7 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   try {
     if (run.Ports.empty()) ListSerialPorts(run.Ports);
   } catch (const std::exception& e) {
-    PrintError(e.what());
-    return kNoReply;
+    return PortListError(e);
   }
   return std::nullopt;
 }
@@ -270,6 +306,15 @@ class GangDriver final : public Driver {
   void Start() override {
     started_ = std::chrono::steady_clock::now();
     gang_.Start();
+    // On the millisecond: the watch's quarter-second ticks would end discovery up to a tick late.
+    if (wait_seconds_ >= 0) {
+      wait_limit_.OnTimer = [this] {
+        wait_limit_.SetEnabled(false);
+        if (gang_.DiscoveryOpen()) gang_.EndDiscovery();
+      };
+      wait_limit_.SetInterval(static_cast<int>(std::lround(wait_seconds_ * 1000)));
+      wait_limit_.SetEnabled(true);
+    }
   }
   void Stop() override { gang_.Abort(); }
   bool Done() const override { return gang_.Done(); }
@@ -290,6 +335,7 @@ class GangDriver final : public Driver {
   double wait_seconds_;
   TConsoleEvents& console_;
   std::chrono::steady_clock::time_point started_;
+  TTimer wait_limit_;
 };
 
 // At the end of the run: a thread still opening its port gets a moment to know the outcome, so
@@ -321,7 +367,8 @@ std::string GangSummaryText(int finished, int of) {
 // The single run and the gang alike: start, signals, output, summary, exit status.
 int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& json) {
   TPlainMessageLoop loop;
-  TConsoleLines lines(options.Quiet, StderrIsTerminal(), WriteStderr);
+  const bool terminal = StderrIsTerminal();
+  TConsoleLines lines(options.Quiet, terminal, WriteStderr, StderrColumns);
   TConsoleEvents console(lines, options.All ? TConsoleEvents::TMode::mGang
                                             : TConsoleEvents::TMode::mSingle);
   TJsonRunEvents json_events(json);
@@ -343,6 +390,8 @@ int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& jso
   SayWhatIsWritten(options, run, lines, json);
   const StopRequestAttachment attachment(loop);
   InstallStopHandler([] { StopRequest::Instance().Ask(); });
+  const ResizeAttachment resize(lines);
+  if (terminal && !options.Quiet) InstallResizeHandler([] { ResizeRequest::Instance().Resized(); });
 
   int code = kNoReply;
   int devices = 0;
@@ -439,7 +488,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = ParseFlashOptions(argc, argv, error);
   if (!options) {
-    std::fprintf(stderr, "orvix-flash: %s\n\n%s", error.c_str(), kFlashUsage);
+    std::fputs(UsageErrorText(error).c_str(), stderr);
     return kUsage;
   }
   if (options->Help) {

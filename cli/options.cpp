@@ -17,66 +17,82 @@ const char kFlashUsage[] =
     "orvix-flash --list-ports [--long | --json] [--port-filter KEY=VALUE]...\n"
     "orvix-flash --check [--json] [--port-filter KEY=VALUE]...\n"
     "\n"
-    "  -d, --device N     device number 0..255 (decimal, or hexadecimal with 0x), default 0\n"
-    "  -p, --port NAME    ping only this port (a name that --list-ports prints, or on Linux a "
-    "device path)\n"
+    "  -d, --device N     device number 0..255 (decimal, or hexadecimal with 0x),\n"
+    "                     default 0\n"
+    "  -p, --port NAME    ping only this port: a name that --list-ports prints, or\n"
+    "                     on Linux a device path\n"
     "      --port-filter KEY=VALUE\n"
-    "                     ping, list or check only the ports that match; KEY is vid, pid (hex),\n"
-    "                     serial, driver or name (a shell pattern: 'COM1*'). Repeat it: different\n"
-    "                     keys must all match, a repeated key is an alternative\n"
-    "      --long         with --list-ports: a table with USB ids, serial number, description\n"
-    "                     and by-id path\n"
+    "                     ping, list or check only the ports that match; KEY is\n"
+    "                     vid, pid (hex), serial, driver or name (a shell pattern:\n"
+    "                     'COM1*'). Repeat it: different keys must all match, a\n"
+    "                     repeated key is an alternative\n"
+    "      --long         with --list-ports: a table with USB ids, serial number,\n"
+    "                     description and by-id path\n"
     "      --json         one JSON object a line on stdout: the run's events (see\n"
-    "                     docs/json-output.md), the ports of --list-ports, the findings of --check\n"
-    "      --all          every device that answers gets the image, all at once (a production\n"
-    "                     line); one line per port as its run ends, then how many were programmed\n"
+    "                     docs/json-output.md), the ports of --list-ports, the\n"
+    "                     findings of --check and its summary\n"
+    "      --all          every device that answers gets the image, all at once (a\n"
+    "                     production line); one line per port as its run ends, then\n"
+    "                     how many were programmed\n"
     "      --expect N     with --all: stop looking once N devices answered (1..4096)\n"
-    "      --check        inspect the machine and the ports, one line per problem with what to\n"
-    "                     do (exit 0: nothing to fix, 1: something)\n"
-    "      --log FILE     write the frame log to FILE, in the out.txt line format (CR LF line "
-    "ends)\n"
-    "  -w, --wait SEC     give up when no device has answered within SEC seconds (default: wait "
-    "until interrupted);\n"
-    "                     with --all: look for devices this long, from the start\n"
+    "      --check        inspect the machine and the ports, one line per problem\n"
+    "                     with what to do (exit 0: nothing to fix, 1: something)\n"
+    "      --log FILE     write the frame log to FILE, in the out.txt line format\n"
+    "                     (CR LF line ends)\n"
+    "  -w, --wait SEC     give up when no device has answered within SEC seconds,\n"
+    "                     to 10 ms (default: wait until interrupted); with --all:\n"
+    "                     look for devices this long, from the start\n"
     "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
-    "  -q, --quiet        print only errors and the final result (--all: and each port's result)\n"
+    "  -q, --quiet        print only errors and the final result (--all: and each\n"
+    "                     port's result)\n"
     "  -h, --help         usage;  --version  version\n"
     "\n"
-    "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel HEX; .s19 .s28\n"
-    ".s37 .srec .mot .s S-record), else its first line if that is a valid record, else binary.\n"
-    "An ELF file is refused unless --format bin asks for its raw bytes.\n"
-    "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX or S-record\n"
-    "file from its lowest to its highest address, gaps filled with FF, started lower where\n"
-    "the last 128-byte block would otherwise run past FFFF. Both are shown before the run.\n"
-    "Environment (Linux): ORVIX_PORTS, the serial device map "
+    "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel\n"
+    "HEX; .s19 .s28 .s37 .srec .mot .s S-record), else its first line if that is a\n"
+    "valid record, else binary. An ELF file is refused unless --format bin asks for\n"
+    "its raw bytes.\n"
+    "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX\n"
+    "or S-record file from its lowest to its highest address, gaps filled with FF,\n"
+    "started lower where the last 128-byte block would otherwise run past FFFF. Both\n"
+    "are shown before the run.\n"
+    "Environment (Linux): ORVIX_PORTS, the serial device map\n"
     "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n"
     "\n"
-    "Every port is pinged at once (on Linux the soft limit of open descriptors is raised to the\n"
-    "hard limit first). A port that cannot be opened is skipped and, unless --quiet, named once\n"
-    "on stderr with the cause:\n"
+    "Every port is pinged at once (on Linux the soft limit of open descriptors is\n"
+    "raised to the hard limit first). A port that cannot be opened is skipped and,\n"
+    "unless --quiet, named once on stderr with the cause:\n"
     "  orvix-flash: COM7 (/dev/ttyUSB3): cannot open: Permission denied\n"
-    "and for the first port refused for lack of permission, which group to join.\n"
-    "When no port is left to ping, every port given up on is named before the final text.\n"
-    "Output that can no longer be written (a closed pipe, a full disk) is dropped: the run goes\n"
-    "on to its end and the exit status still tells the outcome.\n"
+    "and for the first port refused for lack of permission, which group to join;\n"
+    "for a port another program holds, that program's PID and command.\n"
+    "When no port is left to ping, every port given up on is named before the final\n"
+    "text. Output that can no longer be written (a closed pipe, a full disk) is\n"
+    "dropped: the run goes on to its end and the exit status still tells the\n"
+    "outcome. On a terminal the progress bar fits its width, also after a resize.\n"
     "\n"
-    "With --all, the runs go on side by side while the other ports are still pinged, until\n"
-    "--expect devices answered or --wait is over; the frame log (--log) is for a single run.\n"
+    "With --all, the runs go on side by side while the other ports are still\n"
+    "pinged, until --expect devices answered or --wait is over; the frame log\n"
+    "(--log) is for a single run.\n"
     "\n"
     "Exit status:\n"
-    "  0   programming finished (--all: on every device that answered, and at least --expect)\n"
-    "  1   the device stopped answering (a frame unanswered twice in a row, or the checksum not "
-    "confirmed;\n"
-    "      --all: on any device); --check found something to fix; the ports cannot be listed\n"
-    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop button; --all: "
-    "every run)\n"
-    "  3   no device answered: within --wait, or on any port left to ping; or no port matches\n"
-    "      --port-filter; --all: fewer than --expect devices answered, and none failed\n"
-    "  64  usage error (unknown option, bad device number, --port-filter or --expect, missing\n"
-    "      IMAGE, --all without --wait or --expect, or with --log, --list-ports or --check)\n"
-    "  66  the image cannot be used: missing or unreadable, empty, larger than 65536 bytes,\n"
-    "      an ELF file, or a damaged, cut-short or out-of-range Intel HEX or S-record file\n"
-    "  73  the frame log (--log) cannot be written\n";
+    "  0   programming finished (--all: on every device that answered, and at\n"
+    "      least --expect)\n"
+    "  1   the device stopped answering (a frame unanswered twice in a row, or the\n"
+    "      checksum not confirmed; --all: on any device); --check found something\n"
+    "      to fix; the ports cannot be listed\n"
+    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop\n"
+    "      button; --all: every run)\n"
+    "  3   no device answered: within --wait, or on any port left to ping; or no\n"
+    "      port matches --port-filter; or --port names no port of the machine;\n"
+    "      --all: fewer than --expect devices answered, and none failed\n"
+    "  64  usage error (unknown option, bad device number, --port-filter or\n"
+    "      --expect, missing IMAGE, a word after --list-ports, --check or\n"
+    "      --version, --all without --wait or --expect, or with --log,\n"
+    "      --list-ports or --check)\n"
+    "  66  the image cannot be used: missing or unreadable, empty, larger than\n"
+    "      65536 bytes, an ELF file, or a damaged, cut-short or out-of-range Intel\n"
+    "      HEX or S-record file\n"
+    "  73  the frame log (--log) cannot be written\n"
+    "  78  ORVIX_PORTS has a bad entry (a configuration error)\n";
 
 namespace {
 
@@ -263,6 +279,15 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   // One file for the frames of several devices could not be read: which frame was whose?
   if (o.All && !o.LogFile.empty()) throw UsageError{"--log goes with a single run, not --all"};
   if (o.Expect > 0 && !o.All) throw UsageError{"--expect goes with --all", true};
+  // A word a script meant as an image would otherwise be dropped without a trace.
+  if (!o.Help && !o.Image.empty()) {
+    const char* alone = o.Version     ? "--version"
+                        : o.ListPorts ? "--list-ports"
+                        : o.Check     ? "--check"
+                                      : nullptr;
+    if (alone)
+      throw UsageError{"stray word \"" + o.Image + "\": " + alone + " takes no IMAGE"};
+  }
   if (o.All && o.Expect == 0 && o.WaitSeconds < 0)
     throw UsageError{"--all needs --wait SEC or --expect N: when is discovery over?", true};
   if (!o.Help && !o.Version && !o.ListPorts && !o.Check && o.Image.empty())
@@ -271,6 +296,19 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+std::string UsageErrorText(const std::string& error) {
+  // The synopsis is the help's first paragraph: one text to keep up to date, not two.
+  const std::string_view usage = kFlashUsage;
+  const std::string_view synopsis = usage.substr(0, usage.find("\n\n") + 1);
+  std::string text = "orvix-flash: " + error + "\n";
+  for (size_t at = 0; at < synopsis.size();) {
+    const size_t end = synopsis.find('\n', at);
+    text += (at == 0 ? "Usage: " : "       ") + std::string(synopsis.substr(at, end + 1 - at));
+    at = end + 1;
+  }
+  return text + "Try 'orvix-flash --help' for more.\n";
+}
 
 std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
                                                std::string& error) {

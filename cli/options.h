@@ -36,4 +36,8 @@ std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv
 
 extern const char kFlashUsage[];
 
+// What a usage error prints: the mistake, the synopsis lines of kFlashUsage, and where to read
+// more; every line ends in '\n'.
+std::string UsageErrorText(const std::string& error);
+
 }  // namespace orvix

@@ -1,9 +1,12 @@
 #include "cli/port_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "cli/port_report.h"
 #include "serial/port_identity.h"
+#include "serial/port_list.h"
 #include "serial/setup_check.h"
 
 namespace orvix {
@@ -21,8 +24,7 @@ std::optional<std::vector<TPortIdentity>> MatchingPorts(const std::vector<TPortF
   try {
     all = ListPortIdentities();
   } catch (const std::exception& e) {
-    PrintError(std::string("cannot list the serial ports: ") + e.what());
-    code = kPortsTrouble;
+    code = PortListError(e);
     return std::nullopt;
   }
   auto matching = FilterPorts(all, filters);
@@ -40,7 +42,40 @@ std::optional<std::vector<TPortIdentity>> MatchingPorts(const std::vector<TPortF
   return std::nullopt;
 }
 
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 }  // namespace
+
+int PortListError(const std::exception& error) {
+  if (const auto* map = dynamic_cast<const EPortMapError*>(&error)) {
+    PrintError(map->Detail());
+    return kPortsConfig;
+  }
+  PrintError(std::string("cannot list the serial ports: ") + error.what());
+  return kPortsTrouble;
+}
+
+std::optional<int> RefuseUnknownPort(const std::string& port) {
+  if (!port.empty() && port.front() == '/') return std::nullopt;  // a device path, opened as given
+  std::vector<std::string> names;
+  try {
+    names = PlatformPortNames();
+  } catch (const std::exception& e) {
+    return PortListError(e);
+  }
+  // Port names are matched as opening them does: ignoring letter case, as Windows does.
+  for (const std::string& name : names)
+    if (SameIgnoringCase(name, port)) return std::nullopt;
+  std::string known;
+  for (const std::string& name : names) known += " " + name;
+  PrintError("no such port: " + port + "; ports:" + (known.empty() ? " none" : known));
+  return kPortsNoMatch;
+}
 
 int ListPortsCommand(const std::vector<TPortFilter>& filters, TListFormat format) {
   int code = kPortsFine;
@@ -59,9 +94,16 @@ int ListPortsCommand(const std::vector<TPortFilter>& filters, TListFormat format
 }
 
 int CheckCommand(const std::vector<TPortFilter>& filters, bool json) {
+  // A script reads the last line for the verdict, whether anything was found or not.
+  const auto summary = [json](size_t findings, size_t ports, int code) {
+    if (json)
+      std::printf("{\"kind\":\"summary\",\"findings\":%zu,\"ports\":%zu,\"exit_status\":%d}\n",
+                  findings, ports, code);
+    return code;
+  };
   int code = kPortsFine;
   const auto ports = MatchingPorts(filters, code);
-  if (!ports) return code;
+  if (!ports) return summary(0, 0, code);
   const auto findings = CheckSetup(*ports);
   for (const auto& f : findings) {
     const std::string line = json ? FindingJson(f) : FindingLine(f);
@@ -69,7 +111,7 @@ int CheckCommand(const std::vector<TPortFilter>& filters, bool json) {
   }
   if (findings.empty() && !json)
     std::printf("nothing to fix: %zu port%s checked\n", ports->size(), ports->size() == 1 ? "" : "s");
-  return findings.empty() ? kPortsFine : kPortsTrouble;
+  return summary(findings.size(), ports->size(), findings.empty() ? kPortsFine : kPortsTrouble);
 }
 
 std::optional<std::vector<std::string>> PortsToPing(const std::vector<TPortFilter>& filters,

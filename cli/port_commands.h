@@ -2,6 +2,7 @@
 // the ports a run pings under --port-filter.
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,8 @@ enum class TListFormat { Plain, Long, Json };
 // Exit status of the port commands beside the flasher's others.
 constexpr int kPortsFine = 0;
 constexpr int kPortsTrouble = 1;    // --check found something, or the ports cannot be listed
-constexpr int kPortsNoMatch = 3;    // the filters match no port
+constexpr int kPortsNoMatch = 3;    // the filters match no port, or --port names no port
+constexpr int kPortsConfig = 78;    // ORVIX_PORTS has a bad entry (EX_CONFIG of sysexits.h)
 
 int ListPortsCommand(const std::vector<TPortFilter>& filters, TListFormat format);
 int CheckCommand(const std::vector<TPortFilter>& filters, bool json);
@@ -25,5 +27,13 @@ int CheckCommand(const std::vector<TPortFilter>& filters, bool json);
 // (kPortsTrouble); code says which.
 std::optional<std::vector<std::string>> PortsToPing(const std::vector<TPortFilter>& filters,
                                                     int& code);
+
+// --port NAME: nothing when the name is a port of the machine or a device path; otherwise says
+// so, naming the ports there are, and gives the exit status (kPortsNoMatch, or kPortsConfig and
+// kPortsTrouble when the names cannot be read). Opens no port.
+std::optional<int> RefuseUnknownPort(const std::string& port);
+
+// The exit status for an error raised while the ports were listed, after saying what it was.
+int PortListError(const std::exception& error);
 
 }  // namespace orvix

@@ -7,6 +7,13 @@ if(NOT WIN32)
   # Under Debian's name for it, which lintian looks for.
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 endif()
+# The users' pages the README links to, where its links lead (docs/ beside it), on Windows too.
+set(ORVIX_USER_DOCS ${PROJECT_SOURCE_DIR}/docs/flasher.md ${PROJECT_SOURCE_DIR}/docs/window.md
+                    ${PROJECT_SOURCE_DIR}/docs/images.md ${PROJECT_SOURCE_DIR}/docs/protocol.md
+                    ${PROJECT_SOURCE_DIR}/docs/json-output.md)
+if(NOT WIN32)
+  install(FILES ${ORVIX_USER_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+endif()
 
 set(ORVIX_MAINTAINER "Orvix developers <orvix@example.org>"
     CACHE STRING "The package's Maintainer field")

@@ -2,10 +2,11 @@
 # (orvix-VERSION-win64.zip), made by scripts/package-windows.sh from the windows preset. Version
 # and icon are the Debian package's: project() in the top CMakeLists.txt and app/orvix.ico.
 
-# Documents as text beside the programs: a double-click opens them in Notepad.
+# The README and the license as text beside the programs, which a double-click opens in
+# Notepad; the pages the README links to in docs\ beside it, where its links lead.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/json-output.md DESTINATION . RENAME json-output.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${ORVIX_USER_DOCS} DESTINATION docs)
 
 # The NSIS strings hold backslashes and NSIS variables; written as they stand, not re-read.
 set(CPACK_VERBATIM_VARIABLES ON)

@@ -27,6 +27,10 @@ TExchange::TExchange(TRunEvents& events, TExchangeSettings settings)
   };
   search_watch_.SetInterval(kSearchWatchInterval);
   search_watch_.OnTimer = [this] { WatchSearch(); };
+  wait_limit_.OnTimer = [this] {
+    wait_limit_.SetEnabled(false);
+    WatchSearch();
+  };
 }
 
 TExchange::~TExchange() {
@@ -34,6 +38,7 @@ TExchange::~TExchange() {
   // start a transfer on a channel and log that are going away.
   running_ = false;
   search_watch_.SetEnabled(false);
+  wait_limit_.SetEnabled(false);
   transfer_.reset();
   frame_log_.reset();
   discovery_.Stop();
@@ -48,6 +53,10 @@ void TExchange::StartNegotiation() {
     events_.LookingForDevice(ports);
     discovery_.Start(ports);
     if (settings_.WaitMs >= 0 || settings_.GiveUpWhenNoPortLeft) search_watch_.SetEnabled(true);
+    if (settings_.WaitMs >= 0) {
+      wait_limit_.SetInterval(settings_.WaitMs);
+      wait_limit_.SetEnabled(true);
+    }
   } catch (...) {
     AbortExchange();
     throw;
@@ -57,6 +66,7 @@ void TExchange::StartNegotiation() {
 void TExchange::WatchSearch() {
   if (!running_ || transfer_) {
     search_watch_.SetEnabled(false);
+    wait_limit_.SetEnabled(false);
     return;
   }
   const auto waited = std::chrono::steady_clock::now() - started_;
@@ -67,6 +77,7 @@ void TExchange::WatchSearch() {
 
 void TExchange::EndWithNoDevice() {
   search_watch_.SetEnabled(false);
+  wait_limit_.SetEnabled(false);
   running_ = false;
   TRunResult result;
   result.Outcome = TOutcome::ocNoDevice;
@@ -83,6 +94,7 @@ void TExchange::DeviceFound(TCustomSerialPort* port) {
   // run was stopped, must not start a second transfer.
   if (transfer_ || !running_) return;
   search_watch_.SetEnabled(false);
+  wait_limit_.SetEnabled(false);
   transfer_ = std::make_unique<TTransfer>(events_, settings_, port, frame_log_.get());
   transfer_->Start(TTransfer::QuietUntil(discovery_.HandOver(port)));
 }
@@ -96,6 +108,7 @@ void TExchange::AbortExchange() {
   if (!running_) return;
   running_ = false;
   search_watch_.SetEnabled(false);
+  wait_limit_.SetEnabled(false);
   TRunResult result;
   result.Outcome = TOutcome::ocStopped;
   result.PortsPinged = static_cast<int>(discovery_.PortList().size());

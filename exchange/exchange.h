@@ -61,6 +61,8 @@ class TExchange {
   std::unique_ptr<TFrameLog> frame_log_;
   std::unique_ptr<TTransfer> transfer_;
   TTimer search_watch_;
+  // Fires once at WaitMs: the watch's ticks alone would give up as much as a tick late.
+  TTimer wait_limit_;
 };
 
 }  // namespace orvix

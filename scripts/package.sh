@@ -38,13 +38,21 @@ for path in usr/bin/orvix usr/bin/orvix-flash usr/bin/orvix-devsim \
             usr/share/man/man1/orvix.1.gz usr/share/man/man1/orvix-flash.1.gz \
             usr/share/man/man1/orvix-devsim.1.gz \
             usr/share/doc/orvix/copyright usr/share/doc/orvix/README.md \
-            usr/share/doc/orvix/json-output.md; do
+            usr/share/doc/orvix/json-output.md usr/share/doc/orvix/docs/flasher.md \
+            usr/lib/udev/rules.d/70-orvix-serial.rules usr/share/orvix/add-adapters.sh \
+            usr/share/bash-completion/completions/orvix-flash \
+            usr/share/bash-completion/completions/orvix-devsim; do
   grep -qxF "$path" <<<"$contents" || fail "$path is not in the package"
 done
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
+# The helper is run by name from where it lies, and finds the rules from there.
+dpkg-deb -c "$deb" | grep -q '^-rwxr-xr-x .*/usr/share/orvix/add-adapters.sh$' ||
+  fail "usr/share/orvix/add-adapters.sh is not executable in the package"
+"$unpacked/usr/share/orvix/add-adapters.sh" 0403:6001 | grep -q 'idProduct}=="6001"' ||
+  fail "the installed add-adapters.sh does not write the rules"
 desktop-file-validate "$unpacked/usr/share/applications/orvix.desktop" ||
   fail "desktop-file-validate rejects the desktop entry"
 for size in 48 256; do
@@ -62,4 +70,4 @@ printed=$("$dir/cli/orvix-flash" --version)
 [[ $printed == "orvix-flash $version" ]] || fail "orvix-flash --version prints '$printed', the package is $version"
 
 [[ $failed -eq 0 ]] || exit 1
-echo "package: contents, desktop entry, icons, lintian and version checked"
+echo "package: contents, udev rules and helper, desktop entry, icons, lintian and version checked"

@@ -115,12 +115,14 @@ run_install_tests() {
   # The silent install.
   timeout 180 wine "$setup" /S </dev/null >"$logs/install.txt" 2>&1
   local status=$? expected actual differ=""
-  expected=$( (ls -1 "$portable"; echo Uninstall.exe) | sort)
-  actual=$(ls -1 "$dir" 2>/dev/null | sort)
-  for file in $(ls -1 "$portable"); do cmp -s "$portable/$file" "$dir/$file" || differ+=" $file"; done
+  expected=$( (cd "$portable" && find . -type f; echo ./Uninstall.exe) | sort)
+  actual=$(cd "$dir" 2>/dev/null && find . -type f | sort)
+  while read -r file; do
+    cmp -s "$portable/$file" "$dir/$file" || differ+=" ${file#./}"
+  done < <(cd "$portable" && find . -type f)
   if [[ $status -eq 0 && $expected == "$actual" && -z $differ &&
         -f $portable/orvix.exe && -f $portable/orvix-flash.exe && -f $portable/README.txt &&
-        -f $portable/json-output.txt && -f $portable/LICENSE.txt ]]; then
+        -f $portable/docs/json-output.md && -f $portable/LICENSE.txt ]]; then
     pass "/S installs the zip's programs and documents and Uninstall.exe into $dir_win"
   else
     fail "/S: exit $status; installed '$(echo $actual)', the zip's and Uninstall.exe" \

@@ -6,7 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "serial/serial_error.h"
+
 namespace orvix {
+
+// A bad entry in the device map the user wrote (ORVIX_PORTS on Linux): a configuration to
+// correct, not a port that failed. what() is the ESerialPort text; Detail() names the variable
+// and the entry.
+class EPortMapError : public ESerialPort {
+ public:
+  explicit EPortMapError(const std::string& detail)
+      : ESerialPort(ecPortList, -1, detail), detail_(detail) {}
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  std::string detail_;
+};
 
 // The text-to-integer conversion's failure: "'%s' is not a valid integer value".
 class EConvertError : public std::runtime_error {
@@ -30,7 +45,7 @@ void AssignSerialPorts(std::vector<std::string> names, std::vector<std::string>&
 int ComparePortNumbers(const std::vector<std::string>& List, int I, int J);
 
 // The platform's raw port names: the device map on Linux, the registry's serial device map on
-// Windows. Raises ESerialPort code 23.
+// Windows. Raises ESerialPort code 23, an EPortMapError for a bad entry of ORVIX_PORTS.
 std::vector<std::string> PlatformPortNames();
 
 // Lets the process hold as many ports open at once as the system allows, so that discovery can

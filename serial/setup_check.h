@@ -48,6 +48,10 @@ struct TCheckEnvironment {
 std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
                                  const TCheckEnvironment& environment = {});
 
+// Who holds the device at path open or locked, other than this process: "PID 1234 (minicom)",
+// several joined by ", "; empty when nobody is seen, or the platform does not say (Windows).
+std::string PortHoldersText(const std::string& path, const TCheckEnvironment& environment = {});
+
 // For a port that could not be opened for lack of permission: which group to join and how,
 // or that the user must log in again. Nothing when the node tells nothing useful.
 std::optional<std::string> PermissionAdvice(const std::string& path,

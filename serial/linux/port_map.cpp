@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "serial/port_list.h"
 #include "serial/serial_error.h"
 
 namespace orvix {
@@ -21,8 +22,7 @@ std::string Trim(const std::string& s) {
 }
 
 [[noreturn]] void BadEntry(const std::string& entry, const std::string& why) {
-  throw ESerialPort(ecPortList, -1,
-                    std::string(kPortMapVariable) + " entry '" + entry + "' " + why);
+  throw EPortMapError(std::string(kPortMapVariable) + " entry '" + entry + "' " + why);
 }
 
 TPortMapEntry ParseEntry(const std::string& entry) {

@@ -22,7 +22,7 @@ struct TPortMapEntry {
 using TPortMap = std::vector<TPortMapEntry>;
 
 // Entries NAME=PATH separated by ';' (empty entries are skipped); the path is absolute, the name
-// is not a path and does not repeat. A malformed entry raises ESerialPort code 23 quoting it.
+// is not a path and does not repeat. A malformed entry raises EPortMapError (code 23) quoting it.
 TPortMap ParsePortMap(const std::string& text);
 
 // The COM number of a kernel tty name ("ttyUSB0" gives 100), 0 for names outside the scheme.

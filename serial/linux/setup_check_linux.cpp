@@ -11,19 +11,25 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include "serial/linux/linux_ioctls.h"
+#include "serial/linux/port_map.h"
 
 namespace orvix {
 namespace fs = std::filesystem;
 
 namespace {
 
+// The administrator's rules file; one of the same name there overrides the packaged one.
 constexpr char kRulesFile[] = "/etc/udev/rules.d/70-orvix-serial.rules";
+constexpr char kPackagedRules[] = "/usr/lib/udev/rules.d/70-orvix-serial.rules";
+constexpr char kAddAdapters[] = "/usr/share/orvix/add-adapters.sh";
+constexpr char kReload[] = "sudo udevadm control --reload-rules";
 constexpr char kLatencyRule[] =
     "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\"";
 
@@ -176,23 +182,35 @@ std::optional<TFinding> AccessFinding(const TPortIdentity& port, const TAccount&
   return f;
 }
 
-std::optional<TFinding> BusyFinding(const TPortIdentity& port, const TCheckEnvironment& env,
-                                    int self) {
-  const auto holders = Holders(port.Path, env, self);
-  if (holders.empty()) return std::nullopt;
+std::string HoldersText(const std::vector<THolder>& holders) {
   std::string who;
   for (const auto& h : holders) {
     if (!who.empty()) who += ", ";
     who += "PID " + std::to_string(h.Pid) + (h.Command.empty() ? "" : " (" + h.Command + ")");
   }
+  return who;
+}
+
+std::optional<TFinding> BusyFinding(const TPortIdentity& port, const TCheckEnvironment& env,
+                                    int self) {
+  const std::string who = HoldersText(Holders(port.Path, env, self));
+  if (who.empty()) return std::nullopt;
   return TFinding{"busy", port.Name, port.Path, "in use by " + who,
                   "end that program or close the port in it"};
+}
+
+// The rules file already in place (the administrator's first, then the package's), if any.
+std::optional<std::string> InstalledRules(const TCheckEnvironment& env) {
+  std::error_code ec;
+  for (const char* file : {kRulesFile, kPackagedRules})
+    if (fs::exists(fs::path(env.Root) / (file + 1), ec)) return std::string(file);
+  return std::nullopt;
 }
 
 // An FTDI adapter at its 16 ms default holds each 7-byte reply back for that long. The driver
 // takes a low-latency request from whoever has the port open; when it refuses, only the udev
 // rule (as root, at plug-in) sets the timer.
-std::optional<TFinding> LatencyFinding(const TPortIdentity& port) {
+std::optional<TFinding> LatencyFinding(const TPortIdentity& port, const TCheckEnvironment& env) {
   if (port.Driver != "ftdi_sio" || !port.LatencyTimerMs || *port.LatencyTimerMs <= 1)
     return std::nullopt;
   const int fd = ::open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -200,13 +218,17 @@ std::optional<TFinding> LatencyFinding(const TPortIdentity& port) {
   int error = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? linux_tty::RequestLowLatency(fd) : -1;
   ::close(fd);
   if (error == 0 || error == -1) return std::nullopt;
+  // With the rules in place, udev has not read them yet or the adapter was plugged in before.
+  const std::optional<std::string> installed = InstalledRules(env);
   return TFinding{"latency", port.Name, port.Path,
                   "FTDI latency timer is " + std::to_string(*port.LatencyTimerMs) +
                       " ms and the driver refused low-latency mode (" + ErrorText(error) +
                       "): each block's reply waits that long",
-                  std::string("set it at plug-in with the udev rule ") + kLatencyRule + " in " +
-                      kRulesFile + " (packaging/udev/70-orvix-serial.rules has it), then "
-                      "replug the adapter"};
+                  installed ? "the udev rules in " + *installed + " set it at plug-in: " +
+                                  kReload + ", then replug the adapter"
+                            : std::string("set it at plug-in with the udev rule ") +
+                                  kLatencyRule + " in " + kRulesFile + ", then " + kReload +
+                                  " and replug the adapter"};
 }
 
 // ---- the machine
@@ -223,20 +245,32 @@ std::optional<TFinding> ModemManagerFinding(const std::vector<TPortIdentity>& po
     if (CommandName(env.Proc, pid) == "ModemManager")
       running += (running.empty() ? "PID " : ", ") + std::to_string(pid);
   if (running.empty()) return std::nullopt;
-  std::string rules;
+  std::string rules, ids;
   std::vector<std::pair<uint16_t, uint16_t>> seen;
   for (const auto& p : ports) {
     if (!p.Vid || !p.Pid) continue;
     if (std::find(seen.begin(), seen.end(), std::pair{*p.Vid, *p.Pid}) != seen.end()) continue;
     seen.push_back({*p.Vid, *p.Pid});
     rules += (rules.empty() ? "" : " and ") + IgnoreRule(*p.Vid, *p.Pid);
+    ids += " " + HexId(*p.Vid) + ":" + HexId(*p.Pid);
   }
-  if (rules.empty()) rules = IgnoreRule(0x0403, 0x6001) + " (with your adapter's ids)";
+  if (rules.empty()) {
+    rules = IgnoreRule(0x0403, 0x6001) + " (with your adapter's ids)";
+    ids = " VID:PID";
+  }
+  // The package's helper writes the whole file, its own rules included, so nothing is lost
+  // when the file overrides the packaged one.
+  std::error_code ec;
+  const std::string helper =
+      fs::exists(fs::path(env.Root) / (kAddAdapters + 1), ec)
+          ? std::string(" (") + kAddAdapters + ids + " | sudo tee " + kRulesFile + " writes it)"
+          : "";
   return TFinding{"modemmanager", "", "",
                   "ModemManager is running (" + running + "): it sends AT commands to every new serial port and may hold it",
                   "keep it off the adapter with the udev rule " + rules + " in " + kRulesFile +
-                      ", then sudo udevadm control --reload and replug; or stop it: sudo "
-                      "systemctl stop ModemManager (disable to keep it stopped)"};
+                      helper + ", then " + kReload +
+                      " and replug; or stop it: sudo systemctl stop ModemManager (disable to "
+                      "keep it stopped)"};
 }
 
 struct TBridge {
@@ -299,12 +333,25 @@ std::optional<TFinding> BrlttyFinding(const TCheckEnvironment& env) {
 }
 
 TFinding NoPortsFinding() {
+  // The map the user set replaces the machine's ports: a map with no COM name leaves none.
+  if (const char* map = std::getenv(kPortMapVariable))
+    return TFinding{"no-ports", "", "",
+                    std::string("no serial port found: ") + kPortMapVariable + " is set to \"" +
+                        map + "\", which names no COM port and replaces the machine's own",
+                    std::string("unset ") + kPortMapVariable +
+                        " to use the machine's serial ports, or give it entries such as "
+                        "COM1=/dev/ttyUSB0"};
   return TFinding{"no-ports", "", "", "no serial port found",
                   "connect the adapter and look for its driver: lsmod | grep -E "
                   "'ftdi_sio|ch341|cp210x|pl2303|cdc_acm' and sudo dmesg | grep -i tty"};
 }
 
 }  // namespace
+
+std::string PortHoldersText(const std::string& path, const TCheckEnvironment& environment) {
+  const int self = environment.Self ? environment.Self : static_cast<int>(::getpid());
+  return HoldersText(Holders(path, environment, self));
+}
 
 TAccount CurrentAccount() {
   TAccount account;
@@ -359,7 +406,7 @@ std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
     auto busy = BusyFinding(port, environment, self);
     const bool free = !busy;
     add(std::move(busy));
-    if (usable && free) add(LatencyFinding(port));
+    if (usable && free) add(LatencyFinding(port, environment));
   }
   return findings;
 }

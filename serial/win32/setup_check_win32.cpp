@@ -42,6 +42,10 @@ TAccount CurrentAccount() {
   return {};
 }
 
+std::string PortHoldersText(const std::string&, const TCheckEnvironment&) {
+  return {};  // Windows does not say which program holds a port
+}
+
 std::optional<std::string> PermissionAdvice(const std::string&, const std::optional<TAccount>&) {
   return std::nullopt;
 }

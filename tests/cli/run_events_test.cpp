@@ -88,15 +88,15 @@ TEST_F(RunEventsTest, ConsoleLinesFromEvents) {
         Progress("COM3", 256, 255), Ended(Result(TOutcome::ocFinished, "COM3"))},
        "Посылка пакетов согласования\n"
        "orvix-flash: COM1 (/dev/orvix-a): cannot open: No such file or directory\n"
-       "COM3\n50%\nПрограммирование\nError CS!\n100%\n"
+       "COM3\nПрограммирование\n50%\nError CS!\n100%\n"
        "Программирование завершено\n"
        "0000-4E1F, 20000 байт за 3,9 с (5,1 КБ/с), контрольная сумма 1495 подтверждена\n"},
-      {"on a terminal: one bar, ended before any other line", Mode::mSingle, false, true,
-       {Found("COM3"), Progress("COM3", 64, 255), Progress("COM3", 256, 255),
-        Ended(Result(TOutcome::ocFinished, "COM3"))},
-       "COM3\n\r[############                                      ]  25%\nПрограммирование\n"
-       "\r[##################################################] 100%\n"
-       "Программирование завершено\n"
+      {"on a terminal: one bar, cleared before any other line", Mode::mSingle, false, true,
+       {Found("COM3"), Progress("COM3", 64, 255), Bad("COM3", TBadReply::brChecksumError),
+        Progress("COM3", 256, 255), Ended(Result(TOutcome::ocFinished, "COM3"))},
+       "COM3\nПрограммирование\n\r[############                                      ]  25%\x1b[K"
+       "\r\x1b[KError CS!\n\r[##################################################] 100%\x1b[K"
+       "\r\x1b[KПрограммирование завершено\n"
        "0000-4E1F, 20000 байт за 3,9 с (5,1 КБ/с), контрольная сумма 1495 подтверждена\n"},
       {"a block left unanswered", Mode::mSingle, false, false,
        {Found("COM3"), Resent("COM3", TResent::rsBlock, 0x1200), Ended(NoAnswerAt(0x1200))},
@@ -142,7 +142,7 @@ TEST_F(RunEventsTest, ConsoleLinesFromEvents) {
         Progress("COM1", 128, 255), Progress("COM2", 128, 255), Progress("COM1", 256, 255),
         Bad("COM2", TBadReply::brChecksumError), Ended(Result(TOutcome::ocFinished, "COM1")),
         Ended(LineLost("COM2", TExchangePhase::epBlockTransfer))},
-       "orvix-flash: COM3 (/dev/orvix-c): cannot open: Device or resource busy\n"
+       "orvix-flash: COM3 (/dev/orvix-c): cannot open: in use by another program\n"
        "COM1: Программирование\nCOM2: Программирование\n"
        "COM1: Программирование завершено (3,9 с, 1495)\n"
        "orvix-flash: COM2: связь потеряна: Input/output error\n"

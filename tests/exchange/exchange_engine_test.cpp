@@ -85,6 +85,16 @@ class Engine : public ::testing::Test {
     EXPECT_TRUE(device.LastChecksum()->matched);
   }
 
+  // A fresh run of a 2 KiB image on the device alone: finished, and programmed in 16 block frames.
+  void ProgramSixteenBlocks(DeviceSimulator& device) {
+    front = RecordingFrontEnd();
+    Start(0x0000, 0x07FF, 0x800, {&device});
+    ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
+    EXPECT_TRUE(front.Finished());
+    ExpectProgrammed(device);
+    EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
+  }
+
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 8s) {
     return testing::RunLoopUntil(loop, done, limit);
   }
@@ -234,13 +244,8 @@ TEST_F(ExchangeEngineQuietStart, LateAndRepeatedPingAnswersAcknowledgeNoBlock) {
     if (c.copies > 1) options.twice = {ReplyFault{ParseFrameSelector("ping"), 2}};
     options.busy_after_block_ms = 20;
     DeviceSimulator& device = AddDevice(options);
-    front = RecordingFrontEnd();
-    Start(0x0000, 0x07FF, 0x800, {&device});
-    ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
-    EXPECT_TRUE(front.Finished());
-    ExpectProgrammed(device);
+    ProgramSixteenBlocks(device);
     EXPECT_EQ(device.LostBytes(), 0);
-    EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
     engine.reset();
   }
 }
@@ -264,13 +269,8 @@ TEST_F(ExchangeEngineQuietStart, EveryAcceptedReplyCountsFromTheFirstBlockOn) {
   for (const auto& [name, options] : cases) {
     SCOPED_TRACE(name);
     DeviceSimulator& device = AddDevice(options);
-    front = RecordingFrontEnd();
-    Start(0x0000, 0x07FF, 0x800, {&device});
-    ASSERT_TRUE(RunUntil([&] { return front.Ended(); }));
-    EXPECT_TRUE(front.Finished());
-    ExpectProgrammed(device);
+    ProgramSixteenBlocks(device);
     for (const auto& [address, count] : device.BlockCounts()) EXPECT_EQ(count, 1) << address;
-    EXPECT_EQ(device.FrameCount(cmdWriteBlock), 16);
     EXPECT_TRUE(front.resends.empty());
     EXPECT_EQ(front.Result().Figures.Resends, 0);
     engine.reset();

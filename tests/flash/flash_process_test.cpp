@@ -1,9 +1,12 @@
 // orvix-flash as a user runs it, against simulated devices on pseudo-terminals.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "exchange/image_file.h"
@@ -405,6 +409,202 @@ TEST_F(FlashTest, WaitLimitWithNoDevice) {
       << r.err;
 }
 
+// ---- On a terminal.
+
+// orvix-flash with a pseudo-terminal of the test's as its stderr and controlling terminal, so
+// that a new size set on the master reaches it as SIGWINCH, as from a terminal window.
+class TerminalChild {
+ public:
+  TerminalChild(std::vector<std::string> args, int columns) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    const std::string slave_path = ::ptsname(master_);
+    Resize(columns);
+    args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();
+      const int slave = ::open(slave_path.c_str(), O_RDWR);
+      const int null = ::open("/dev/null", O_RDWR);
+      ::ioctl(slave, TIOCSCTTY, 0);
+      ::dup2(null, STDIN_FILENO);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(slave, STDERR_FILENO);
+      sigset_t none;
+      sigemptyset(&none);
+      ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+  }
+  ~TerminalChild() {
+    if (pid_ > 0 && !waited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(master_);
+  }
+  TerminalChild(const TerminalChild&) = delete;
+  TerminalChild& operator=(const TerminalChild&) = delete;
+
+  void Resize(int columns) {
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    ::ioctl(master_, TIOCSWINSZ, &size);
+  }
+  // Reads what the terminal got until `text` is among it; false at the end or the limit.
+  bool ReadUntil(const std::string& text, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (bytes_.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() >= end || !ReadSome(50)) return false;
+    }
+    return true;
+  }
+  // Reads to the end (the terminal closes with the program) and gives the exit status.
+  int Wait() {
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < end && ReadSome(50)) {
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  bool ReadSome(int timeout_ms) {
+    pollfd fd{master_, POLLIN, 0};
+    if (::poll(&fd, 1, timeout_ms) <= 0) return true;
+    char buffer[4096];
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n <= 0) return false;  // EIO: the program's end closed the terminal
+    bytes_.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  std::string bytes_;
+};
+
+// The characters of UTF-8 text, each kept whole: one a column.
+std::vector<std::string> Characters(const std::string& text) {
+  std::vector<std::string> each;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    each.push_back(text.substr(i, n));
+    i += n;
+  }
+  return each;
+}
+
+// What a terminal shows of the bytes: carriage return, newline, erase-line (ESC [ K and
+// ESC [ 2 K) and a wrap at the width, which changes at the given byte offsets.
+struct Screen {
+  std::vector<std::string> rows{""};
+  std::vector<std::string> wrapped;  // rows that ran past the width, as they were then
+};
+Screen Show(const std::string& bytes, const std::vector<std::pair<size_t, int>>& widths) {
+  Screen screen;
+  size_t row = 0, col = 0;
+  auto set_row = [&](const std::vector<std::string>& cells) {
+    screen.rows[row].clear();
+    for (const auto& cell : cells) screen.rows[row] += cell;
+  };
+  auto next_row = [&] {
+    if (++row == screen.rows.size()) screen.rows.emplace_back();
+  };
+  for (size_t i = 0; i < bytes.size();) {
+    int width = 0;
+    for (const auto& [at, columns] : widths)
+      if (at <= i) width = columns;
+    std::vector<std::string> cells = Characters(screen.rows[row]);
+    if (bytes[i] == '\r') {
+      col = 0;
+      ++i;
+    } else if (bytes[i] == '\n') {
+      next_row();
+      ++i;
+    } else if (bytes[i] == '\x1b') {
+      const size_t k = bytes.find('K', i);
+      const std::string sequence = bytes.substr(i, k == std::string::npos ? 8 : k + 1 - i);
+      if (sequence == "\x1b[K")
+        cells.resize(std::min(cells.size(), col));
+      else if (sequence == "\x1b[2K")
+        cells.clear();
+      else
+        ADD_FAILURE() << "an escape the model does not know: " << sequence.substr(1);
+      set_row(cells);
+      i += sequence.size();
+    } else {
+      const std::string character = Characters(bytes.substr(i, 4)).front();
+      if (col >= static_cast<size_t>(width)) {
+        screen.wrapped.push_back(screen.rows[row]);
+        next_row();
+        col = 0;
+        cells.clear();
+      }
+      if (cells.size() <= col) cells.resize(col + 1, " ");
+      cells[col++] = character;
+      set_row(cells);
+      i += character.size();
+    }
+  }
+  return screen;
+}
+bool IsProgressRow(std::string row) {
+  while (!row.empty() && row.back() == ' ') row.pop_back();
+  return !row.empty() && (row.front() == '[' || row.back() == '%');
+}
+
+// At 80 and 40 columns, and the window resized in the middle of the run (while the device takes
+// its time over one block): the bar fits the width it was drawn at, before and after the resize,
+// never wraps, and leaves no row of its own above a later line.
+TEST_F(FlashTest, OnATerminalTheBarFitsTheWidthAndLeavesNoRowBehind) {
+  for (const auto& [before, after] : {std::pair{80, 40}, std::pair{40, 80}}) {
+    SCOPED_TRACE(std::to_string(before) + " to " + std::to_string(after) + " columns");
+    SimulatedPorts ports;
+    SimOptions o;
+    o.delay.push_back({devsim::ParseFrameSelector("block:20"), 500});
+    auto& device = ports.Add("COM1", o);
+    const Bytes image = Random(8192, 5);
+    TerminalChild terminal({Image(image)}, before);
+    // 19 of 64 blocks acknowledged: the 20th block's reply is still to come.
+    ASSERT_TRUE(terminal.ReadUntil(" 30%\x1b[K")) << terminal.Bytes();
+    const size_t resized_at = terminal.Bytes().size();
+    terminal.Resize(after);
+    ASSERT_EQ(terminal.Wait(), 0) << terminal.Bytes();
+    ExpectMemoryHolds(device, image);
+
+    const std::string& bytes = terminal.Bytes();
+    // Each bar as drawn: the widest that leaves the last column free, at the width then.
+    int bars_after = 0;
+    for (size_t at = bytes.find("\r["); at != std::string::npos; at = bytes.find("\r[", at + 1)) {
+      const std::string bar = bytes.substr(at + 1, bytes.find('\x1b', at) - at - 1);
+      const int columns = at < resized_at ? before : after;
+      EXPECT_EQ(Characters(bar).size(), static_cast<size_t>(std::min(57, columns - 1))) << bar;
+      bars_after += at >= resized_at;
+    }
+    EXPECT_GT(bars_after, 0);
+    const Screen screen = Show(bytes, {{0, before}, {resized_at, after}});
+    for (const std::string& row : screen.wrapped) EXPECT_FALSE(IsProgressRow(row)) << row;
+    // Every row but the one the cursor rests on is a line that stays: no bar among them.
+    for (size_t r = 0; r + 1 < screen.rows.size(); ++r)
+      EXPECT_FALSE(IsProgressRow(screen.rows[r])) << "row " << r << ": " << screen.rows[r];
+    // The port and "Программирование" come before the first percent.
+    EXPECT_LT(bytes.find("COM1\r\n"), bytes.find("Программирование\r\n"));
+    EXPECT_LT(bytes.find("Программирование\r\n"), bytes.find('%'));
+  }
+}
+
 // Ports that are gone or held by another instance of the programmer.
 TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   const std::string gone = (dir_ / "no-such-tty").string();
@@ -414,8 +614,9 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   const std::string gone_line =
       "orvix-flash: COM1 (" + gone + "): cannot open: No such file or directory\n";
-  const std::string held_line =
-      "orvix-flash: COM2 (" + held.SlavePath() + "): cannot open: in use by another program\n";
+  // The holder is this test, by its PID and command, as --check names it.
+  const std::string held_line = "orvix-flash: COM2 (" + held.SlavePath() + "): cannot open: in use by PID " +
+                                std::to_string(::getpid()) + " (flash_tests)\n";
   const Bytes bytes = Random(300);
   const std::string image = Image(bytes);
   {
@@ -663,21 +864,49 @@ TEST_F(FlashTest, AFrameLogThatFillsItsDiskCostsTheLogNotTheImage) {
   EXPECT_LE(fs::file_size(log), 4096u);
 }
 
+// A bad ORVIX_PORTS is a configuration to correct (exit 78), named by the variable and the entry
+// wherever the map is read, and no port is opened.
 TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   ports.Map("COM2", "dev/relative");
-  ProcessResult r = Run({Image(Random(300))}, 20s);
-  EXPECT_NE(r.exit_code, 0);
-  EXPECT_NE(r.err.find("ORVIX_PORTS entry 'COM2=dev/relative' needs an absolute device path"),
-            std::string::npos)
-      << r.err;
+  const std::string image = Image(Random(300));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {image}, {"-p", "COM1", image}, {"--port-filter", "name=COM1", image},
+           {"--list-ports"}, {"--check"}}) {
+    SCOPED_TRACE(args.front());
+    ProcessResult r = Run(args, 20s);
+    EXPECT_EQ(r.exit_code, 78);
+    EXPECT_EQ(r.err,
+              "orvix-flash: ORVIX_PORTS entry 'COM2=dev/relative' needs an absolute device path\n");
+  }
   EXPECT_EQ(device.Pings(), 0);
 }
 
-// The text and codes scripts rely on: --help word for word as it was before the options moved to
-// CLI11 (tests/cli/flash_help.txt), the version line, and each usage error on stderr followed by
-// the same text, with exit 64 and nothing on stdout.
+// --port with a name the machine has no port for: named with the ports there are, nothing
+// opened; letter case and a device path reach the port as before.
+TEST_F(FlashTest, AnUnknownPortIsRefusedNamingThePortsThereAre) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  SimOptions quiet;
+  quiet.silent = true;
+  ports.Add("COM3", quiet);
+  const Bytes bytes = Random(300);
+  const std::string image = Image(bytes);
+  ProcessResult r = Run({"--port", "COM77", image}, 20s);
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_EQ(r.err, "orvix-flash: no such port: COM77; ports: COM1 COM3\n");
+  EXPECT_EQ(device.Pings(), 0);
+  for (const std::string& port : {std::string("com1"), device.PortPath()}) {
+    r = Run({"-q", "--port", port, image}, 20s);
+    EXPECT_EQ(r.exit_code, 0) << port << r.err;
+  }
+  ExpectMemoryHolds(device, bytes);
+}
+
+// The text and codes scripts rely on: --help word for word (tests/cli/flash_help.txt), no
+// wider than a terminal, the version line, and each usage error on stderr as the mistake, the
+// synopsis and a pointer to --help, with exit 64 and nothing on stdout.
 TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
   std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
   const std::string usage((std::istreambuf_iterator<char>(file)), {});
@@ -687,6 +916,14 @@ TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
     EXPECT_EQ(r.exit_code, 0) << help;
     EXPECT_EQ(r.out, usage) << help;
     EXPECT_EQ(r.err, "") << help;
+  }
+  std::istringstream help_lines(usage);
+  std::string synopsis;
+  bool in_synopsis = true;
+  for (std::string line; std::getline(help_lines, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    if (line.empty()) in_synopsis = false;
+    if (in_synopsis) synopsis += (synopsis.empty() ? "Usage: " : "       ") + line + "\n";
   }
   ProcessResult version = Run({"--version"});
   EXPECT_EQ(version.exit_code, 0);
@@ -705,11 +942,15 @@ TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
       {{"--quiet=yes", "a.bin"}, "option --quiet takes no value"},
       {{"a.bin", "b.bin"}, "more than one IMAGE: \"a.bin\" and \"b.bin\""},
       {{"-h", "--bogus"}, "unknown option --bogus"},
+      {{"--list-ports", "img.bin"}, "stray word \"img.bin\": --list-ports takes no IMAGE"},
+      {{"--check", "img.bin"}, "stray word \"img.bin\": --check takes no IMAGE"},
+      {{"--version", "extra"}, "stray word \"extra\": --version takes no IMAGE"},
   };
   for (const auto& c : usage_errors) {
     ProcessResult r = Run(c.args);
     EXPECT_EQ(r.exit_code, 64) << c.error;
-    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n\n" + usage);
+    EXPECT_EQ(r.err, "orvix-flash: " + c.error + "\n" + synopsis +
+                         "Try 'orvix-flash --help' for more.\n");
     EXPECT_EQ(r.out, "");
   }
 }

@@ -596,6 +596,26 @@ TEST_F(GangTest, JsonLinesOfASingleRunThatFoundNoDevice) {
   EXPECT_EQ(events[2]["finished"], 0);
 }
 
+// A fraction of a second is kept, single or gang: the search ends at --wait, not at the next tick
+// of a watch that looks now and then. The lines' times are the flasher's own clock.
+TEST_F(GangTest, AFractionalWaitEndsTheSearchOnTime) {
+  SimOptions silent;
+  silent.silent = true;
+  Devices(1, {{1, silent}});
+  const std::string image = Image(300);
+  for (const char* mode : {"--quiet", "--all"}) {
+    SCOPED_TRACE(mode);
+    const ProcessResult r = Run({mode, "--json", "-w", "0.3", image});
+    EXPECT_EQ(r.exit_code, 3) << r.err;
+    const std::vector<Json> events = Events(r);
+    ASSERT_GE(events.size(), 2u) << r.out;
+    const double searched =
+        events.back().value("time", 0.0) - events.front().value("time", 0.0);
+    EXPECT_GE(searched, 0.299) << r.out;
+    EXPECT_LT(searched, 0.45) << r.out;
+  }
+}
+
 // A gang run with a damaged reply, a checksum never confirmed and a port that cannot be opened.
 TEST_F(GangTest, JsonLinesOfAGangRun) {
   SimOptions damaged;

@@ -236,12 +236,29 @@ class FreePty {
   std::string path_;
 };
 
+// The findings of --check --json, less its last line: the summary, checked against them.
+std::vector<json> CheckedFindings(const ProcessResult& r, size_t ports) {
+  std::vector<std::string> lines = Lines(r.out);
+  if (lines.empty()) {
+    ADD_FAILURE() << "no summary line; stderr: " << r.err;
+    return {};
+  }
+  const json summary = json::parse(lines.back());
+  lines.pop_back();
+  std::string findings;
+  for (const auto& line : lines) findings += line + "\n";
+  auto found = JsonLines(findings, kFindingKeys);
+  EXPECT_EQ(summary, (json{{"kind", "summary"}, {"findings", found.size()}, {"ports", ports},
+                           {"exit_status", r.exit_code}}));
+  return found;
+}
+
 TEST(PortOptions, TheCheckSaysWhatToFixAndExitsOneOnlyWhenSomethingIs) {
   // Other tests run fake ModemManagers meanwhile: the machine may have findings of its own, but
   // a working port has none, and the exit status follows what was found.
   FreePty far;
   auto r = Flash({"--check", "--json"}, {"ORVIX_PORTS=COM7=" + far.SlavePath()});
-  auto findings = JsonLines(r.out, kFindingKeys);
+  auto findings = CheckedFindings(r, 1);
   for (const auto& f : findings) EXPECT_TRUE(f["port"].is_null()) << f.dump();
   EXPECT_EQ(r.exit_code, findings.empty() ? 0 : 1) << r.out << r.err;
   r = Flash({"--check"}, {"ORVIX_PORTS=COM7=" + far.SlavePath()});
@@ -257,22 +274,27 @@ TEST(PortOptions, TheCheckSaysWhatToFixAndExitsOneOnlyWhenSomethingIs) {
       << r.out;
   r = Flash({"--check", "--json"}, {map});
   EXPECT_EQ(r.exit_code, 1);
-  findings = JsonLines(r.out, kFindingKeys);
+  findings = CheckedFindings(r, 2);
   ASSERT_FALSE(findings.empty());
   EXPECT_EQ(findings.back()["kind"], "missing");
   EXPECT_EQ(findings.back()["port"], "COM9");
   EXPECT_EQ(findings.back()["path"], "/dev/orvix-none");
 
-  // After the filters: the missing port is left out, and a filter that matches nothing is exit 3.
+  // After the filters: the missing port is left out, and a filter that matches nothing is exit 3,
+  // summed up all the same.
   r = Flash({"--check", "--json", "--port-filter", "name=COM7"}, {map});
-  for (const auto& f : JsonLines(r.out, kFindingKeys)) EXPECT_NE(f["port"], "COM9") << f.dump();
-  r = Flash({"--check", "--port-filter", "name=COM8"}, {map});
+  for (const auto& f : CheckedFindings(r, 1)) EXPECT_NE(f["port"], "COM9") << f.dump();
+  r = Flash({"--check", "--json", "--port-filter", "name=COM8"}, {map});
   EXPECT_EQ(r.exit_code, 3);
+  EXPECT_TRUE(CheckedFindings(r, 0).empty());
   EXPECT_NE(r.err.find("no port matches --port-filter name=COM8"), std::string::npos) << r.err;
 
+  // A map set empty hides the machine's ports: the check says so.
   r = Flash({"--check"}, {"ORVIX_PORTS="});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_NE(r.out.find("no serial port found; "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("no serial port found: ORVIX_PORTS is set to \"\", which names no COM port"),
+            std::string::npos)
+      << r.out;
 }
 
 // ---- a run without permission

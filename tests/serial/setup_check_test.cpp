@@ -298,7 +298,7 @@ std::string RuleIn(const std::string& remedy) {
   return remedy.substr(start, remedy.find(" in /etc/udev") - start);
 }
 
-TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommends) {
+TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommendsFromSourceOrInstalled) {
   const std::string dir = std::string(ORVIX_SOURCE_DIR) + "/packaging/udev";
   testing::MockTree tree;
   tree.Load("ft232r.umockdev");
@@ -308,11 +308,18 @@ TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommends) {
   ASSERT_TRUE(mm.Ready());
   testing::FarEnd far;
   ports[0].Path = far.SlavePath();
-  const auto findings = CheckSetup(ports);
-  const auto latency = Of(findings, "latency");
-  const auto modem = Of(findings, "modemmanager");
+  TCheckEnvironment env;  // a root without the package, whatever this machine has installed
+  env.Root = tree.Root() + "/root";
+  std::filesystem::create_directories(env.Root);
+  auto findings = CheckSetup(ports, env);
+  auto latency = Of(findings, "latency");
+  auto modem = Of(findings, "modemmanager");
   ASSERT_EQ(latency.size(), 1u);
   ASSERT_EQ(modem.size(), 1u);
+  for (const auto& f : {latency[0], modem[0]}) {
+    EXPECT_TRUE(Has(f.Remedy, "sudo udevadm control --reload-rules ")) << f.Remedy;
+    EXPECT_FALSE(Has(f.Remedy, "packaging/")) << "a source-tree path: " << f.Remedy;
+  }
 
   const std::string shipped = ReadAll(dir + "/70-orvix-serial.rules");
   EXPECT_TRUE(Has(shipped, "\n" + RuleIn(latency[0].Remedy) + "\n")) << RuleIn(latency[0].Remedy);
@@ -325,6 +332,28 @@ TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommends) {
   const auto refused = bad.Wait(30s);
   EXPECT_EQ(refused.exit_code, 64);
   EXPECT_EQ(refused.out, "");
+
+  // Installed as the package lays them out: the remedies name those files, and the helper
+  // finds the rules from its own place.
+  namespace fs = std::filesystem;
+  const fs::path root = env.Root;
+  fs::create_directories(root / "usr/lib/udev/rules.d");
+  fs::create_directories(root / "usr/share/orvix");
+  fs::copy_file(dir + "/70-orvix-serial.rules", root / "usr/lib/udev/rules.d/70-orvix-serial.rules");
+  fs::copy_file(dir + "/add-adapters.sh", root / "usr/share/orvix/add-adapters.sh");
+  findings = CheckSetup(ports, env);
+  latency = Of(findings, "latency");
+  modem = Of(findings, "modemmanager");
+  ASSERT_EQ(latency.size(), 1u);
+  ASSERT_EQ(modem.size(), 1u);
+  EXPECT_EQ(latency[0].Remedy,
+            "the udev rules in /usr/lib/udev/rules.d/70-orvix-serial.rules set it at plug-in: "
+            "sudo udevadm control --reload-rules, then replug the adapter");
+  EXPECT_TRUE(Has(modem[0].Remedy, "(/usr/share/orvix/add-adapters.sh 0403:6001 | sudo tee "
+                                   "/etc/udev/rules.d/70-orvix-serial.rules writes it)"))
+      << modem[0].Remedy;
+  testing::ChildProcess installed({(root / "usr/share/orvix/add-adapters.sh").string(), "0403:6001"});
+  EXPECT_EQ(installed.Wait(30s).out, listed.out);
 }
 
 }  // namespace

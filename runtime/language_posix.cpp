@@ -1,0 +1,7 @@
+#include "runtime/language.h"
+
+namespace orvix {
+
+std::optional<std::string> SystemUiLanguage() { return std::nullopt; }
+
+}  // namespace orvix
