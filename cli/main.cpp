@@ -145,6 +145,9 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.WaitMs =
       options.WaitSeconds >= 0 ? static_cast<int>(options.WaitSeconds * 1000) : -1;
   settings.GiveUpWhenNoPortLeft = true;
+  settings.BaudRate = options.BaudRate;
+  settings.Reset = options.Reset;
+  settings.ResetMs = options.ResetMs;
   if (!options.Port.empty()) settings.Ports = {options.Port};
   if (!options.PortFilters.empty()) {
     int code = kNoDevice;
