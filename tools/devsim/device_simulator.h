@@ -160,6 +160,7 @@ class DeviceSimulator {
   // Used by the service thread only.
   TxQueue tx_;
   FrameAssembler assembler_;
+  int last_host_rate_ = -1;  // the last rate noted in host_rates_
   std::optional<Clock::time_point> frame_deadline_;
   Clock::time_point now_{};        // when the chunk being scanned arrived
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
@@ -168,7 +169,6 @@ class DeviceSimulator {
   Clock::time_point deaf_until_{};  // the start plus SimOptions::answer_after_ms
   bool blocked_ = false;                         // the line took no more; wait until it is writable
   std::optional<Clock::time_point> piece_sent_;  // the last piece's end, until the host answers
-  int last_host_rate_ = -1;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
