@@ -119,112 +119,73 @@ TEST(DiscoveryOverManyPorts, StopNeitherWaitsForNorClosesPortsThatNeverOpened) {
   close(holder);
 }
 
-// What reaches each device, told by the port's own backend wrapped around the build's: every
-// change of DTR or RTS, the first ping write, and the rates the line was set to. A
-// pseudo-terminal has no modem lines, so this is where a reset pulse can be seen.
-class LineWatch {
+// The build's own backend under each port, noting every change of DTR or RTS and the first
+// write (a ping): a pseudo-terminal has no modem lines, so this is where a pulse can be seen.
+class LineWatch final : public TSerialBackend {
  public:
   struct Event {
-    char what;  // 'D' DTR, 'R' RTS, 'W' the first write
-    bool on = false;
+    std::string what;  // "D+", "D-", "R+", "R-", "W"
     Clock::time_point at;
   };
-  struct Port {
-    std::vector<Event> events;
-    std::set<uint32_t> rates;
-    bool written = false;
-    int dtr = -1, rts = -1;  // unknown until the first settings
-  };
+  using Log = std::map<std::string, std::vector<Event>>;  // by port
+  LineWatch(Log& log, std::mutex& mutex) : log_(log), mutex_(mutex) {}
 
-  std::function<std::unique_ptr<TSerialBackend>()> Factory() {
-    return [this] { return std::make_unique<Watched>(*this); };
+  int Open(const std::string& port) override {
+    name_ = port;
+    return real_->Open(port);
   }
-  std::map<std::string, Port> Ports() const {
-    std::lock_guard lock(mutex_);
-    return ports_;
+  int SetLineSettings(const TLineSettings& s) override {
+    const bool dtr = ((s.Flags & dcb::fDtrControlMask) >> dcb::kDtrControlShift) == dtrEnable;
+    const bool rts = ((s.Flags & dcb::fRtsControlMask) >> dcb::kRtsControlShift) == rtsEnable;
+    if (dtr != dtr_) Note(dtr ? "D+" : "D-");
+    if (rts != rts_) Note(rts ? "R+" : "R-");
+    dtr_ = dtr;
+    rts_ = rts;
+    return real_->SetLineSettings(s);
   }
+  TTransferResult Write(const void* buffer, int count) override {
+    if (!written_) Note("W");
+    written_ = true;
+    return real_->Write(buffer, count);
+  }
+  void Close() override { real_->Close(); }
+  int SetQueueSizes(int in, int out) override { return real_->SetQueueSizes(in, out); }
+  int SetTimeouts(const TTimeoutRecord& t) override { return real_->SetTimeouts(t); }
+  TTransferResult Read(void* buffer, int count) override { return real_->Read(buffer, count); }
+  int AbortTransfers() override { return real_->AbortTransfers(); }
+  int ClearQueues() override { return real_->ClearQueues(); }
+  int QueueStatus(TQueueStatus& q, bool for_event) override {
+    return real_->QueueStatus(q, for_event);
+  }
+  int ModemStatus(uint32_t& status) override { return real_->ModemStatus(status); }
+  int SetEventMask(uint32_t mask) override { return real_->SetEventMask(mask); }
+  TWaitResult WaitEvents(uint32_t& m, int& e) override { return real_->WaitEvents(m, e); }
+  void StopEventWait() override { real_->StopEventWait(); }
 
  private:
-  class Watched final : public TSerialBackend {
-   public:
-    explicit Watched(LineWatch& watch) : watch_(watch), real_(CreateSerialBackend()) {}
-    int Open(const std::string& port) override {
-      name_ = port;
-      return real_->Open(port);
-    }
-    void Close() override { real_->Close(); }
-    int SetQueueSizes(int in, int out) override { return real_->SetQueueSizes(in, out); }
-    int SetLineSettings(const TLineSettings& s) override {
-      const int error = real_->SetLineSettings(s);
-      if (error == 0) watch_.NoteSettings(name_, s);
-      return error;
-    }
-    int SetTimeouts(const TTimeoutRecord& t) override { return real_->SetTimeouts(t); }
-    TTransferResult Write(const void* buffer, int count) override {
-      watch_.NoteWrite(name_);
-      return real_->Write(buffer, count);
-    }
-    TTransferResult Read(void* buffer, int count) override { return real_->Read(buffer, count); }
-    int AbortTransfers() override { return real_->AbortTransfers(); }
-    int ClearQueues() override { return real_->ClearQueues(); }
-    int QueueStatus(TQueueStatus& status, bool for_event) override {
-      return real_->QueueStatus(status, for_event);
-    }
-    int ModemStatus(uint32_t& status) override { return real_->ModemStatus(status); }
-    int SetEventMask(uint32_t mask) override { return real_->SetEventMask(mask); }
-    TWaitResult WaitEvents(uint32_t& mask, int& error) override {
-      return real_->WaitEvents(mask, error);
-    }
-    void StopEventWait() override { real_->StopEventWait(); }
-
-   private:
-    LineWatch& watch_;
-    std::unique_ptr<TSerialBackend> real_;
-    std::string name_;
-  };
-
-  void NoteSettings(const std::string& name, const TLineSettings& s) {
-    const auto now = Clock::now();
-    const int dtr = ((s.Flags & dcb::fDtrControlMask) >> dcb::kDtrControlShift) == dtrEnable;
-    const int rts = ((s.Flags & dcb::fRtsControlMask) >> dcb::kRtsControlShift) == rtsEnable;
+  void Note(const char* what) {
     std::lock_guard lock(mutex_);
-    Port& port = ports_[name];
-    port.rates.insert(s.BaudRate);
-    if (dtr != port.dtr) port.events.push_back({'D', dtr == 1, now});
-    if (rts != port.rts) port.events.push_back({'R', rts == 1, now});
-    port.dtr = dtr;
-    port.rts = rts;
+    log_[name_].push_back({what, Clock::now()});
   }
-  void NoteWrite(const std::string& name) {
-    const auto now = Clock::now();
-    std::lock_guard lock(mutex_);
-    Port& port = ports_[name];
-    if (!port.written) port.events.push_back({'W', true, now});
-    port.written = true;
-  }
-
-  mutable std::mutex mutex_;
-  std::map<std::string, Port> ports_;
+  Log& log_;
+  std::mutex& mutex_;
+  std::unique_ptr<TSerialBackend> real_ = CreateSerialBackend();
+  std::string name_;
+  bool dtr_ = false, rts_ = false, written_ = false;
 };
 
 // Each port is reset on its own pinging thread, after the open and before its first ping: the
-// chosen line goes off for ResetMs and comes back on, the other line stays on, and the pulses of
-// two ports overlap. The rate asked for is the one every port is set to, and the run finishes.
-TEST(DiscoveryLine, ResetPulseAndRateReachEveryPortBeforeItsFirstPing) {
-  const struct {
-    TResetLine reset;
-    uint32_t rate;
-  } cases[] = {{TResetLine::rlNone, 57600}, {TResetLine::rlDtr, 115200},
-               {TResetLine::rlRts, 921600}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.reset));
+// chosen line off for ResetMs, then on; the other line stays on; two ports' pulses overlap.
+TEST(DiscoveryLine, EachPortIsPulsedBeforeItsFirstPingAndThePortsSideBySide) {
+  for (TResetLine reset : {TResetLine::rlNone, TResetLine::rlDtr, TResetLine::rlRts}) {
+    SCOPED_TRACE(static_cast<int>(reset));
     MainLoop loop;
     SimOptions quiet;
     quiet.silent = true;
-    DeviceSimulator device;
-    DeviceSimulator silent(quiet);
+    DeviceSimulator device, silent(quiet);
     const Bytes image = Image(300);
-    LineWatch watch;
+    LineWatch::Log log;
+    std::mutex mutex;
     RecordingFrontEnd front;
     TExchangeSettings settings;
     settings.DeviceNumber = 5;
@@ -232,43 +193,36 @@ TEST(DiscoveryLine, ResetPulseAndRateReachEveryPortBeforeItsFirstPing) {
     settings.ImageData = image.data();
     settings.ImageSize = static_cast<int>(image.size());
     settings.Ports = {device.PortPath(), silent.PortPath()};
-    settings.BaudRate = c.rate;
-    settings.Reset = c.reset;
+    settings.Reset = reset;
     settings.ResetMs = 300;
     auto engine = std::make_unique<TExchange>(front, settings);
-    engine->Discovery().MakeBackend = watch.Factory();
+    engine->Discovery().MakeBackend = [&] { return std::make_unique<LineWatch>(log, mutex); };
     engine->StartNegotiation();
     ASSERT_TRUE(loop.RunUntil([&] { return front.Ended(); }, 8s));
     EXPECT_TRUE(front.Finished());
     ASSERT_TRUE(device.WaitRunComplete(2s));
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), device.Memory().begin()));
     engine.reset();
 
-    const auto ports = watch.Ports();
-    ASSERT_EQ(ports.size(), 2u);
-    const char pulsed = c.reset == TResetLine::rlDtr ? 'D' : 'R';
-    std::map<std::string, Clock::time_point> went_off, came_on;
-    for (const auto& [name, port] : ports) {
-      SCOPED_TRACE(name);
-      EXPECT_EQ(port.rates, std::set<uint32_t>{c.rate});
-      std::string order;
-      for (const LineWatch::Event& e : port.events) order += std::string(1, e.what) + (e.on ? "+" : "-");
-      if (c.reset == TResetLine::rlNone) {
-        EXPECT_EQ(order, "D+R+W+");
-        continue;
+    const std::string line = reset == TResetLine::rlDtr ? "D" : "R";
+    const std::vector<std::string> expected =
+        reset == TResetLine::rlNone ? std::vector<std::string>{"D+", "R+", "W"}
+                                    : std::vector<std::string>{"D+", "R+", line + "-", line + "+",
+                                                               "W"};
+    ASSERT_EQ(log.size(), 2u);
+    for (const auto& [name, events] : log) {
+      std::vector<std::string> order;
+      for (const auto& e : events) order.push_back(e.what);
+      EXPECT_EQ(order, expected) << name;
+      if (reset != TResetLine::rlNone && events.size() == 5) {
+        EXPECT_GE(events[3].at - events[2].at, 300ms) << name;
       }
-      // Opened with both lines on; the pulse; then the first ping.
-      EXPECT_EQ(order, pulsed == 'D' ? "D+R+D-D+W+" : "D+R+R-R+W+");
-      ASSERT_EQ(port.events.size(), 5u);
-      went_off[name] = port.events[2].at;
-      came_on[name] = port.events[3].at;
-      EXPECT_GE(came_on[name] - went_off[name], 300ms);
     }
-    if (c.reset == TResetLine::rlNone) continue;
-    const auto& a = device.PortPath();
-    const auto& b = silent.PortPath();
-    EXPECT_LT(went_off[a], came_on[b]);
-    EXPECT_LT(went_off[b], came_on[a]);
+    if (reset == TResetLine::rlNone) continue;
+    const auto& a = log[device.PortPath()];
+    const auto& b = log[silent.PortPath()];
+    ASSERT_TRUE(a.size() == 5 && b.size() == 5);
+    EXPECT_LT(a[2].at, b[3].at);
+    EXPECT_LT(b[2].at, a[3].at);
   }
 }
 

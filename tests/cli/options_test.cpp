@@ -391,34 +391,22 @@ TEST(FlashOptions, GangModeAndItsCombinations) {
   }
 }
 
-// The line's speed and the reset pulse: the rates and values taken, and the pulse refused
-// wherever it could reach a port the user did not choose.
+// The line's speed and the reset pulse: what is taken, and a pulse refused wherever it could
+// reach a port the user did not choose.
 TEST(FlashOptions, LineSpeedAndResetAndTheirCombinations) {
-  const struct {
-    std::vector<const char*> args;
-    uint32_t baud;
-    TResetLine reset;
-    int reset_ms;
-  } taken[] = {
-      {{"a.bin"}, 57600, TResetLine::rlNone, 100},
-      {{"-b", "1200", "a.bin"}, 1200, TResetLine::rlNone, 100},
-      {{"--baud=921600", "a.bin"}, 921600, TResetLine::rlNone, 100},
-      {{"-b", "9600", "--baud", "115200", "a.bin"}, 115200, TResetLine::rlNone, 100},
-      {{"--reset", "dtr", "-p", "COM3", "a.bin"}, 57600, TResetLine::rlDtr, 100},
-      {{"a.bin", "--reset-ms", "10000", "--reset=rts", "--port-filter", "vid=0403"},
-       57600, TResetLine::rlRts, 10000},
-      {{"--all", "-w", "5", "--reset", "dtr", "--reset-ms", "1", "--port-filter", "name=COM*",
-        "-b", "230400", "a.bin"},
-       230400, TResetLine::rlDtr, 1},
-  };
-  for (const auto& line : taken) {
-    std::string error;
-    const auto o = Parse(line.args, &error);
-    ASSERT_TRUE(o) << line.args[0] << ": " << error;
-    EXPECT_EQ(o->BaudRate, line.baud) << line.args[0];
-    EXPECT_EQ(o->Reset, line.reset) << line.args[0];
-    EXPECT_EQ(o->ResetMs, line.reset_ms) << line.args[0];
-  }
+  auto o = Parse({"a.bin"});
+  EXPECT_EQ(o->BaudRate, 57600u);
+  EXPECT_EQ(o->Reset, TResetLine::rlNone);
+  o = Parse({"--all", "-w", "5", "--reset=rts", "--reset-ms", "10000", "--port-filter",
+             "name=COM*", "-b", "9600", "--baud", "921600", "a.bin"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->BaudRate, 921600u);
+  EXPECT_EQ(o->Reset, TResetLine::rlRts);
+  EXPECT_EQ(o->ResetMs, 10000);
+  o = Parse({"a.bin", "--reset", "dtr", "-p", "COM3"});  // the port may come later
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->Reset, TResetLine::rlDtr);
+  EXPECT_EQ(o->ResetMs, 100);
 
   const std::string rates = "1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600";
   const struct {
@@ -426,23 +414,15 @@ TEST(FlashOptions, LineSpeedAndResetAndTheirCombinations) {
     std::string error;
   } refused[] = {
       {{"-b", "14400", "a.bin"}, "bad --baud value \"14400\": give one of " + rates},
-      {{"-b", "0", "a.bin"}, "bad --baud value \"0\": give one of " + rates},
       {{"-b", "57600.0", "a.bin"}, "bad --baud value \"57600.0\": give one of " + rates},
-      {{"--baud", "", "a.bin"}, "bad --baud value \"\": give one of " + rates},
-      {{"--reset", "dtr", "a.bin"},
-       "--reset needs --port or --port-filter: only ports chosen are reset"},
-      {{"--all", "-w", "5", "--reset", "rts", "a.bin"},
+      {{"--all", "-w", "5", "--reset", "dtr", "a.bin"},
        "--reset needs --port or --port-filter: only ports chosen are reset"},
       {{"--reset", "DTR", "-p", "COM1", "a.bin"}, "bad --reset value \"DTR\": give dtr or rts"},
-      {{"--reset", "dsr", "-p", "COM1", "a.bin"}, "bad --reset value \"dsr\": give dtr or rts"},
       {{"--reset-ms", "50", "-p", "COM1", "a.bin"}, "--reset-ms goes with --reset"},
       {{"--reset", "dtr", "-p", "COM1", "--reset-ms", "0", "a.bin"},
        "bad --reset-ms value \"0\": give milliseconds, 1 to 10000"},
       {{"--reset", "dtr", "-p", "COM1", "--reset-ms", "10001", "a.bin"},
        "bad --reset-ms value \"10001\": give milliseconds, 1 to 10000"},
-      {{"--reset", "dtr", "-p", "COM1", "--reset-ms", "1e3", "a.bin"},
-       "bad --reset-ms value \"1e3\": give milliseconds, 1 to 10000"},
-      {{"a.bin", "-b"}, "option -b needs a value"},
   };
   for (const auto& line : refused) {
     std::string error;
