@@ -9,8 +9,10 @@
 
 namespace orvix {
 
-void ConfigureForDiscovery(TCustomSerialPort& port) {
-  port.SetBaudRate(br57600);
+void ConfigureForDiscovery(TCustomSerialPort& port, uint32_t baud_rate) {
+  const TBaudRate named = BaudRateOf(baud_rate);
+  if (named == brCustom) port.SetCustomBaudRate(static_cast<int32_t>(baud_rate));
+  port.SetBaudRate(named);
   port.SetDataBits(dbEight);
   port.SetEvents(TComEvents{evRxChar});
   port.FlowControl().SetControlDTR(dtrEnable);
@@ -25,15 +27,18 @@ void ConfigureForDiscovery(TCustomSerialPort& port) {
   port.Timeouts().SetWriteTotalMultiplier(50);
 }
 
-TComPing::TComPing(TBuildKey key, const std::string& port_name, uint8_t device)
+TComPing::TComPing(TBuildKey key, const std::string& port_name, uint8_t device,
+                   const TDiscoveryLine& line, std::unique_ptr<TSerialBackend> backend)
     : TThread(key),
-      serial_port_(std::make_unique<TSerialPort>()),
+      serial_port_(backend ? std::make_unique<TSerialPort>(std::move(backend))
+                           : std::make_unique<TSerialPort>()),
       assembler_({[this] { timer_.SetEnabled(false); }, [this] { timer_.SetEnabled(true); },
                   [this](const uint8_t* frame, int count) { CheckAnswer(frame, count); },
                   [this] { return StopRequested(); }}),
-      device_(device) {
+      device_(device),
+      line_(line) {
   TSerialPort& port = *serial_port_;
-  ConfigureForDiscovery(port);
+  ConfigureForDiscovery(port, line_.BaudRate);
   port.SetPort(port_name);
   port.OnRxChar = [this](TCustomSerialPort* sender, int count) { PortRxChar(sender, count); };
   timer_.SetInterval(kTimeOut);
@@ -56,6 +61,7 @@ void TComPing::Execute() {
     serial_port_->OpenPort();
     opened = true;
     opened_ = true;
+    PulseResetLine();
     const std::vector<uint8_t> ping = EncodePacket(MakePacket(device_, cmdPing, 0, {0x00}));
     while (pinging_ && !StopRequested()) {
       try {
@@ -80,6 +86,26 @@ void TComPing::Execute() {
     pinging_ = false;
   }
   if (!StopRequested() && !answered_) given_up_ = true;
+}
+
+// Here on the pinging thread, after the open: every port's pulse runs at the same time, and the
+// board is out of reset before it hears its first ping.
+void TComPing::PulseResetLine() {
+  if (line_.Reset == TResetLine::rlNone) return;
+  SetResetLine(false);
+  SleepFor(std::chrono::milliseconds(line_.ResetMs));
+  // Also after a stop cut the pulse short: the board is not left held in reset.
+  SetResetLine(true);
+}
+
+// Through the port's settings, so each platform's backend drives the line its own way; a port
+// without modem lines (a pseudo-terminal) takes the change as a no-op.
+void TComPing::SetResetLine(bool on) {
+  TComFlowControl& flow = serial_port_->FlowControl();
+  if (line_.Reset == TResetLine::rlDtr)
+    flow.SetControlDTR(on ? dtrEnable : dtrDisable);
+  else
+    flow.SetControlRTS(on ? rtsEnable : rtsDisable);
 }
 
 std::optional<std::chrono::steady_clock::time_point> TComPing::LastPingWritten() const {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "channel/discovery_line.h"
 #include "link/frame_assembler.h"
 #include "runtime/message_loop.h"
 #include "runtime/thread.h"
@@ -17,11 +18,13 @@
 namespace orvix {
 
 class TCustomSerialPort;
+class TSerialBackend;
 class TSerialPort;
 
 // The line settings discovery opens a port with, and the packet channel then goes on using:
-// 57,600 baud, 8 data bits, no parity, 1 stop bit, DTR and RTS on, no flow control.
-void ConfigureForDiscovery(TCustomSerialPort& port);
+// 57,600 baud unless another rate is asked for, 8 data bits, no parity, 1 stop bit, DTR and RTS
+// on, no flow control.
+void ConfigureForDiscovery(TCustomSerialPort& port, uint32_t baud_rate = kDiscoveryBaudRate);
 
 class TComPing : public TThread {
  public:
@@ -29,8 +32,9 @@ class TComPing : public TThread {
   static constexpr int kPingPeriod = 50;   // ms of sleep between pings
 
   // Makes and configures the port (not opened); StartThread<TComPing>(name, device) then starts
-  // the pinging.
-  TComPing(TBuildKey key, const std::string& port_name, uint8_t device);
+  // the pinging. A backend given replaces the build's own under the port (a test's double).
+  TComPing(TBuildKey key, const std::string& port_name, uint8_t device,
+           const TDiscoveryLine& line = {}, std::unique_ptr<TSerialBackend> backend = nullptr);
   // The thread has ended by now (TStarted saw to it), so the body never writes to a freed port.
   ~TComPing() override;
 
@@ -62,11 +66,14 @@ class TComPing : public TThread {
   void DoDeviceFound();
   void TimerTimeout();
   void NotePingWritten();
+  void PulseResetLine();
+  void SetResetLine(bool on);
 
   std::unique_ptr<TSerialPort> serial_port_;
   TTimer timer_;
   FrameAssembler assembler_;
   uint8_t device_;
+  TDiscoveryLine line_;
   std::atomic<bool> pinging_{false};
   std::atomic<bool> opened_{false};
   std::atomic<bool> answered_{false};

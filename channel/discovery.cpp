@@ -3,11 +3,13 @@
 #include "channel/com_ping.h"
 #include "runtime/message_loop.h"
 #include "serial/port_list.h"
+#include "serial/serial_backend.h"
 #include "serial/serial_port.h"
 
 namespace orvix {
 
-TDiscovery::TDiscovery(uint8_t device) : device_(device) {
+TDiscovery::TDiscovery(uint8_t device, const TDiscoveryLine& line)
+    : device_(device), line_(line) {
   watch_.SetInterval(kWatchInterval);
   watch_.OnTimer = [this] { Watch(); };
   found_.SetInterval(0);
@@ -19,7 +21,8 @@ TDiscovery::~TDiscovery() { Stop(); }
 void TDiscovery::Start(std::vector<std::string> names) {
   if (names.empty()) ListSerialPorts(names);
   for (const std::string& name : names) {
-    auto ping = StartThread<TComPing>(name, device_);
+    auto ping = StartThread<TComPing>(name, device_, line_,
+                                      MakeBackend ? MakeBackend() : nullptr);
     // The answer is seen inside the port's own receive handler: the hand-over runs from the
     // loop, once that handler has returned, so the transfer never replaces a running handler.
     ping->OnDeviceFound = [this, name](TCustomSerialPort* /*port*/) {

@@ -13,12 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "channel/discovery_line.h"
 #include "runtime/message_loop.h"
 
 namespace orvix {
 
 class TComPing;
 class TCustomSerialPort;
+class TSerialBackend;
 
 class TDiscovery {
  public:
@@ -26,7 +28,7 @@ class TDiscovery {
   static constexpr std::chrono::milliseconds kPingWriteGrace{100};
   static constexpr int kWatchInterval = 50;  // ms
 
-  explicit TDiscovery(uint8_t device);
+  explicit TDiscovery(uint8_t device, const TDiscoveryLine& line = {});
   // Stop(): every port closed, every thread ended.
   ~TDiscovery();
   TDiscovery(const TDiscovery&) = delete;
@@ -56,6 +58,9 @@ class TDiscovery {
   // OnDeviceFound. Not raised while stopping.
   std::function<void(const std::string& name)> OnPortOpened;
   std::function<void(const std::string& name, const TComPing& ping)> OnPortFailed;
+  // Makes the platform layer under each port Start() opens; empty: the build's own. For a test
+  // that watches what reaches the device.
+  std::function<std::unique_ptr<TSerialBackend>()> MakeBackend;
 
  private:
   // What has been reported of a port.
@@ -75,6 +80,7 @@ class TDiscovery {
   void ReportAnswers();
 
   uint8_t device_;
+  TDiscoveryLine line_;
   bool stopping_ = false;
   std::vector<std::pair<std::string, std::unique_ptr<TComPing>>> port_list_;
   std::vector<const TComPing*> handed_over_;

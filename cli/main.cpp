@@ -181,6 +181,9 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   settings.WaitMs =
       options.WaitSeconds >= 0 ? static_cast<int>(std::lround(options.WaitSeconds * 1000)) : -1;
   settings.GiveUpWhenNoPortLeft = true;
+  settings.BaudRate = options.BaudRate;
+  settings.Reset = options.Reset;
+  settings.ResetMs = options.ResetMs;
   if (!options.Port.empty()) {
     // Refused here, before a port is opened: opening an unknown name reads as a missing file.
     if (const auto code = RefuseUnknownPort(options.Port)) return *code;

@@ -26,6 +26,12 @@ const char kFlashUsage[] =
     "                     vid, pid (hex), serial, driver or name (a shell pattern:\n"
     "                     'COM1*'). Repeat it: different keys must all match, a\n"
     "                     repeated key is an alternative\n"
+    "  -b, --baud RATE    line speed: 1200 2400 4800 9600 19200 38400 57600 (default)\n"
+    "                     115200 230400 460800 921600\n"
+    "      --reset LINE   hold dtr or rts off, then on, on each port before its first\n"
+    "                     ping, to reset a board into its boot loader; needs --port\n"
+    "                     or --port-filter\n"
+    "      --reset-ms MS  how long --reset holds the line off: 1..10000, default 100\n"
     "      --long         with --list-ports: a table with USB ids, serial number,\n"
     "                     description and by-id path\n"
     "      --json         one JSON object a line on stdout: the run's events (see\n"
@@ -84,10 +90,10 @@ const char kFlashUsage[] =
     "  3   no device answered: within --wait, or on any port left to ping; or no\n"
     "      port matches --port-filter; or --port names no port of the machine;\n"
     "      --all: fewer than --expect devices answered, and none failed\n"
-    "  64  usage error (unknown option, bad device number, --port-filter or\n"
-    "      --expect, missing IMAGE, a word after --list-ports, --check or\n"
-    "      --version, --all without --wait or --expect, or with --log,\n"
-    "      --list-ports or --check)\n"
+    "  64  usage error (unknown option, bad device number, --baud, --reset,\n"
+    "      --port-filter or --expect, missing IMAGE, a word after --list-ports,\n"
+    "      --check or --version, --reset without --port or --port-filter, --all\n"
+    "      without --wait or --expect, or with --log, --list-ports or --check)\n"
     "  66  the image cannot be used: missing or unreadable, empty, larger than\n"
     "      65536 bytes, an ELF file, or a damaged, cut-short or out-of-range Intel\n"
     "      HEX or S-record file\n"
@@ -97,6 +103,10 @@ const char kFlashUsage[] =
 namespace {
 
 constexpr int kMaxExpect = 4096;
+constexpr int kMaxResetMs = 10000;
+// The standard rates a USB adapter and a boot loader can both be expected to run at.
+constexpr uint32_t kBaudRates[] = {1200,  2400,   4800,   9600,   19200,  38400,
+                                   57600, 115200, 230400, 460800, 921600};
 
 // The options, each by every name it answers to.
 constexpr std::string_view kFlags[] = {"-h",      "--help", "--version", "--list-ports",
@@ -104,7 +114,8 @@ constexpr std::string_view kFlags[] = {"-h",      "--help", "--version", "--list
                                        "--quiet", "--all"};
 constexpr std::string_view kValued[] = {"-d",    "--device", "-p",       "--port",
                                         "--log", "-w",       "--wait",   "--port-filter",
-                                        "-f",    "--format", "--expect"};
+                                        "-f",    "--format", "--expect", "-b",
+                                        "--baud", "--reset", "--reset-ms"};
 
 bool OneOf(std::string_view name, const auto& names) {
   for (std::string_view n : names)
@@ -176,6 +187,21 @@ bool ParseSeconds(const std::string& text, double& seconds) {
   return true;
 }
 
+// A whole number of at most `digits` decimal digits, nothing else.
+std::optional<long> SmallNumber(const std::string& text, size_t digits) {
+  if (text.empty() || text.size() > digits ||
+      !std::all_of(text.begin(), text.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    return std::nullopt;
+  return std::stol(text);
+}
+
+std::string BaudRateList() {
+  std::string list;
+  for (uint32_t rate : kBaudRates) list += (list.empty() ? "" : " ") + std::to_string(rate);
+  return list;
+}
+
 // Each value of an option given more than once is checked; the last one counts.
 void TakeValues(const std::vector<std::string>& values, auto&& check) {
   for (const std::string& value : values) check(value);
@@ -184,7 +210,8 @@ void TakeValues(const std::vector<std::string>& values, auto&& check) {
 // The whole line argv[1..argc); a usage error is thrown.
 TFlashOptions ParseLine(int argc, const char* const* argv) {
   TFlashOptions o;
-  std::vector<std::string> device, port, log, wait, format, filters, expect;
+  std::vector<std::string> device, port, log, wait, format, filters, expect, baud, reset,
+      reset_ms;
   CLI::App line{"", "orvix-flash"};
   line.set_help_flag();  // -h is an ordinary flag: a usage error on the same line still wins
   line.allow_extras();   // a second IMAGE, reported below
@@ -208,6 +235,9 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   one_value_each_time(line.add_option("-f,--format", format));
   one_value_each_time(line.add_option("--port-filter", filters));
   one_value_each_time(line.add_option("--expect", expect));
+  one_value_each_time(line.add_option("-b,--baud", baud));
+  one_value_each_time(line.add_option("--reset", reset));
+  one_value_each_time(line.add_option("--reset-ms", reset_ms));
   line.add_option("IMAGE", o.Image);
   std::vector<std::string> words = StrictWords(argc, argv);
   const std::string last = words.empty() ? "" : words.back();
@@ -250,6 +280,28 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
                        std::to_string(kMaxExpect)};
     o.Expect = value;
   });
+  TakeValues(baud, [&](const std::string& text) {
+    const auto value = SmallNumber(text, 6);
+    if (!value || std::find(std::begin(kBaudRates), std::end(kBaudRates), *value) ==
+                      std::end(kBaudRates))
+      throw UsageError{"bad --baud value \"" + text + "\": give one of " + BaudRateList()};
+    o.BaudRate = static_cast<uint32_t>(*value);
+  });
+  TakeValues(reset, [&](const std::string& text) {
+    if (text == "dtr")
+      o.Reset = TResetLine::rlDtr;
+    else if (text == "rts")
+      o.Reset = TResetLine::rlRts;
+    else
+      throw UsageError{"bad --reset value \"" + text + "\": give dtr or rts"};
+  });
+  TakeValues(reset_ms, [&](const std::string& text) {
+    const auto value = SmallNumber(text, 5);
+    if (!value || *value < 1 || *value > kMaxResetMs)
+      throw UsageError{"bad --reset-ms value \"" + text + "\": give milliseconds, 1 to " +
+                       std::to_string(kMaxResetMs)};
+    o.ResetMs = static_cast<int>(*value);
+  });
   TakeValues(filters, [&](const std::string& text) {
     std::string why;
     const auto filter = ParsePortFilter(text, why);
@@ -279,6 +331,12 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   // One file for the frames of several devices could not be read: which frame was whose?
   if (o.All && !o.LogFile.empty()) throw UsageError{"--log goes with a single run, not --all"};
   if (o.Expect > 0 && !o.All) throw UsageError{"--expect goes with --all", true};
+  if (!reset_ms.empty() && o.Reset == TResetLine::rlNone)
+    throw UsageError{"--reset-ms goes with --reset", true};
+  // Only ports the user named: a pulse on any other port would reset whatever is on it.
+  if (o.Reset != TResetLine::rlNone && o.Port.empty() && o.PortFilters.empty())
+    throw UsageError{"--reset needs --port or --port-filter: only ports chosen are reset",
+                     true};
   // A word a script meant as an image would otherwise be dropped without a trace.
   if (!o.Help && !o.Image.empty()) {
     const char* alone = o.Version     ? "--version"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/discovery_line.h"
 #include "serial/port_filter.h"
 
 #include "exchange/image_file.h"
@@ -28,6 +29,9 @@ struct TFlashOptions {
   double WaitSeconds = -1;  // negative: wait until interrupted
   std::string Image;
   TImageFormat Format = TImageFormat::ifAuto;
+  uint32_t BaudRate = kDiscoveryBaudRate;
+  TResetLine Reset = TResetLine::rlNone;  // with Port or PortFilters only
+  int ResetMs = kDefaultResetMs;
 };
 
 // Parses argv[1..]; on a usage error returns nothing and puts the reason in `error`.

@@ -17,7 +17,10 @@ TPortFailure FailureOf(const std::string& name, const TComPing& ping) {
 }  // namespace
 
 TExchange::TExchange(TRunEvents& events, TExchangeSettings settings)
-    : events_(events), settings_(std::move(settings)), discovery_(settings_.DeviceNumber) {
+    : events_(events),
+      settings_(std::move(settings)),
+      discovery_(settings_.DeviceNumber,
+                 {settings_.BaudRate, settings_.Reset, settings_.ResetMs}) {
   if (!settings_.LogFileName.empty())
     frame_log_ = std::make_unique<TFrameLog>(settings_.LogFileName);
   discovery_.OnDeviceFound = [this](TCustomSerialPort* port) { DeviceFound(port); };

@@ -10,7 +10,8 @@ TGangRun::TGangRun(TExchangeSettings settings, int expect, TRunEvents& events)
     : settings_(std::move(settings)),
       expect_(expect),
       events_(events),
-      discovery_(settings_.DeviceNumber) {
+      discovery_(settings_.DeviceNumber,
+                 {settings_.BaudRate, settings_.Reset, settings_.ResetMs}) {
   discovery_.OnDeviceFound = [this](TCustomSerialPort* port) { DeviceFound(port); };
   discovery_.OnPortOpened = [this](const std::string& name) { events_.PortOpened(name); };
   discovery_.OnPortFailed = [this](const std::string& name, const TComPing& ping) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "channel/discovery_line.h"
+
 namespace orvix {
 
 // Where a run stands; the numbers are the run's own, from negotiation to done.
@@ -115,6 +117,12 @@ struct TExchangeSettings {
   int WaitMs = -1;
   bool GiveUpWhenNoPortLeft = false;
   int ReplyTimeOut = kReplyTimeOut;  // ms; shortened only by tests
+  // The line's rate for discovery and the run; the reply time-out stays as it is at any rate.
+  uint32_t BaudRate = kDiscoveryBaudRate;
+  // A pulse on this line of each port before its first ping; only where the ports are chosen,
+  // since it resets whatever device is on the line.
+  TResetLine Reset = TResetLine::rlNone;
+  int ResetMs = kDefaultResetMs;
 };
 
 // The position the progress bar shows: 100 / total x done, half to even; 0 for a total of 0.

@@ -98,12 +98,23 @@ void TComBuffer::Assign(const TComBuffer& source) {
   Changed();
 }
 
+namespace {
+
+constexpr std::array<uint32_t, 19> kRates = {
+    0,     110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200,
+    38400, 56000, 57600, 115200, 128000, 256000, 230400, 460800, 921600};
+
+}  // namespace
+
 uint32_t BaudRateValue(TBaudRate rate, int32_t custom_rate) {
-  static constexpr std::array<uint32_t, 16> kRates = {0,     110,    300,    600,   1200,  2400,
-                                                      4800,  9600,   14400,  19200, 38400, 56000,
-                                                      57600, 115200, 128000, 256000};
   if (rate == brCustom) return static_cast<uint32_t>(custom_rate);
   return kRates.at(static_cast<size_t>(rate));
+}
+
+TBaudRate BaudRateOf(uint32_t rate) {
+  for (size_t i = 1; i < kRates.size(); ++i)
+    if (kRates[i] == rate) return static_cast<TBaudRate>(i);
+  return brCustom;
 }
 
 TLineSettings BuildLineSettings(const TLineOptions& options, const TComParity& parity,

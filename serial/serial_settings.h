@@ -27,7 +27,12 @@ enum TBaudRate {
   br57600,
   br115200,
   br128000,
-  br256000
+  br256000,
+  // Past Win32's own CBR_ list, at the end so the older ordinals keep their meaning: the rates
+  // of the USB adapters boot loaders are commonly run at.
+  br230400,
+  br460800,
+  br921600
 };
 enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
@@ -290,6 +295,8 @@ struct TLineOptions {
 
 // The bit rate a TBaudRate stands for; brCustom gives the custom rate.
 uint32_t BaudRateValue(TBaudRate rate, int32_t custom_rate);
+// The enumerator that stands for this bit rate; brCustom when none does.
+TBaudRate BaudRateOf(uint32_t rate);
 
 TLineSettings BuildLineSettings(const TLineOptions& options, const TComParity& parity,
                                 const TComFlowControl& flow, const TComBuffer& buffer);

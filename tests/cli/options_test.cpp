@@ -392,6 +392,46 @@ TEST(FlashOptions, GangModeAndItsCombinations) {
   }
 }
 
+// The line's speed and the reset pulse: what is taken, and a pulse refused wherever it could
+// reach a port the user did not choose.
+TEST(FlashOptions, LineSpeedAndResetAndTheirCombinations) {
+  auto o = Parse({"a.bin"});
+  EXPECT_EQ(o->BaudRate, 57600u);
+  EXPECT_EQ(o->Reset, TResetLine::rlNone);
+  o = Parse({"--all", "-w", "5", "--reset=rts", "--reset-ms", "10000", "--port-filter",
+             "name=COM*", "-b", "9600", "--baud", "921600", "a.bin"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->BaudRate, 921600u);
+  EXPECT_EQ(o->Reset, TResetLine::rlRts);
+  EXPECT_EQ(o->ResetMs, 10000);
+  o = Parse({"a.bin", "--reset", "dtr", "-p", "COM3"});  // the port may come later
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->Reset, TResetLine::rlDtr);
+  EXPECT_EQ(o->ResetMs, 100);
+
+  const std::string rates = "1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600";
+  const struct {
+    std::vector<const char*> args;
+    std::string error;
+  } refused[] = {
+      {{"-b", "14400", "a.bin"}, "bad --baud value \"14400\": give one of " + rates},
+      {{"-b", "57600.0", "a.bin"}, "bad --baud value \"57600.0\": give one of " + rates},
+      {{"--all", "-w", "5", "--reset", "dtr", "a.bin"},
+       "--reset needs --port or --port-filter: only ports chosen are reset"},
+      {{"--reset", "DTR", "-p", "COM1", "a.bin"}, "bad --reset value \"DTR\": give dtr or rts"},
+      {{"--reset-ms", "50", "-p", "COM1", "a.bin"}, "--reset-ms goes with --reset"},
+      {{"--reset", "dtr", "-p", "COM1", "--reset-ms", "0", "a.bin"},
+       "bad --reset-ms value \"0\": give milliseconds, 1 to 10000"},
+      {{"--reset", "dtr", "-p", "COM1", "--reset-ms", "10001", "a.bin"},
+       "bad --reset-ms value \"10001\": give milliseconds, 1 to 10000"},
+  };
+  for (const auto& line : refused) {
+    std::string error;
+    EXPECT_FALSE(Parse(line.args, &error)) << line.error;
+    EXPECT_EQ(error, line.error);
+  }
+}
+
 // The one line read differently since: "--=x" was taken as "--", a stray word silently dropped.
 TEST(FlashOptions, ADoubleDashWithAValueIsAnUnknownOption) {
   std::string error;

@@ -883,6 +883,36 @@ TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
   EXPECT_EQ(device.Pings(), 0);
 }
 
+// The rate asked for is the one the line is set to for every frame, pings and blocks alike; the
+// simulator paced at that rate takes the whole image. A pseudo-terminal carries bytes at any
+// rate, so a rate that differs from the device's cannot be shown failing here.
+TEST_F(FlashTest, RunsAtTheLineSpeedAskedFor) {
+  SimulatedPorts ports;
+  SimOptions paced;
+  paced.baud = 115200;
+  auto& device = ports.Add("COM1", paced);
+  const Bytes image = Random(2000, 5);
+  ProcessResult r = Run({"-b", "115200", Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(device.HostRates(), std::set<int>{115200});
+}
+
+// A reset reaches only ports the user chose: without --port or --port-filter the line is refused
+// before any port is opened; with one, the run programs the device.
+TEST_F(FlashTest, ResetNeedsAPortChoiceAndThenTheRunGoesOn) {
+  SimulatedPorts ports;
+  auto& device = ports.Add("COM1");
+  const Bytes image = Random(500, 4);
+  ProcessResult r = Run({"--reset", "dtr", Image(image)}, 20s);
+  EXPECT_EQ(r.exit_code, 64);
+  EXPECT_NE(r.err.find("--reset needs --port or --port-filter"), std::string::npos) << r.err;
+  EXPECT_EQ(device.Pings(), 0);
+  r = Run({"--port-filter", "name=COM1", "--reset", "rts", "--reset-ms", "20", Image(image)});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  ExpectMemoryHolds(device, image);
+}
+
 // --port with a name the machine has no port for: named with the ports there are, nothing
 // opened; letter case and a device path reach the port as before.
 TEST_F(FlashTest, AnUnknownPortIsRefusedNamingThePortsThereAre) {

@@ -187,6 +187,21 @@ TEST_F(SerialOpen, TheFarEndSeesRawLineSettingsAndTheirChanges) {
   EXPECT_EQ(far.BitRate(), 128000u);
 }
 
+// The flasher's -b rates, the three above 115,200 included, reach the device as set, each as a
+// named rate rather than through the custom one.
+TEST_F(SerialOpen, EveryFlasherRateReachesTheFarEnd) {
+  port.OpenPort();
+  for (uint32_t rate : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u,
+                        460800u, 921600u}) {
+    ConfigureForDiscovery(port, rate);
+    EXPECT_NE(port.BaudRate(), brCustom) << rate;
+    EXPECT_EQ(far.BitRate(), rate);
+  }
+  ConfigureForDiscovery(port, 250000);
+  EXPECT_EQ(port.BaudRate(), brCustom);
+  EXPECT_EQ(far.BitRate(), 250000u);
+}
+
 TEST_F(SerialOpen, EveryByteValueCrossesUnchangedBothWays) {
   port.SetEvents({});
   port.OpenPort();

@@ -271,6 +271,10 @@ void DeviceSimulator::OnFrame(const uint8_t* frame, int count) {
     return;
   }
   const RSPacket packet = DecodePacket(frame, count);
+  if (const int rate = LineRate(line_fd_); rate != last_host_rate_) {
+    last_host_rate_ = rate;
+    Update([&] { host_rates_.insert(rate); });
+  }
   if (options_.device && packet.Device != *options_.device) {
     Update([&] { ++ignored_frames_; });
     return;
@@ -491,6 +495,11 @@ int DeviceSimulator::FrameCount(uint8_t command) const {
 int DeviceSimulator::BadFrames() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return bad_frames_;
+}
+
+std::set<int> DeviceSimulator::HostRates() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return host_rates_;
 }
 
 int DeviceSimulator::LostBytes() const {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,9 @@ class DeviceSimulator {
   int IgnoredFrames() const;  // for another device number, or of a command it does not know
   int DroppedReplies() const;
   int LostBytes() const;  // arrived while the device was busy after a block
+  // The rates the programmer's side of the line was set to as each intact frame arrived, all
+  // runs long: a pseudo-terminal does not pace its bytes, but it does keep the rate asked for.
+  std::set<int> HostRates() const;
   std::optional<ChecksumReport> LastChecksum() const;  // this run's
   // A run completes when the reply to its checksum frame has been written and is one the
   // programmer takes: intact, and command 1 or 3, or command 2 with the host's number.
@@ -172,6 +176,7 @@ class DeviceSimulator {
   // Used by the service thread only.
   TxQueue tx_;
   FrameAssembler assembler_;
+  int last_host_rate_ = -1;  // the last rate noted in host_rates_
   std::optional<Clock::time_point> frame_deadline_;
   Clock::time_point now_{};        // when the chunk being scanned arrived
   Clock::time_point frame_end_{};  // when the byte being scanned finished crossing the line
@@ -198,6 +203,7 @@ class DeviceSimulator {
   int ignored_frames_ = 0;
   int dropped_replies_ = 0;
   int lost_bytes_ = 0;
+  std::set<int> host_rates_;
   bool output_pending_ = false;
   bool hung_up_ = false;
   bool ended_ = false;

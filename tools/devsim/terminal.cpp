@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 #include <system_error>
 
 namespace orvix::devsim {
@@ -16,27 +17,18 @@ namespace {
   throw std::system_error(error, std::generic_category(), what);
 }
 
+constexpr std::pair<int, speed_t> kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
 speed_t SpeedConstant(int baud) {
-  switch (baud) {
-    case 1200:
-      return B1200;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    default:
-      return B57600;
-  }
+  for (const auto& [rate, speed] : kSpeeds)
+    if (rate == baud) return speed;
+  return B57600;
 }
 
 // Without this the slave's line discipline echoes, translates CR/LF and swallows XON/XOFF, and
@@ -95,6 +87,15 @@ int OpenLine(const std::string& path, int baud) {
     throw;
   }
   return fd;
+}
+
+int LineRate(int fd) {
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) return 0;
+  const speed_t speed = cfgetospeed(&tio);
+  for (const auto& [rate, constant] : kSpeeds)
+    if (constant == speed) return rate;
+  return 0;
 }
 
 }  // namespace orvix::devsim

@@ -18,4 +18,8 @@ PseudoTerminal OpenPseudoTerminal();
 // given rate (a rate the system has no constant for leaves 57600).
 int OpenLine(const std::string& path, int baud);
 
+// The rate a terminal is set to; 0 when it cannot be read or has no constant. Both ends of a
+// pseudo-terminal share one setting, so the master shows the rate the programmer chose.
+int LineRate(int fd);
+
 }  // namespace orvix::devsim
