@@ -32,9 +32,10 @@ page_pairs() {
 # Exit statuses: in --help the lines after "Exit status" up to a blank line, each status at a
 # line's start or after "; " (one paragraph or a table); in the page the rows of its table; in
 # the markdown files the rows of the table under the heading that names exit statuses.
+# An exit line starts with its number after at most three blanks; a wrapped line, deeper.
 help_exits() {
   awk 'tolower($0) ~ /^exit status/ { inside = 1 } inside && /^$/ { exit } inside' "$help" |
-    sed '1s/^[^:]*:[ ]*//; s/; /\n/g' | sed -n 's/^ *\([0-9][0-9]*\) .*/\1/p' | sort -un
+    sed '1s/^[^:]*:[ ]*//; s/; /\n/g' | sed -n 's/^ \{0,3\}\([0-9][0-9]*\) .*/\1/p' | sort -un
 }
 page_exits() { page_section "EXIT STATUS" | sed -n 's/^| *\([0-9][0-9]*\) *$/\1/p' | sort -un; }
 markdown_exits() {
