@@ -16,7 +16,10 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
           qt6-base-dev qt6-qpa-plugins libgl-dev binutils scdoc librsvg2-bin man-db
           fonts-dejavu-core fonts-liberation
           umockdev util-linux  # port listing under a mocked /sys; setpriv for the setup check
-          nlohmann-json3-dev)  # the tests parse the flasher's JSON lines
+          nlohmann-json3-dev  # the tests parse the flasher's JSON lines
+          # The catalogues: lupdate and lrelease, Qt's own Russian for its dialogs, and python3
+          # for the console programs' tables and the completeness check.
+          qt6-l10n-tools qt6-translations-l10n python3)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
