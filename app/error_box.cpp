@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/translators.h"
 #include "app/user_dialogs.h"
 #include "runtime/message_loop.h"
 
@@ -12,9 +13,9 @@ QString ErrorText(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
-    return QString::fromUtf8(e.what());
+    return WordedError(e);
   } catch (...) {
-    return QStringLiteral("Unknown error");
+    return QCoreApplication::translate("ErrorBox", "Unknown error");
   }
 }
 

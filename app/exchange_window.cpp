@@ -6,6 +6,7 @@
 
 #include "app/placement/window_placement.h"
 #include "app/run_texts.h"
+#include "app/translators.h"
 #include "runtime/message_loop.h"
 #include "ui_exchange_window.h"
 
@@ -16,7 +17,7 @@ constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 98;
 
 // What a give-up says: the checksum's text once the blocks are all written.
-const char* NoAnswerText(TExchangePhase phase) {
+TRunText NoAnswerText(TExchangePhase phase) {
   return phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation : kTextNoAnswer;
 }
 
@@ -55,7 +56,7 @@ void TfrmTrans::bbStopClick() {
 
 void TfrmTrans::LookingForDevice(const std::vector<std::string>& /*ports*/) {
   SetStatusText(kTextNegotiation);
-  status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextNoAnswer));
+  status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextNoAnswer));
 }
 
 void TfrmTrans::DeviceFound(const std::string& port) {
@@ -74,7 +75,8 @@ void TfrmTrans::Progress(const std::string& /*port*/, int done, int total) {
 }
 
 void TfrmTrans::BadReply(const std::string& /*port*/, TBadReply what) {
-  if (what == TBadReply::brChecksumError) SetStatusText(kTextChecksumError);
+  if (what == TBadReply::brChecksumError)
+    ui_->lbStatus->setText(QString::fromLatin1(kTextChecksumError));
 }
 
 void TfrmTrans::LogFailed(const std::string& file, const std::string& cause) {
@@ -90,30 +92,30 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
   QString message;
   switch (result.Outcome) {
     case TOutcome::ocFinished:
-      status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
+      status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextFinished));
       modal_result = mrOk;
       break;
     case TOutcome::ocStopped:
       SetProgress(0);
-      status_.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextAborted));
+      status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextAborted));
       break;
     case TOutcome::ocNoAnswer:
     case TOutcome::ocNoDevice:  // the window's runs wait without end; should one not, it is this
       SetProgress(0);
-      message = QString::fromUtf8(kTextNoAnswer);
+      message = Worded(kTextNoAnswer);
       break;
     case TOutcome::ocChecksumUnconfirmed:
       SetProgress(0);
-      message = QString::fromUtf8(kTextNoChecksumConfirmation);
+      message = Worded(kTextNoChecksumConfirmation);
       break;
     case TOutcome::ocLineLost:
       // One box with the cause under the usual text: the user learns the line went, not just
       // that the device fell silent.
       SetProgress(0);
-      message = QString::fromUtf8(NoAnswerText(result.Phase));
-      if (!result.Error.empty())
-        message += QLatin1Char('\n') + QString::fromStdString(result.Port) + QStringLiteral(": ") +
-                   QString::fromStdString(result.Error);
+      message = Worded(NoAnswerText(result.Phase));
+      if (const QString cause = Worded(result.Cause); !cause.isEmpty())
+        message +=
+            QLatin1Char('\n') + QString::fromStdString(result.Port) + QStringLiteral(": ") + cause;
       break;
   }
   if (!message.isEmpty()) dialogs_.ShowMessage(*this, message);
@@ -132,8 +134,8 @@ void TfrmTrans::ProcessMessages() {
   CurrentLoop().ProcessMessages();
 }
 
-void TfrmTrans::SetStatusText(const char* text) {
-  ui_->lbStatus->setText(QString::fromUtf8(text));
+void TfrmTrans::SetStatusText(TRunText text) {
+  ui_->lbStatus->setText(Worded(text));
 }
 
 void TfrmTrans::SetProgress(int position) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_texts.h"
 #include "app/user_dialogs.h"
 #include "exchange/exchange.h"
 
@@ -47,7 +48,7 @@ class TfrmTrans final : public QDialog, public TRunEvents {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void SetStatusText(const char* text);
+  void SetStatusText(TRunText text);
   void SetProgress(int position);
   void Close(TModalResult result);
   void TellLogError();

@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/translators.h"
 #include "app/user_dialogs.h"
 #include "runtime/message_loop.h"
 #include "runtime/qt/qt_loop.h"
@@ -10,6 +11,8 @@
 int main(int argc, char** argv) {
   orvix::RaiseOpenPortLimit();  // discovery opens every port at once
   orvix::TApplication app(argc, argv);
+  // Before any window is made: each takes its texts as it is built.
+  orvix::InstallTranslators(orvix::ProcessLanguage());
   orvix::TQtMessageLoop loop;
   orvix::TScreenDialogs dialogs;
   orvix::InstallErrorBox(dialogs);

@@ -1,5 +1,6 @@
 #include "app/user_dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -11,7 +12,18 @@
 namespace orvix {
 
 QString ApplicationTitle() {
-  return QStringLiteral("Программатор \"Orvix\"");
+  // The main window's form carries the same text: one entry in the catalogue serves both.
+  return QCoreApplication::translate("TfmMain", "Programmer \"Orvix\"");
+}
+
+QStringList ImageFileFilters() {
+  // The formats' own names read the same in every language.
+  return {QCoreApplication::translate("TOpenDialog",
+                                      "Images (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)"),
+          QCoreApplication::translate("TOpenDialog", "Binary files (*.bin)"),
+          QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
+          QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
+          QCoreApplication::translate("TOpenDialog", "Any file (*.*)")};
 }
 
 void CloseOwnedBoxes(QWidget& window) {

@@ -16,15 +16,12 @@ class QWidget;
 
 namespace orvix {
 
+// Every image format first, then each one, then anything; in the window's language.
+QStringList ImageFileFilters();
+
 // The file-open dialog's settings.
 struct TOpenDialog {
-  // Every image format first, then each one, then anything.
-  QStringList Filter{
-      QStringLiteral("Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)"),
-      QStringLiteral("Binary files (*.bin)"),
-      QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
-      QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
-      QStringLiteral("Any file (*.*)")};
+  QStringList Filter = ImageFileFilters();
   QString DefaultExt{QStringLiteral("bin")};
   QString InitialDir;
 };

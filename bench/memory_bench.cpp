@@ -72,7 +72,7 @@ class EngineInPlaceOfTheWindow final : public TScreenDialogs {
     out.OnEnd = [&](const TRunResult& result) {
       status.SetStatusPanel(TStatusPanel::spPortName, QString::fromStdString(result.Port));
       if (result.Outcome == TOutcome::ocFinished)
-        status.SetStatusPanel(TStatusPanel::spStatusText, QString::fromUtf8(kTextFinished));
+        status.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextFinished));
     };
     RunModal(settings, out);
     return mrOk;
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
       window.bbStartClick();
       QCoreApplication::processEvents();
-      if (window.StatusPanel(TStatusPanel::spStatusText).toStdString() != kTextFinished)
+      if (window.StatusPanel(TStatusPanel::spStatusText) != Worded(kTextFinished))
         Fail("run " + std::to_string(i + 1) + " did not finish");
       rss.push_back(ResidentKibOf("self"));
     }

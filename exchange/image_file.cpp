@@ -18,8 +18,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+TText ImageText(const char* source, std::vector<std::string> args = {}) {
+  return {"image", source, std::move(args), {}};
+}
+
+// The cause is the system's own text: it stays as the system words it.
 [[noreturn]] void CannotOpen(const std::string& full, const std::string& cause) {
-  throw EImageFile("Cannot open file \"" + full + "\". " + cause);
+  throw EImageFile(ImageText(ORVIX_TEXT("image", "Cannot open file \"%1\". %2"), {full, cause}));
+}
+
+[[noreturn]] void StreamReadError() {
+  throw EImageFile(ImageText(ORVIX_TEXT("image", "Stream read error")));
 }
 
 // Opens `path` for reading, or raises with the window's texts.
@@ -30,7 +39,10 @@ std::ifstream OpenForReading(const std::string& path, const std::string& full) {
   const fs::file_status status = fs::status(file, ec);
   if (ec) CannotOpen(full, ec.message());
   if (fs::is_directory(status)) CannotOpen(full, std::strerror(EISDIR));
-  if (!fs::is_regular_file(status)) CannotOpen(full, "Not a regular file");
+  if (!fs::is_regular_file(status)) {
+    throw EImageFile(
+        ImageText(ORVIX_TEXT("image", "Cannot open file \"%1\". Not a regular file"), {full}));
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) CannotOpen(full, std::strerror(errno));
   return in;
@@ -100,10 +112,11 @@ void KeepBlocksBelowTheTop(TImage& image) {
 }
 
 [[noreturn]] void RefuseElf(const std::string& full) {
-  throw EImageFile("\"" + full +
-                   "\" is an ELF file (a linker's output), not an image: convert it first, for "
-                   "example with objcopy -O ihex \"" +
-                   full + "\" image.hex");
+  throw EImageFile(
+      ImageText(ORVIX_TEXT("image",
+                           "\"%1\" is an ELF file (a linker's output), not an image: convert "
+                           "it first, for example with objcopy -O ihex \"%1\" image.hex"),
+                {full}));
 }
 
 }  // namespace
@@ -164,7 +177,7 @@ TImage ReadImage(const std::string& path, TImageFormat format) {
     if (format != TImageFormat::ifBinary) {
       in.clear();
       in.seekg(0);
-      if (!in) throw EImageFile("Stream read error");
+      if (!in) StreamReadError();
       TImage image =
           format == TImageFormat::ifIntelHex ? ReadIntelHex(in, full) : ReadSRecord(in, full);
       KeepBlocksBelowTheTop(image);
@@ -184,20 +197,22 @@ std::vector<uint8_t> LoadImageFile(const std::string& path) {
   std::ifstream in = OpenForReading(path, full);
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
-  if (size < 0) throw EImageFile("Stream read error");
+  if (size < 0) StreamReadError();
   if (size > kMaxImageSize) {
-    throw EImageFile("Файл \"" + full + "\" слишком велик: " + std::to_string(size) +
-                     " байт, устройство принимает не более 65536 байт");
+    throw EImageFile(ImageText(ORVIX_TEXT("image",
+                                          "File \"%1\" is too large: %2 bytes, the device takes "
+                                          "at most 65536 bytes"),
+                               {full, std::to_string(size)}));
   }
   in.seekg(0, std::ios::beg);
   std::vector<uint8_t> image;
   try {
     image.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
-    throw EImageFile("Out of memory while expanding memory stream");
+    throw EImageFile(ImageText(ORVIX_TEXT("image", "Out of memory while expanding memory stream")));
   }
   if (size > 0 && !in.read(reinterpret_cast<char*>(image.data()), size))
-    throw EImageFile("Stream read error");
+    StreamReadError();
   return image;
 }
 

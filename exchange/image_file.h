@@ -9,14 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
+
 namespace orvix {
 
 // Device addresses are 16 bits wide: a longer image cannot be programmed.
 constexpr int64_t kMaxImageSize = 65536;
 
-class EImageFile : public std::runtime_error {
+// Its texts are the "image" domain's: what() is the English one, a front end words it in its
+// user's language.
+class EImageFile : public ETextError {
  public:
-  using std::runtime_error::runtime_error;
+  using ETextError::ETextError;
 };
 
 enum class TImageFormat { ifAuto, ifBinary, ifIntelHex, ifSRecord };

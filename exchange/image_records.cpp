@@ -23,19 +23,28 @@ bool IsBlank(std::string_view line) {
 
 namespace {
 
-std::string Printable(char c) {
+// A character shown as itself where it prints, as its byte value where it does not.
+TText NotADigit(char c) {
   const auto u = static_cast<unsigned char>(c);
-  return u >= 0x20 && u < 0x7F ? std::string("'") + c + "'" : "byte " + HexText(u, 2);
+  if (u >= 0x20 && u < 0x7F)
+    return Why(ORVIX_TEXT("image", "%1:%2: malformed record: '%3' is not a hexadecimal digit"),
+               {std::string(1, c)});
+  return Why(ORVIX_TEXT("image", "%1:%2: malformed record: byte %3 is not a hexadecimal digit"),
+             {HexText(u, 2)});
 }
 
 }  // namespace
 
-std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes) {
+TText Why(const char* source, std::vector<std::string> figures) {
+  return {"image", source, std::move(figures), {}};
+}
+
+TWhy DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes) {
   bytes.clear();
   for (char c : digits)
-    if (HexDigitValue(c) < 0)
-      return "malformed record: " + Printable(c) + " is not a hexadecimal digit";
-  if (digits.size() % 2 != 0) return "malformed record: an odd number of hexadecimal digits";
+    if (HexDigitValue(c) < 0) return NotADigit(c);
+  if (digits.size() % 2 != 0)
+    return Why(ORVIX_TEXT("image", "%1:%2: malformed record: an odd number of hexadecimal digits"));
   bytes.reserve(digits.size() / 2);
   for (size_t i = 0; i < digits.size(); i += 2)
     bytes.push_back(
@@ -45,19 +54,25 @@ std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes) {
 
 TDeviceMemory::TDeviceMemory(std::string name) : name_(std::move(name)) {}
 
-void TDeviceMemory::Refuse(int line, const std::string& cause) const {
-  throw EImageFile(name_ + ":" + std::to_string(line) + ": " + cause);
+void TDeviceMemory::Refuse(int line, TText why) const {
+  why.Args.insert(why.Args.begin(), {name_, std::to_string(line)});
+  throw EImageFile(std::move(why));
 }
 
 void TDeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int line) {
   if (count == 0) return;
   const uint64_t last = address + count - 1;
   if (last >= static_cast<uint64_t>(kMaxImageSize)) {
-    std::string cause = "record at " + HexText(static_cast<uint32_t>(address), 8) +
-                        " lies outside the device's addresses 0000–FFFF";
-    if (address < static_cast<uint64_t>(kMaxImageSize))
-      cause += " (its last byte would be at " + HexText(static_cast<uint32_t>(last), 8) + ")";
-    Refuse(line, cause);
+    const std::string first = HexText(static_cast<uint32_t>(address), 8);
+    if (address >= static_cast<uint64_t>(kMaxImageSize))
+      Refuse(line, Why(ORVIX_TEXT("image",
+                                  "%1:%2: record at %3 lies outside the device's addresses "
+                                  "0000–FFFF"),
+                       {first}));
+    Refuse(line, Why(ORVIX_TEXT("image",
+                                "%1:%2: record at %3 lies outside the device's addresses "
+                                "0000–FFFF (its last byte would be at %4)"),
+                     {first, HexText(static_cast<uint32_t>(last), 8)}));
   }
   if (bytes_.empty()) {
     bytes_.assign(kMaxImageSize, 0xFF);
@@ -67,9 +82,9 @@ void TDeviceMemory::Put(uint64_t address, const uint8_t* data, size_t count, int
     const size_t at = address + i;
     const uint8_t value = data[i];
     if (written_[at] && bytes_[at] != value) {
-      Refuse(line, "record puts " + HexText(value, 2) + " at " +
-                       AddressText(static_cast<uint32_t>(at)) + ", where line " +
-                       std::to_string(LineOf(at)) + " put " + HexText(bytes_[at], 2));
+      Refuse(line, Why(ORVIX_TEXT("image", "%1:%2: record puts %3 at %4, where line %5 put %6"),
+                       {HexText(value, 2), AddressText(static_cast<uint32_t>(at)),
+                        std::to_string(LineOf(at)), HexText(bytes_[at], 2)}));
     }
     bytes_[at] = value;
     written_[at] = true;
@@ -87,7 +102,8 @@ int TDeviceMemory::LineOf(size_t address) const {
 }
 
 TImage TDeviceMemory::Finish(TImageFormat format, int end_line) {
-  if (highest_ < 0) Refuse(end_line, "the file holds no data: nothing to program");
+  if (highest_ < 0)
+    Refuse(end_line, Why(ORVIX_TEXT("image", "%1:%2: the file holds no data: nothing to program")));
   TImage image;
   image.Format = format;
   bytes_.resize(static_cast<size_t>(highest_) + 1);

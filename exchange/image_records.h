@@ -10,12 +10,14 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
+#include "runtime/text.h"
 
 namespace orvix::records {
 
@@ -40,8 +42,13 @@ class TLineReader {
 
 bool IsBlank(std::string_view line);
 
-// Hexadecimal digit pairs, either case, to bytes. Returns what is wrong, or an empty text.
-std::string DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes);
+// What is wrong with a record: an "image" text whose %1 and %2 the refusal fills with the file
+// and the line, the record's own figures going from %3 on. Nothing when the record is sound.
+using TWhy = std::optional<TText>;
+TText Why(const char* source, std::vector<std::string> figures = {});
+
+// Hexadecimal digit pairs, either case, to bytes. Returns what is wrong, or nothing.
+TWhy DecodePairs(std::string_view digits, std::vector<uint8_t>& bytes);
 
 
 // The device's 64 KiB as the records fill it.
@@ -50,7 +57,7 @@ class TDeviceMemory {
   explicit TDeviceMemory(std::string name);
 
   // "FILE:LINE: cause"
-  [[noreturn]] void Refuse(int line, const std::string& cause) const;
+  [[noreturn]] void Refuse(int line, TText why) const;
 
   // Puts `count` bytes from `address` on, or refuses: an address past FFFF, or a byte that an
   // earlier record set differently (the same byte again is allowed).

@@ -46,32 +46,38 @@ int RequiredLength(uint8_t type) {
   }
 }
 
-// Returns what is wrong with `line` as a record, or an empty text.
-std::string Parse(const std::string& line, Record& record) {
-  if (line.empty() || line[0] != ':') return "malformed record: it does not start with ':'";
-  if (std::string why = DecodePairs(std::string_view(line).substr(1), record.bytes); !why.empty())
-    return why;
-  if (record.bytes.size() < 5) return "malformed record: too short for a record";
+// Returns what is wrong with `line` as a record, or nothing.
+TWhy Parse(const std::string& line, Record& record) {
+  if (line.empty() || line[0] != ':')
+    return Why(ORVIX_TEXT("image", "%1:%2: malformed record: it does not start with ':'"));
+  if (TWhy why = DecodePairs(std::string_view(line).substr(1), record.bytes)) return why;
+  if (record.bytes.size() < 5)
+    return Why(ORVIX_TEXT("image", "%1:%2: malformed record: too short for a record"));
   const size_t length = record.bytes[0];
   if (record.bytes.size() != length + 5) {
-    return "malformed record: its length field says " + std::to_string(length) +
-           " data bytes, the line holds " + std::to_string(record.bytes.size() - 5);
+    return Why(ORVIX_TEXT("image",
+                          "%1:%2: malformed record: its length field says %3 data bytes, the "
+                          "line holds %4"),
+               {std::to_string(length), std::to_string(record.bytes.size() - 5)});
   }
   uint8_t sum = 0;
   for (size_t i = 0; i + 1 < record.bytes.size(); ++i)
     sum = static_cast<uint8_t>(sum + record.bytes[i]);
   const uint8_t expected = static_cast<uint8_t>(0x100 - sum);
   if (record.bytes.back() != expected) {
-    return "bad checksum: the record has " + HexText(record.bytes.back(), 2) + ", its bytes give " +
-           HexText(expected, 2);
+    return Why(ORVIX_TEXT("image", "%1:%2: bad checksum: the record has %3, its bytes give %4"),
+               {HexText(record.bytes.back(), 2), HexText(expected, 2)});
   }
   record.offset = static_cast<uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
   record.type = record.bytes[3];
   const int required = RequiredLength(record.type);
-  if (required == kUnknownType) return "unknown record type " + HexText(record.type, 2);
+  if (required == kUnknownType)
+    return Why(ORVIX_TEXT("image", "%1:%2: unknown record type %3"), {HexText(record.type, 2)});
   if (required != kAnyLength && length != static_cast<size_t>(required)) {
-    return "malformed record: a type " + HexText(record.type, 2) + " record carries " +
-           std::to_string(required) + " data bytes, not " + std::to_string(length);
+    return Why(
+        ORVIX_TEXT("image",
+                   "%1:%2: malformed record: a type %3 record carries %4 data bytes, not %5"),
+        {HexText(record.type, 2), std::to_string(required), std::to_string(length)});
   }
   return {};
 }
@@ -84,7 +90,7 @@ uint32_t Word(const Record& record) {
 
 bool IsIntelHexRecord(const std::string& line) {
   Record record;
-  return Parse(line, record).empty();
+  return !Parse(line, record);
 }
 
 TImage ReadIntelHex(std::istream& in, const std::string& name) {
@@ -95,7 +101,7 @@ TImage ReadIntelHex(std::istream& in, const std::string& name) {
   uint64_t base = 0;  // from the last extended segment or linear address record
   while (lines.Next(line)) {
     if (IsBlank(line)) continue;
-    if (std::string why = Parse(line, record); !why.empty()) memory.Refuse(lines.Number(), why);
+    if (TWhy why = Parse(line, record)) memory.Refuse(lines.Number(), std::move(*why));
     switch (record.type) {
       case kData:
         memory.Put(base + record.offset, record.bytes.data() + 4, record.DataSize(),
@@ -115,7 +121,9 @@ TImage ReadIntelHex(std::istream& in, const std::string& name) {
     }
   }
   memory.Refuse(lines.Number() == 0 ? 1 : lines.Number(),
-                "no end-of-file record (type 01) after the last line: the file may be cut short");
+                Why(ORVIX_TEXT("image",
+                               "%1:%2: no end-of-file record (type 01) after the last line: the "
+                               "file may be cut short")));
 }
 
 }  // namespace orvix

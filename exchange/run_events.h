@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channel/discovery_line.h"
+#include "runtime/text.h"
 
 namespace orvix {
 
@@ -66,6 +67,7 @@ struct TRunResult {
   TExchangePhase Phase = TExchangePhase::epNegotiation;
   uint16_t Address = 0;  // ocNoAnswer: the address of the block left unanswered
   std::string Error;     // ocLineLost: the system's error in words
+  TText Cause;           // ocLineLost: the same as a text, for a front end to word in its language
   int PortsPinged = 0;   // ocNoDevice: ports discovery tried
   double SearchSeconds = 0;  // ocNoDevice: from the start to the give-up
   // The frame log failed during the run ("file: cause"); it was closed and the run went on.

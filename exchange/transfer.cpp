@@ -13,16 +13,25 @@ namespace {
 
 const char kLogChecksumError[] = "Error CS!";  // a line of the frame log's own format
 
-// The system's error in words when the port said which, else what was raised.
-std::string ErrorInWords(std::exception_ptr error) {
+// A text no catalogue of ours words: it follows as it is.
+TText SystemText(std::string text) {
+  return {"", "", {}, std::move(text)};
+}
+
+// The system's error in words when the port said which (the system's own text, no source of
+// ours), else what was raised.
+TText ErrorInWords(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const ESerialPort& e) {
-    return e.SystemCode() >= 0 ? SystemErrorText(e.SystemCode()) : e.what();
+    if (e.SystemCode() >= 0) return SystemText(SystemErrorText(e.SystemCode()));
+    return e.Text();
+  } catch (const ETextError& e) {
+    return e.Text();
   } catch (const std::exception& e) {
-    return e.what();
+    return SystemText(e.what());
   } catch (...) {
-    return "unknown error";
+    return {"exchange", ORVIX_TEXT("exchange", "unknown error"), {}, {}};
   }
 }
 
@@ -215,7 +224,8 @@ void TTransfer::Abort() {
 void TTransfer::LineLost(std::exception_ptr error) {
   if (ended_) return;
   TRunResult result = Result(TOutcome::ocLineLost);
-  result.Error = ErrorInWords(error);
+  result.Cause = ErrorInWords(error);
+  result.Error = EnglishText(result.Cause);
   running_ = false;
   ended_ = true;
   timer_send_timeout_.SetEnabled(false);

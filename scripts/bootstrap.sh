@@ -18,7 +18,10 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
           fonts-dejavu-core fonts-liberation
           umockdev util-linux  # port listing under a mocked /sys; setpriv for the setup check
           nlohmann-json3-dev   # the tests parse the flasher's JSON lines
-          bash-completion)     # the completion scripts are tried under its helpers
+          bash-completion      # the completion scripts are tried under its helpers
+          # The catalogues: lupdate and lrelease, Qt's own Russian for its dialogs, and python3
+          # for the console programs' tables and the completeness check.
+          qt6-l10n-tools qt6-translations-l10n python3)
 for group in "$@"; do
   case "$group" in
     wine) packages+=(g++-mingw-w64-x86-64 wine wine64 nsis) ;;  # nsis: the Windows installer

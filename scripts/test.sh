@@ -13,6 +13,9 @@ echo "== build (warnings are errors) and unit/integration tests"
 scripts/build.sh default
 ctest --preset default -j"$(nproc)"
 
+echo "== the catalogues of texts against the texts the code uses"
+scripts/check-catalogues.sh
+
 echo "== the naming rule (docs/naming.md) over every layer without Qt"
 scripts/check-naming.sh build
 

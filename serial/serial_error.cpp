@@ -2,40 +2,44 @@
 
 #include <array>
 
+#include "runtime/text.h"
+
 namespace orvix {
 namespace {
 
+// The table's texts are the "serial" text domain's: a front end words them in its user's language.
 constexpr std::array<const char*, 23> kTexts = {
-    "Unable to open com port",
-    "WriteFile function failed",
-    "ReadFile function failed",
-    "Invalid Async parameter",
-    "PurgeComm function failed",
-    "Unable to get async status",
-    "SetCommState function failed",
-    "SetCommTimeouts failed",
-    "SetupComm function failed",
-    "ClearCommError function failed",
-    "GetCommModemStatus function failed",
-    "EscapeCommFunction function failed",
-    "TransmitCommChar function failed",
-    "Cannot set property while connected",
-    "EnumPorts function failed",
-    "Failed to store settings",
-    "Failed to load settings",
-    "Link (un)registration failed",
-    "Cannot change led state if SerialPort is selected",
-    "Cannot wait for event if event thread is created",
-    "WaitForEvent method failed",
-    "A component is linked to OnRxBuf event",
-    "Registry error",
+    ORVIX_TEXT("serial", "Unable to open com port"),
+    ORVIX_TEXT("serial", "WriteFile function failed"),
+    ORVIX_TEXT("serial", "ReadFile function failed"),
+    ORVIX_TEXT("serial", "Invalid Async parameter"),
+    ORVIX_TEXT("serial", "PurgeComm function failed"),
+    ORVIX_TEXT("serial", "Unable to get async status"),
+    ORVIX_TEXT("serial", "SetCommState function failed"),
+    ORVIX_TEXT("serial", "SetCommTimeouts failed"),
+    ORVIX_TEXT("serial", "SetupComm function failed"),
+    ORVIX_TEXT("serial", "ClearCommError function failed"),
+    ORVIX_TEXT("serial", "GetCommModemStatus function failed"),
+    ORVIX_TEXT("serial", "EscapeCommFunction function failed"),
+    ORVIX_TEXT("serial", "TransmitCommChar function failed"),
+    ORVIX_TEXT("serial", "Cannot set property while connected"),
+    ORVIX_TEXT("serial", "EnumPorts function failed"),
+    ORVIX_TEXT("serial", "Failed to store settings"),
+    ORVIX_TEXT("serial", "Failed to load settings"),
+    ORVIX_TEXT("serial", "Link (un)registration failed"),
+    ORVIX_TEXT("serial", "Cannot change led state if SerialPort is selected"),
+    ORVIX_TEXT("serial", "Cannot wait for event if event thread is created"),
+    ORVIX_TEXT("serial", "WaitForEvent method failed"),
+    ORVIX_TEXT("serial", "A component is linked to OnRxBuf event"),
+    ORVIX_TEXT("serial", "Registry error"),
 };
 
-std::string ComposeMessage(int message_code, int system_code, const std::string& detail) {
-  std::string text = SerialErrorText(message_code);
-  if (!detail.empty()) text += ": " + detail;
-  if (system_code != -1) text += " (" + SystemErrorText(system_code) + ")";
-  return text;
+// The table's text, then what follows it as it is: the detail and the system's own error text.
+TText ComposeMessage(int message_code, int system_code, const std::string& detail) {
+  std::string tail;
+  if (!detail.empty()) tail += ": " + detail;
+  if (system_code != -1) tail += " (" + SystemErrorText(system_code) + ")";
+  return {"serial", SerialErrorText(message_code), {}, std::move(tail)};
 }
 
 }  // namespace
@@ -46,7 +50,7 @@ const char* SerialErrorText(int message_code) {
 }
 
 ESerialPort::ESerialPort(int message_code, int system_code, const std::string& detail)
-    : std::runtime_error(ComposeMessage(message_code, system_code, detail)),
+    : ETextError(ComposeMessage(message_code, system_code, detail)),
       message_code_(message_code),
       system_code_(system_code) {}
 

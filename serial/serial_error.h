@@ -1,8 +1,9 @@
 // The serial transport's one exception type and its message table.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "runtime/text.h"
 
 namespace orvix {
 
@@ -40,7 +41,9 @@ const char* SerialErrorText(int message_code);
 // error"), where errno values mean nothing as Windows codes; Windows keeps "win error code: 5".
 std::string SystemErrorText(int system_code);
 
-class ESerialPort : public std::runtime_error {
+// Its text is the table's, in the "serial" domain, followed by the detail and the system's error
+// as they are; what() is the English one.
+class ESerialPort : public ETextError {
  public:
   // system_code is the platform's error number (errno on Linux), -1 when there is none. A detail,
   // when given, follows the table text after ": " (used where the table text alone cannot say

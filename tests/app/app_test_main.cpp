@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "app/translators.h"
 #include "runtime/qt/qt_loop.h"
 
 int main(int argc, char** argv) {
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   orvix::TApplication app(argc, argv);
   orvix::TQtMessageLoop loop;
+  // The tests read the program's Russian texts: the machine's LANG must not choose for them.
+  orvix::InstallTranslators(orvix::TLanguage::lgRussian);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

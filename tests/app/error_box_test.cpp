@@ -38,7 +38,7 @@ class Throwing : public QObject {
 };
 
 TEST_F(ErrorBox, ShowsWhatEscapesAnyHandlerAndTheProgramGoesOn) {
-  HandleException(std::make_exception_ptr(EImageFile("Файл \"/tmp/a.bin\" слишком велик")));
+  HandleException(std::make_exception_ptr(EImageFile({"image", "Stream read error", {}, {}})));
   HandleException(std::make_exception_ptr(42));
   Throwing target;
   QEvent event(QEvent::User);
@@ -48,7 +48,7 @@ TEST_F(ErrorBox, ShowsWhatEscapesAnyHandlerAndTheProgramGoesOn) {
   QTimer::singleShot(0, &target, [&] { later_ran = true; });
   for (int i = 0; i < 100 && !later_ran; ++i) QCoreApplication::processEvents();
   EXPECT_TRUE(later_ran);
-  EXPECT_EQ(shown_, (QStringList{"Файл \"/tmp/a.bin\" слишком велик", "Unknown error",
+  EXPECT_EQ(shown_, (QStringList{"Ошибка чтения потока", "Неизвестная ошибка",
                                  "event handler failed", "queued call failed"}));
 }
 

@@ -52,11 +52,13 @@ using testing::SimulatedPorts;
 using testing::Child;
 using Bytes = std::vector<uint8_t>;
 
-const QString kNegotiation = QString::fromUtf8(kTextNegotiation);
-const QString kProgramming = QString::fromUtf8(kTextProgramming);
-const QString kNoAnswer = QString::fromUtf8(kTextNoAnswer);
-const QString kFinished = QString::fromUtf8(kTextFinished);
-const QString kAborted = QString::fromUtf8(kTextAborted);
+// The program's own texts, letter for letter: these tests run in Russian (app_test_main.cpp).
+const QString kNegotiation = QStringLiteral("Посылка пакетов согласования");
+const QString kProgramming = QStringLiteral("Программирование");
+const QString kNoAnswer = QStringLiteral("Нет ответа от устройства");
+const QString kNoChecksumConfirmation = QStringLiteral("Нет подтверждения контрольной суммы");
+const QString kFinished = QStringLiteral("Программирование завершено");
+const QString kAborted = QStringLiteral("Прграммирование прервано");
 
 Bytes Random(size_t size, unsigned seed = 1) {
   std::mt19937 gen(seed);
@@ -547,7 +549,8 @@ TEST_F(ExchangeWindow, AFailureToStartIsShownInTheErrorBoxAndNoWindowOpens) {
   EXPECT_FALSE(result_);
   EXPECT_EQ(watch_.shown, 0);
   ASSERT_EQ(errors_.size(), 1);
-  EXPECT_TRUE(errors_[0].startsWith("Registry error: ORVIX_PORTS entry"))
+  // The serial table's text in the window's language, the detail after it as it is.
+  EXPECT_TRUE(errors_[0].startsWith("Ошибка реестра: ORVIX_PORTS entry"))
       << errors_[0].toStdString();
 }
 
@@ -636,7 +639,7 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
   PortsVariable no_ports("");
   LoadImage(Random(10));
   const QString lost = "COM3: Input/output error";
-  const QString unconfirmed = QString::fromUtf8(kTextNoChecksumConfirmation);
+  const QString unconfirmed = kNoChecksumConfirmation;
   const std::string log_error = "/opt/orvix/out.txt: No space left on device";
   enum LogFailure { kNone, kTold, kInResult, kBoth };  // how the run reports a failed log
   struct Case {
@@ -669,7 +672,10 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
       result.Outcome = c.outcome;
       result.Phase = c.phase;
       result.Port = "COM3";
-      if (c.outcome == ocLineLost) result.Error = "Input/output error";
+      if (c.outcome == ocLineLost) {
+        result.Error = "Input/output error";
+        result.Cause.Tail = result.Error;  // the system's text, worded by no catalogue of ours
+      }
       if (c.log == kInResult || c.log == kBoth) result.LogError = log_error;
       w.RunEnded(result);
       return true;
@@ -730,7 +736,7 @@ TEST_F(ExchangeWindow, SlowGivesUpWhenTheChecksumIsNeverConfirmed) {
   Load();
   EXPECT_EQ(result_, 2);
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, QString::fromUtf8(kTextNoChecksumConfirmation));
+  EXPECT_EQ(messages_[0].text, kNoChecksumConfirmation);
   EXPECT_TRUE(messages_[0].window_open);
   EXPECT_EQ(Panel(2), kNoAnswer);
   EXPECT_EQ(device.FrameCount(cmdChecksum), 2);

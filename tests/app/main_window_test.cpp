@@ -142,7 +142,7 @@ TEST_F(MainWindow, OnlyTheFirstArgumentCounts) {
 TEST_F(MainWindow, ALongerSwitchIsAFileName) {
   FormCreate({"/log"});
   EXPECT_FALSE(w_.LogFrames());
-  EXPECT_EQ(errors_, QStringList{"Cannot open file \"/log\". No such file or directory"});
+  EXPECT_EQ(errors_, QStringList{"Не удается открыть файл \"/log\". No such file or directory"});
 }
 
 TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
@@ -203,7 +203,7 @@ TEST_F(MainWindow, ARefusedRecordFileIsShownWithItsLineAndLeavesNoImage) {
   beFileNameButton.trigger();
   ASSERT_EQ(errors_.size(), 1);
   EXPECT_TRUE(errors_[0].startsWith(cut + ":1: ")) << errors_[0].toStdString();
-  EXPECT_TRUE(errors_[0].contains("the file may be cut short")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains("файл, возможно, обрезан")) << errors_[0].toStdString();
   ExpectNoImage();
   EXPECT_EQ(cbStartAddress.currentText(), "0000");
   EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
@@ -227,7 +227,7 @@ TEST_F(MainWindow, AFileThatCannotBeOpenedIsShownAndStartUpGoesOn) {
   const QString missing = Missing("gone.bin");
   w_.FormCreate({missing});
   EXPECT_EQ(errors_,
-            QStringList{"Cannot open file \"" + missing + "\". No such file or directory"});
+            QStringList{"Не удается открыть файл \"" + missing + "\". No such file or directory"});
   ExpectNoImage();
   EXPECT_EQ(beFileName.text(), missing);
   EXPECT_EQ(w_.PlacementStore.IniFileName(), PlacementFileBesideTheProgram());
@@ -241,7 +241,7 @@ TEST_F(MainWindow, ALoadFailureAfterAGoodLoadLeavesNoImage) {
   DialogAnswers(QString::fromStdString(dir_.string()));  // a folder cannot be loaded
   beFileNameButton.trigger();
   ASSERT_EQ(errors_.size(), 1);
-  EXPECT_TRUE(errors_[0].startsWith("Cannot open file \"")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].startsWith("Не удается открыть файл \"")) << errors_[0].toStdString();
   ExpectNoImage();
   EXPECT_EQ(cbStopAddress.currentText(), "FFFF");
 }
@@ -256,9 +256,10 @@ TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) 
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened for reading, it would wait for a writer
   DialogAnswers(QString::fromStdString(fifo));
   beFileNameButton.trigger();
-  EXPECT_EQ(errors_, (QStringList{"Cannot open file \"" + gone + "\". No such file or directory",
-                                  "Cannot open file \"" + QString::fromStdString(fifo) +
-                                      "\". Not a regular file"}));
+  EXPECT_EQ(errors_, (QStringList{"Не удается открыть файл \"" + gone +
+                                      "\". No such file or directory",
+                                  "Не удается открыть файл \"" + QString::fromStdString(fifo) +
+                                      "\". Это не обычный файл"}));
   ExpectNoImage();
 }
 
@@ -278,9 +279,9 @@ TEST_F(MainWindow, TheFileButtonOffersImageFilesFromTheProgramsFolder) {
   ASSERT_TRUE(shown_dialog_);
   EXPECT_EQ(shown_dialog_->Filter,
             (QStringList{"Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)",
-                         "Binary files (*.bin)", "Intel HEX (*.hex *.ihx *.ihex)",
+                         "Двоичные файлы (*.bin)", "Intel HEX (*.hex *.ihx *.ihex)",
                          "Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)",
-                         "Any file (*.*)"}));
+                         "Любой файл (*.*)"}));
   EXPECT_EQ(shown_dialog_->DefaultExt, "bin");
   EXPECT_EQ(shown_dialog_->InitialDir, QCoreApplication::applicationDirPath());
 

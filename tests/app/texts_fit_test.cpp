@@ -1,7 +1,8 @@
-// Every text of both windows shows whole: the width its font in use needs fits inside its
-// control. CTest runs these at 96 and at 120 pixels per inch (QT_FONT_DPI), each with the fonts a
-// desktop has (Liberation Sans) and with DejaVu alone (fonts-dejavu-core), as the fontconfig
-// files in fonts/ choose them: ORVIX_WINDOW_TEXTS="FONTS/DPI" names one, "dejavu-only/120".
+// Every text of both windows shows whole, in each language: the width its font in use needs fits
+// inside its control. CTest runs these at 96 and at 120 pixels per inch (QT_FONT_DPI), each with
+// the fonts a desktop has (Liberation Sans) and with DejaVu alone (fonts-dejavu-core), as the
+// fontconfig files in fonts/ choose them: ORVIX_WINDOW_TEXTS="FONTS/DPI" names one,
+// "dejavu-only/120".
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
@@ -22,6 +23,7 @@
 #include "app/exchange_window.h"
 #include "app/main_window.h"
 #include "app/run_texts.h"
+#include "app/translators.h"
 #include "runtime/qt/qt_loop.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scoped_env.h"
@@ -48,7 +50,17 @@ void ExpectFits(const QPushButton& button) {
       << QFontInfo(button.font()).family().toStdString();
 }
 
-class TextsFit : public ::testing::Test {
+// The window's language goes in before the windows are made: they take their texts then.
+bool Speaking(TLanguage language) {
+  InstallTranslators(language);
+  return true;
+}
+
+std::string LanguageName(const ::testing::TestParamInfo<TLanguage>& language) {
+  return LanguageCode(language.param);
+}
+
+class TextsFit : public ::testing::TestWithParam<TLanguage> {
  protected:
   void SetUp() override {
     std::cout << "font " << QFontInfo(main_.font()).family().toStdString() << ", "
@@ -59,11 +71,16 @@ class TextsFit : public ::testing::Test {
     main_.show();
   }
 
+  const bool speaking_ = Speaking(GetParam());
   testing::RecordingDialogs dialogs_;
   TfmMain main_{dialogs_};
 };
 
-TEST_F(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
+INSTANTIATE_TEST_SUITE_P(Languages, TextsFit,
+                         ::testing::Values(TLanguage::lgRussian, TLanguage::lgEnglish),
+                         LanguageName);
+
+TEST_P(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
   const auto labels = main_.findChildren<QLabel*>(QRegularExpression("^Label"));
   ASSERT_EQ(labels.size(), 3);
   for (const QLabel* label : labels) ExpectFits(*label);
@@ -72,20 +89,20 @@ TEST_F(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
   for (const QPushButton* button : buttons) ExpectFits(*button);
 }
 
-TEST_F(TextsFit, StatusBarTexts) {
+TEST_P(TextsFit, StatusBarTexts) {
   QLabel& port = Child<QLabel>(main_, "sbStatusBarPanel0");
   for (const char* name : {"COM3", "COM255"}) {
     port.setText(name);
     ExpectFits(port);
   }
   QLabel& status = Child<QLabel>(main_, "sbStatusBarPanel2");
-  for (const char* text : {kTextNoAnswer, kTextFinished, kTextAborted}) {
-    status.setText(QString::fromUtf8(text));
+  for (const TRunText text : {kTextNoAnswer, kTextFinished, kTextAborted}) {
+    status.setText(Worded(text));
     ExpectFits(status);
   }
 }
 
-TEST_F(TextsFit, AddressAndDeviceNumberFields) {
+TEST_P(TextsFit, AddressAndDeviceNumberFields) {
   for (const char* name : {"cbStartAddress", "cbStopAddress"}) {
     const QLineEdit& edit = *Child<QComboBox>(main_, name).lineEdit();
     EXPECT_LE(edit.fontMetrics().horizontalAdvance("FFFF"), edit.width()) << name;
@@ -95,21 +112,23 @@ TEST_F(TextsFit, AddressAndDeviceNumberFields) {
   EXPECT_LE(number.sizeHint().width(), number.width());
 }
 
-TEST_F(TextsFit, EveryTextOfTheExchangeWindow) {
+TEST_P(TextsFit, EveryTextOfTheExchangeWindow) {
   const testing::ScopedEnv no_ports("ORVIX_PORTS", "");
   TfrmTrans window(main_, main_, dialogs_, main_.RunSettings());
   window.show();
   QLabel& status = Child<QLabel>(window, "lbStatus");
   ExpectFits(status);  // as the form stores it
   // Each text as a run brings it up.
-  const std::pair<const char*, std::function<void()>> steps[] = {
-      {kTextNegotiation, [&] { window.LookingForDevice({}); }},
-      {kTextProgramming, [&] { window.DeviceFound("COM3"), window.Progress("COM3", 128, 256); }},
-      {kTextChecksumError, [&] { window.BadReply("COM3", TBadReply::brChecksumError); }},
+  const std::pair<QString, std::function<void()>> steps[] = {
+      {Worded(kTextNegotiation), [&] { window.LookingForDevice({}); }},
+      {Worded(kTextProgramming),
+       [&] { window.DeviceFound("COM3"), window.Progress("COM3", 128, 256); }},
+      {QString::fromLatin1(kTextChecksumError),
+       [&] { window.BadReply("COM3", TBadReply::brChecksumError); }},
   };
   for (const auto& [text, step] : steps) {
     step();
-    EXPECT_EQ(status.text(), QString::fromUtf8(text));
+    EXPECT_EQ(status.text(), text);
     ExpectFits(status);
   }
   ExpectFits(Child<QPushButton>(window, "bbStop"));

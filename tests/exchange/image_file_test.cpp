@@ -77,9 +77,9 @@ TEST_F(ImageFileTest, ReadsTheWholeFileByteForByte) {
 
 TEST_F(ImageFileTest, RefusesAFileTooLargeToAddressNamingItAndItsSize) {
   std::string path = Write("big.bin", 65537);
-  EXPECT_EQ(ErrorOf(path), "Файл \"" + path +
-                               "\" слишком велик: 65537 байт, устройство принимает не более "
-                               "65536 байт");
+  EXPECT_EQ(ErrorOf(path), "File \"" + path +
+                               "\" is too large: 65537 bytes, the device takes at most 65536 "
+                               "bytes");
 }
 
 TEST_F(ImageFileTest, UnusablePathsNameTheFileAndTheCause) {

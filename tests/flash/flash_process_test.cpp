@@ -812,7 +812,8 @@ TEST_F(FlashTest, UnusableImagesAndUsageErrors) {
   EXPECT_NE(empty.err.find("empty.bin"), std::string::npos);
   ProcessResult big = Run({Image(Bytes(65537), "big.bin")});
   EXPECT_EQ(big.exit_code, 66);
-  EXPECT_NE(big.err.find("слишком велик: 65537 байт"), std::string::npos);
+  // The size in either language: the flasher words the loader's texts in its user's.
+  EXPECT_NE(big.err.find("65537"), std::string::npos) << big.err;
   EXPECT_EQ(Run({"-d", "256", "x.bin"}).exit_code, 64);
   EXPECT_EQ(Run({}).exit_code, 64);
 }
