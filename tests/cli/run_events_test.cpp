@@ -2,10 +2,10 @@
 // reads out. No engine and no port behind them.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
-#include <regex>
 
 #include "cli/console_events.h"
 #include "cli/json_events.h"
@@ -219,7 +219,18 @@ TEST_F(RunEventsTest, JsonLinesFromEvents) {
       {"a single run without a device has no result",
        {Looking({"COM1"}), Ended(NoDevice(1, 3)), Ended(Result(TOutcome::ocStopped, ""))}, ""},
   };
-  const std::regex time(R"(,"time":[0-9]+\.[0-9]{3})");
+  // The "time" member of each line, which no table can know.
+  const auto without_time = [](std::string text) {
+    const std::string key = ",\"time\":";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
+      size_t end = at + key.size();
+      while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) ||
+                                   text[end] == '.'))
+        ++end;
+      text.erase(at, end - at);
+    }
+    return text;
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::FILE* file = std::tmpfile();
@@ -233,7 +244,7 @@ TEST_F(RunEventsTest, JsonLinesFromEvents) {
     std::string out;
     for (int ch; (ch = std::fgetc(file)) != EOF;) out += static_cast<char>(ch);
     std::fclose(file);
-    EXPECT_EQ(std::regex_replace(out, time, ""), c.lines);
+    EXPECT_EQ(without_time(out), c.lines);
   }
 }
 
