@@ -49,6 +49,9 @@ rm -rf "$logs"
 mkdir -p "$logs"
 work=$(mktemp -d /tmp/orvix-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The window's checks read its Russian texts: Windows would choose by the UI language, which a
+# fresh prefix takes from the machine's locale.
+export ORVIX_LANG=ru
 unset DISPLAY WAYLAND_DISPLAY
 far_ends=()
 
