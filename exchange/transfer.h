@@ -59,7 +59,6 @@ class TTransfer {
   void FrameSent(const uint8_t* frame, int length);
   void TimerSendTimeoutTimer();
 
-  const std::string& PortName() const { return port_name_; }
   TExchangePhase Phase() const { return phase_; }
   uint16_t RetryCount() const { return retry_count_; }
   bool Running() const { return running_; }
