@@ -161,20 +161,9 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
                      (failure.Text.empty() ? "no answer, given up" : failure.Text));
     return;
   }
-  const std::string path = PortDevicePath(name);
-  const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-  std::string cause = failure.SystemCode >= 0
-                          ? PortErrorText(failure.SystemCode, path.empty() ? name : path)
-                          : failure.Text;
-  // The way out, once a run: every port the user may not open has the same cure.
-  if (!permission_hint_given_ && failure.SystemCode >= 0 &&
-      IsPermissionError(failure.SystemCode)) {
-    if (const auto advice = PermissionAdvice(path.empty() ? name : path)) {
-      cause += "; " + *advice;
-      permission_hint_given_ = true;
-    }
-  }
-  lines_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
+  const TRefusedPort refused =
+      DescribeRefusedPort(name, failure.SystemCode, failure.Text, permission_hint_given_);
+  lines_.PrintLine("orvix-flash: " + refused.Where + ": cannot open: " + refused.Cause);
 }
 
 void TConsoleEvents::DeviceFound(const std::string& port) {

@@ -37,20 +37,6 @@ void InstallResizeHandler(std::function<void()> on_resize) {
 
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::string PortErrorText(int system_code, const std::string& path) {
-  // The lock another instance of the programmer holds on the port, or a port opened for one
-  // program only: who it is tells the user what to close.
-  if (system_code == EWOULDBLOCK || system_code == EBUSY) {
-    const std::string holders = path.empty() ? "" : PortHoldersText(path);
-    return "in use by " + (holders.empty() ? "another program" : holders);
-  }
-  return std::strerror(system_code);
-}
-
-bool IsPermissionError(int system_code) {
-  return system_code == EACCES || system_code == EPERM;
-}
-
 void InstallStopHandler(std::function<void()> on_stop) {
   // Blocked here and in every thread started later; one thread takes them with sigwait, where
   // the handler may do anything, not only what is safe in a signal handler.

@@ -66,4 +66,17 @@ std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
   return findings;
 }
 
+std::string PortErrorText(int system_code, const std::string& /*path*/) {
+  char text[512] = {};
+  const DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(system_code), 0, text, sizeof text, nullptr);
+  std::string words(text, n);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.'))
+    words.pop_back();
+  return words.empty() ? "system error " + std::to_string(system_code) : words;
+}
+
+bool IsPermissionError(int) { return false; }
+
 }  // namespace orvix
