@@ -206,7 +206,8 @@ void TfmMain::SetupFileButton() {
 void TfmMain::FitFontToTexts() {
   const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
                                                    {ui_->Label2, ui_->cbStopAddress},
-                                                   {ui_->Label3, ui_->seNumberDevice}};
+                                                   {ui_->Label3, ui_->seNumberDevice},
+                                                   {ui_->lbPort, ui_->cbPort}};
   for (const auto& [label, field] : labelled)
     label->resize(field->x() - label->x(), label->height());
   const auto texts_fit = [&] {

@@ -63,20 +63,33 @@ QRect NormalFrame(const QWidget& window) {
   return normal.marginsAdded(FrameMargins(window));
 }
 
+// The work area of the screen the frame lies most on, or of the nearest one when it lies on none.
+QRect NearestWorkArea(const QRect& frame) {
+  QRect best = WorkArea();
+  long best_overlap = -1;
+  int best_distance = 0;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect area = screen->availableGeometry();
+    const QRect common = area.intersected(frame);
+    const long overlap = common.isEmpty() ? 0 : long{common.width()} * common.height();
+    const int distance = (area.center() - frame.center()).manhattanLength();
+    if (overlap > best_overlap || (overlap == best_overlap && distance < best_distance)) {
+      best = area;
+      best_overlap = overlap;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
 QRect InsideWorkArea(QRect frame) {
-  const QRect area = WorkArea();
+  const QRect area = NearestWorkArea(frame);
   if (area.isEmpty()) return frame;
   frame.moveLeft(std::clamp(frame.left(), area.left(),
                             std::max(area.left(), area.right() + 1 - frame.width())));
   frame.moveTop(std::clamp(frame.top(), area.top(),
                            std::max(area.top(), area.bottom() + 1 - frame.height())));
   return frame;
-}
-
-bool OnAnyScreen(const QRect& frame) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(frame)) return true;
-  return false;
 }
 
 void SetNormalFrame(QWidget& window, const QRect& frame) {
@@ -137,16 +150,14 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
   const QRect frame = QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
                             FromDevice(r.Bottom - r.Top))
                           .translated(WorkArea().topLeft());
-  if (OnAnyScreen(frame)) {
-    SetNormalFrame(window, frame);
-  } else {
-    SetNormalFrame(window, InsideWorkArea(frame));
-    // Brought back with the frame unknown, the title bar's height would hang below the edge.
-    AgainWhenFramed(window, [&window] {
-      if (!window.isMaximized() && !window.isMinimized())
-        MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
-    });
-  }
+  // A place partly off the screens leaves buttons out of reach: the whole frame goes onto the
+  // nearest screen. Once the window system has framed the window the frame's real size is known,
+  // and the title bar and borders are checked again.
+  SetNormalFrame(window, InsideWorkArea(frame));
+  AgainWhenFramed(window, [&window] {
+    if (!window.isMaximized() && !window.isMinimized())
+      MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
+  });
   ApplyShowCommand(window, placement);
 }
 
