@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QPoint>
+#include <QRect>
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
@@ -15,6 +16,10 @@ namespace {
 
 constexpr const char* kMinPositionProperty = "orvixMinPosition";
 constexpr const char* kMaxPositionProperty = "orvixMaxPosition";
+// A window restored maximised keeps the normal frame the file gave, while Qt's normal geometry is
+// still the one it had then (the user has not restored and moved it since).
+constexpr const char* kRestoredFrameProperty = "orvixRestoredNormalFrame";
+constexpr const char* kRestoredGeometryProperty = "orvixRestoredNormalGeometry";
 
 QRect WorkArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -60,6 +65,12 @@ QRect NormalFrame(const QWidget& window) {
   if (!window.isMaximized() && !window.isFullScreen()) return window.frameGeometry();
   const QRect normal = window.normalGeometry();
   if (normal.isEmpty()) return window.frameGeometry();
+  // Maximised before the window system framed it, the normal geometry holds the frame's corner,
+  // and the maximised frame's margins are not the normal ones: adding them moved the place up
+  // and shrank it at every start. Until the user restores and moves it, the file's place stands.
+  if (const QVariant kept = window.property(kRestoredFrameProperty);
+      kept.isValid() && window.property(kRestoredGeometryProperty).toRect() == normal)
+    return kept.toRect();
   return normal.marginsAdded(FrameMargins(window));
 }
 
@@ -90,6 +101,13 @@ QRect InsideWorkArea(QRect frame) {
   frame.moveTop(std::clamp(frame.top(), area.top(),
                            std::max(area.top(), area.bottom() + 1 - frame.height())));
   return frame;
+}
+
+// A rectangle of the record, in Qt's coordinates.
+QRect FrameOfRecord(const TPlacementRect& r) {
+  return QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
+               FromDevice(r.Bottom - r.Top))
+      .translated(WorkArea().topLeft());
 }
 
 void SetNormalFrame(QWidget& window, const QRect& frame) {
@@ -146,10 +164,7 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
   if (placement.Flags & wpfSetMinPosition)
     StorePoint(window, kMinPositionProperty, placement.MinPosition);
   StorePoint(window, kMaxPositionProperty, placement.MaxPosition);
-  const TPlacementRect& r = placement.NormalPosition;
-  const QRect frame = QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
-                            FromDevice(r.Bottom - r.Top))
-                          .translated(WorkArea().topLeft());
+  const QRect frame = FrameOfRecord(placement.NormalPosition);
   // A place partly off the screens leaves buttons out of reach: the whole frame goes onto the
   // nearest screen. Once the window system has framed the window the frame's real size is known,
   // and the title bar and borders are checked again.
@@ -159,6 +174,12 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
       MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
   });
   ApplyShowCommand(window, placement);
+}
+
+void KeepNormalRect(QWidget& window, const TPlacementRect& rect) {
+  window.setProperty(kRestoredFrameProperty, InsideWorkArea(FrameOfRecord(rect)));
+  // What Qt will report as the normal geometry once the window is maximised from here.
+  window.setProperty(kRestoredGeometryProperty, window.geometry());
 }
 
 bool IsWindowVisible(const QWidget& window) {

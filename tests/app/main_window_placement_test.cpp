@@ -188,5 +188,22 @@ TEST_F(MainWindowPlacement, APlacePartlyOffTheScreenIsBroughtWhollyOnIt) {
   EXPECT_TRUE(Errors().empty());
 }
 
+// Started maximised and closed, twice: the normal place the file holds is what it holds after.
+TEST_F(MainWindowPlacement, AMaximisedStartAndCloseKeepTheNormalPlace) {
+  const std::string place = "150,150,537,320";
+  std::ofstream(ini_) << "[TfmMain]\nShowCmd=3\nNormPos" << Suffix() << "=" << place
+                      << "\nNormPos=" << place << "\n";
+  for (int run = 0; run < 2; ++run) {
+    auto window = Open();
+    EXPECT_TRUE(window->isMaximized());
+    Exit(std::move(window));
+    const std::string saved = Slurp(ini_);
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "NormPos" + Suffix()), place) << run;
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "NormPos"), place) << run;
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "ShowCmd"), "3") << run;
+  }
+  EXPECT_TRUE(Errors().empty());
+}
+
 }  // namespace
 }  // namespace orvix
