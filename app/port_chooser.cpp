@@ -12,7 +12,9 @@ namespace {
 // What tells this port from the others: where it leads and what the adapter says of itself.
 QString PortItemText(const TPortIdentity& port) {
   QStringList parts;
-  if (!port.Path.empty() && port.Path != port.Name) parts << QString::fromStdString(port.Path);
+  // Windows' "\\.\COM3" only repeats the name; a Linux device path tells which adapter it is.
+  if (!port.Path.empty() && port.Path != port.Name && port.Path != R"(\\.\)" + port.Name)
+    parts << QString::fromStdString(port.Path);
   if (const std::string description = PortDescription(port); !description.empty())
     parts << QString::fromStdString(description);
   const QString name = QString::fromStdString(port.Name);

@@ -646,31 +646,6 @@ TEST_F(MainWindow, AFileChangedOnDiskIsReadAgain) {
   EXPECT_EQ(errors_.size(), 1);
 }
 
-// Load reads the file once more: a change the watch has not reported yet is programmed too.
-TEST_F(MainWindow, LoadProgramsTheFileAsItIsNow) {
-  std::vector<uint8_t> programmed;
-  dialogs_.run_exchange = [&] {
-    programmed.assign(dialogs_.last_settings->ImageData,
-                      dialogs_.last_settings->ImageData + dialogs_.last_settings->ImageSize);
-    return 1;
-  };
-  FormCreate({});
-  DialogAnswers(Write("now.bin", 8));
-  beFileNameButton.trigger();
-  Write("now.bin", 12);  // no events processed in between: the watch cannot have told yet
-  bbStart.click();
-  ASSERT_EQ(programmed.size(), 12u);
-  EXPECT_EQ(programmed[11], static_cast<uint8_t>(11 * 7 + 3));
-  EXPECT_EQ(cbStopAddress.currentText(), "000B");
-
-  fs::remove(dir_ / "now.bin");
-  dialogs_.runs = 0;
-  bbStart.click();
-  EXPECT_EQ(dialogs_.runs, 0);
-  EXPECT_EQ(errors_.size(), 1);
-  ExpectNoImage();
-}
-
 TPortIdentity Port(std::string name, std::string path, std::optional<std::string> product = {},
                    std::optional<std::string> serial = {}) {
   TPortIdentity port;
