@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 #include <QValidator>
@@ -133,7 +134,13 @@ void TfmMain::SetupComponents() {
         QFileInfo::exists(loaded_file_))
       reread_delay_->start();
   });
-  Guarded(reread_delay_, &QTimer::timeout, this, [this] { RereadImage(); });
+  Guarded(reread_delay_, &QTimer::timeout, this, [this] {
+    // A run reads the buffer as it goes: the change is taken up once it has ended.
+    if (run_in_progress_)
+      reread_after_run_ = true;
+    else
+      RereadImage();
+  });
 
   Guarded(ui_->cbPort, &QComboBox::activated, this, [this] { PortChosen(); });
   QWidget::setTabOrder(ui_->BitBtn2, ui_->cbPort);
@@ -380,6 +387,12 @@ void TfmMain::bbStartClick() {
   RereadImage();
   if (image_size_ <= 0) return;
   SetStatusPanel(TStatusPanel::spRunResult, QString());
+  run_in_progress_ = true;
+  reread_after_run_ = false;
+  const auto run_ended = qScopeGuard([this] {
+    run_in_progress_ = false;
+    if (reread_after_run_) reread_delay_->start(kRereadDelayMs);
+  });
   // The modal result is not needed: the run has reported in the status bar or a message box.
   dialogs_.RunExchange(*this, *this, RunSettings());
 }

@@ -98,6 +98,8 @@ class TfmMain : public QMainWindow, public TStatusSink {
   // A rebuild writes the file in several steps: it is read again once they have settled.
   QTimer* reread_delay_ = nullptr;
   bool port_choice_read_ = false;
+  bool run_in_progress_ = false;
+  bool reread_after_run_ = false;  // the file changed while a run was reading the buffer
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::string frame_log_file_;  // out.txt for a run started with "/l"; set by FormCreate

@@ -907,5 +907,33 @@ TEST_F(ExchangeWindow, TheChosenPortGetsTheFileAsItIsNowAndPanel1TheFigures) {
   EXPECT_EQ(panel1_during_run, "");
 }
 
+// A rebuild that lands while a run is writing does not touch the bytes under way: the run writes
+// what it started with, and the new file is read once it has ended.
+TEST_F(ExchangeWindow, AFileChangedDuringARunIsReadAfterIt) {
+  SimulatedPorts ports;
+  SimOptions slow;
+  slow.delay.push_back({{2, 2, false}, 1500});  // the second block's reply, late
+  auto& device = ports.Add("COM2", slow);
+  const Bytes image = Random(600, 3);
+  LoadImage(image);
+  const Bytes rebuilt = Random(900, 4);
+  bool written = false;
+  Load([&](TfrmTrans&) {
+    if (!written) {
+      written = true;
+      std::ofstream(dir_ / "image.bin", std::ios::binary)
+          .write(reinterpret_cast<const char*>(rebuilt.data()),
+                 static_cast<std::streamsize>(rebuilt.size()));
+    }
+    return false;  // the run ends by itself
+  });
+  EXPECT_EQ(result_, 1);
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(main_->ImageSize(), 600);  // not yet: the change is taken up after the run
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_->ImageSize() == 900; }, 5000));
+  EXPECT_EQ(Panel(2), QStringLiteral("Файл изменён, образ перечитан"));
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
 }  // namespace
 }  // namespace orvix
