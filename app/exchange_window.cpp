@@ -86,7 +86,7 @@ void TfrmTrans::PortGivenUp(const TPortFailure& failure) {
   given_up_ << PortFailureLine(failure);
   QPlainTextEdit& list = *ui_->mmRefusedPorts;
   list.appendPlainText(given_up_.last());
-  if (!list.isVisible()) {
+  if (list.isHidden()) {
     const QPoint centre = frameGeometry().center();
     setFixedSize(kClientWidth, kClientHeightWithPorts);
     list.show();

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -12,10 +11,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
-#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 #include <QValidator>
