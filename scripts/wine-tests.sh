@@ -244,9 +244,11 @@ rm -f "$work/links/com13" "$work/links/com14"
 echo "== wine: orvix-flash.exe in English and in Russian, as the locale chooses"
 # Wine takes Windows' UI language from the Unix locale it starts in, which must exist: the two
 # are compiled here (the locales package's sources), as a machine with only C.UTF-8 lacks them.
-export LOCPATH=$work/locales
-mkdir -p "$LOCPATH"
-for locale in en_US ru_RU; do localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" 2>/dev/null; done
+language_locales=$work/locales
+mkdir -p "$language_locales"
+for locale in en_US ru_RU; do
+  localedef -i "$locale" -f UTF-8 "$language_locales/$locale.UTF-8" 2>/dev/null
+done
 refused=$(winepath -w "$work/no-such-image.bin" 2>/dev/null </dev/null) || refused=$work/none.bin
 # Each: the arguments, the exit status, a Russian text it shows in Russian.
 language_runs=("-d 300 x.bin|64|неверный номер устройства \"300\""
@@ -259,6 +261,7 @@ for locale in en_US.UTF-8 ru_RU.UTF-8; do
     IFS='|' read -r args status russian <<<"$run"
     read -r -a words <<<"$args"
     out=$(env -u ORVIX_LANG -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=$locale \
+      LOCPATH=$language_locales \
       timeout 120 wine "$win_build/cli/orvix-flash.exe" "${words[@]}" </dev/null 2>&1)
     got=$?
     out=${out//$'\r'/}

@@ -8,7 +8,8 @@
 #   - a placement written the way the Linux build writes it puts the window there, and is saved
 #     back as it was read;
 #   - with two simulators answering on COM13 and COM14, "Порт" set to COM13 programs that one
-#     alone, and the choice is in the ini file's [Port] section.
+#     alone, and the choice is in the ini file's [Port] section;
+#   - started in an English locale its caption is English, in a Russian one Russian.
 # Screenshots: build-win/wine-window/*.png (for people to look at). Prints "wine-window: ..." last.
 # Displays are taken from ORVIX_X_DISPLAYS (numbers, default "80 81 82 83 84"): the first free one.
 
@@ -386,11 +387,39 @@ Windows; scripts/windows-qt.sh builds it)}"
   fi
 
   window_programs_chosen_port "$app" "$image"
+  window_speaks_the_locale "$app"
 
   wineserver -k >/dev/null 2>&1
   stop_window_helpers
   unset DISPLAY
   note "screenshots: $shots; the window part took $((SECONDS - started)) s"
+}
+
+# orvix.exe in folder $1 started in an English and in a Russian locale, with no ORVIX_LANG: Wine
+# gives Windows' UI language from the locale, and the window speaks it.
+window_speaks_the_locale() {
+  local locale caption other app_pid window
+  for locale in en_US.UTF-8 ru_RU.UTF-8; do
+    if [[ $locale == en_* ]]; then
+      caption='Programmer "Orvix"' other=$window_caption
+    else
+      caption=$window_caption other='Programmer "Orvix"'
+    fi
+    (cd "$1" && exec env -u ORVIX_LANG -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG="$locale" \
+       LOCPATH="$language_locales" wine orvix.exe </dev/null >"$logs/orvix-$locale.txt" 2>&1) &
+    app_pid=$!
+    if window=$(wait_for_window "$caption" 90) && [[ -z $(window_id "$other") ]]; then
+      pass "under LANG=$locale the main window is captioned '$caption'"
+      sleep 1
+      shot "main-window-${locale%%.*}" "$window"
+      wmctrl -c "$caption"
+      wait_for_exit "$app_pid" 30 || kill "$app_pid" 2>/dev/null
+    else
+      fail "under LANG=$locale no window captioned '$caption' (log: $logs/orvix-$locale.txt)"
+      shot "no-window-${locale%%.*}" root
+      kill "$app_pid" 2>/dev/null
+    fi
+  done
 }
 
 # The part's own counts: what it added to the run's.
