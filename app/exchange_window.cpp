@@ -1,7 +1,6 @@
 #include "app/exchange_window.h"
 
 #include <QKeyEvent>
-#include <QScreen>
 #include <algorithm>
 
 #include "app/placement/window_placement.h"
@@ -15,11 +14,6 @@ namespace {
 
 constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 98;
-
-// What a give-up says: the checksum's text once the blocks are all written.
-TRunText NoAnswerText(TExchangePhase phase) {
-  return phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation : kTextNoAnswer;
-}
 
 }  // namespace
 
@@ -161,21 +155,8 @@ void TfrmTrans::reject() {
 void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
-  CentreOnOwner();
-  AgainWhenFramed(*this, [this] { CentreOnOwner(); });
-}
-
-// Qt's own placement of a dialog guesses a title bar where the window system has none yet and
-// lands off centre; this centres the outer rectangles, kept on the owner's screen.
-void TfrmTrans::CentreOnOwner() {
-  QRect frame = frameGeometry();
-  frame.moveCenter(owner_.frameGeometry().center());
-  if (const QScreen* screen = owner_.screen()) {
-    const QRect area = screen->availableGeometry();
-    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
-    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
-  }
-  move(frame.topLeft());
+  CentreOnOwner(*this, owner_);
+  AgainWhenFramed(*this, [this] { CentreOnOwner(*this, owner_); });
 }
 
 void TfrmTrans::keyPressEvent(QKeyEvent* event) {

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 
 #include "app/hex_text.h"
 #include "app/placement/form_position.h"
+#include "app/placement/ini_file.h"
 #include "app/user_files.h"
 #include "exchange/image_file.h"
 #include "runtime/file_name.h"
@@ -99,7 +101,7 @@ void TfmMain::SetupComponents() {
   setWindowTitle(ApplicationTitle());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(385, 114);
+  setFixedSize(385, 167);
 
   SetupFileButton();
 
@@ -114,6 +116,11 @@ void TfmMain::SetupComponents() {
   Guarded(ui_->bbStart, &QPushButton::clicked, this, [this] { bbStartClick(); });
   ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
   connect(ui_->BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+
+  // How many boards to wait for counts only for a gang.
+  connect(ui_->chAllDevices, &QCheckBox::toggled, ui_->seExpect, &QWidget::setEnabled);
+  Guarded(ui_->chAllDevices, &QCheckBox::clicked, this, [this] { WriteGangChoice(); });
+  Guarded(ui_->seExpect, &QSpinBox::editingFinished, this, [this] { WriteGangChoice(); });
 
   FitFontToTexts();
 
@@ -136,8 +143,8 @@ void TfmMain::SetupComponents() {
 // open a combo box's list.
 void TfmMain::SetupFileButton() {
   QLineEdit& field = *ui_->beFileName;
-  file_button_ = new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(),
-                             this);
+  file_button_ =
+      new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(), this);
   file_button_->setObjectName(QStringLiteral("beFileNameButton"));
   Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
 
@@ -169,7 +176,8 @@ void TfmMain::SetupFileButton() {
 void TfmMain::FitFontToTexts() {
   const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
                                                    {ui_->Label2, ui_->cbStopAddress},
-                                                   {ui_->Label3, ui_->seNumberDevice}};
+                                                   {ui_->Label3, ui_->seNumberDevice},
+                                                   {ui_->lbExpect, ui_->seExpect}};
   for (const auto& [label, field] : labelled)
     label->resize(field->x() - label->x(), label->height());
   const auto texts_fit = [&] {
@@ -178,6 +186,7 @@ void TfmMain::FitFontToTexts() {
         return false;
     for (const QPushButton* button : {ui_->bbStart, ui_->BitBtn2})
       if (button->sizeHint().width() > button->width()) return false;
+    if (ui_->chAllDevices->sizeHint().width() > ui_->chAllDevices->width()) return false;
     return true;
   };
   QFont fitted = font();
@@ -278,12 +287,37 @@ void TfmMain::bbStartClick() {
   // A run programs ImageSize bytes from the buffer: both must describe the same image.
   if (image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
   // The modal result is not needed: the run has reported in the status bar or a message box.
-  dialogs_.RunExchange(*this, *this, RunSettings());
+  if (ui_->chAllDevices->isChecked()) {
+    // Arrows then Load, with no Enter between: what was run is what is remembered. A file that
+    // cannot be written is told, and the boards are programmed all the same.
+    RunGuarded([this] { WriteGangChoice(); });
+    dialogs_.RunGang(*this, *this, RunSettings(), ui_->seExpect->value());
+  } else {
+    dialogs_.RunExchange(*this, *this, RunSettings());
+  }
+}
+
+void TfmMain::ReadGangChoice() {
+  const TIniFile ini(PlacementStore.IniFileName());
+  ui_->chAllDevices->setChecked(ini.ReadInteger(kChoiceSection, kAllDevicesKey, 0) != 0);
+  // Out of range reads as the nearest end; the spin box does that itself.
+  ui_->seExpect->setValue(ini.ReadInteger(kChoiceSection, kExpectKey, ui_->seExpect->value()));
+}
+
+void TfmMain::WriteGangChoice() {
+  TIniFile ini(PlacementStore.IniFileName());
+  ini.WriteInteger(kChoiceSection, kAllDevicesKey, ui_->chAllDevices->isChecked() ? 1 : 0);
+  ini.WriteInteger(kChoiceSection, kExpectKey, ui_->seExpect->value());
 }
 
 // Centred only while no saved place has been restored: the store's restore runs before this
 // and turns the centring off when it puts the window back.
 void TfmMain::showEvent(QShowEvent* event) {
+  // Read once, at the first showing, when the ini file's name is known, as the placement is.
+  if (!gang_choice_read_) {
+    gang_choice_read_ = true;
+    RunGuarded([this] { ReadGangChoice(); });
+  }
   PlaceAtShowing(*this);
   QMainWindow::showEvent(event);
 }

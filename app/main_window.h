@@ -25,6 +25,10 @@ class TfmMain : public QMainWindow, public TStatusSink {
 
  public:
   static constexpr int kStatusPanels = 3;
+  // The gang's settings, kept with the program's other choices.
+  static constexpr char kChoiceSection[] = "Port";
+  static constexpr char kAllDevicesKey[] = "AllDevices";
+  static constexpr char kExpectKey[] = "Expect";
 
   // `dialogs` shows the file dialog and runs the exchange window; it outlives the window.
   explicit TfmMain(TUserDialogs& dialogs, QWidget* parent = nullptr);
@@ -71,10 +75,13 @@ class TfmMain : public QMainWindow, public TStatusSink {
   void SetupFileButton();
   void FitFontToTexts();
   void ClearImage();
+  void ReadGangChoice();
+  void WriteGangChoice();
 
   std::unique_ptr<Ui_TfmMain> ui_;
   TUserDialogs& dialogs_;
   QAction* file_button_ = nullptr;  // what the picture button at the right end of beFileName does
+  bool gang_choice_read_ = false;
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::string frame_log_file_;  // out.txt for a run started with "/l"; set by FormCreate

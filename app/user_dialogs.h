@@ -34,6 +34,10 @@ QString ApplicationTitle();
 // pressed, so that no box stays on the screen for a window that is gone.
 void CloseOwnedBoxes(QWidget& window);
 
+// Centres the window's outer frame on its owner's, kept on the owner's screen: Qt's own placement
+// of a dialog guesses a title bar where the window system has none yet and lands off centre.
+void CentreOnOwner(QWidget& window, const QWidget& owner);
+
 // The real dialog as the settings describe it: first filter selected, names that do not exist
 // accepted (they fail when loaded), the system's own title.
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
@@ -67,6 +71,12 @@ class TUserDialogs {
   // the run starts reaches the caller, and no window is shown then.
   // The settings' LogFileName chooses the frame log.
   virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) = 0;
+  // A gang run in its modal window over `owner`: every device that answers on the settings'
+  // ports (every port when none are named) is programmed at once, until `expect` have answered or
+  // the user says done; the count goes to `status`. Returns 1 when the last gang programmed
+  // every board it counted, 2 otherwise.
+  virtual int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
+                      int expect) = 0;
   // A plain message box with an OK button, modal to `parent`; returns once the user has closed
   // it, or once `parent` has closed it as it ended (CloseOwnedBoxes).
   virtual void ShowMessage(QWidget& parent, const QString& text) = 0;
@@ -81,6 +91,7 @@ class TScreenDialogs : public TUserDialogs {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const TOpenDialog& settings) override;
   int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) override;
+  int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings, int expect) override;
   void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
   QString PortDescription(const QString& port_name) override;

@@ -469,7 +469,7 @@ TEST_F(MainWindow, ThePlacementFileLiesBesideTheExecutable) {
 TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
   w_.show();
   EXPECT_EQ(w_.windowTitle(), "Программатор \"Orvix\"");
-  EXPECT_EQ(w_.size(), QSize(385, 114));
+  EXPECT_EQ(w_.size(), QSize(385, 167));
   EXPECT_EQ(w_.minimumSize(), w_.maximumSize());
   struct Place {
     QWidget* widget;
@@ -478,7 +478,7 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
       {&beFileName, 7, 8, 371},       {&Label1, 6, 42, -1},          {&cbStartAddress, 65, 37, 57},
       {&Label2, 124, 42, -1},         {&cbStopAddress, 177, 37, 57}, {&Label3, 244, 42, -1},
       {&seNumberDevice, 321, 37, 57}, {&bbStart, 8, 64, 89},         {&BitBtn2, 288, 64, 89},
-      {&sbStatusBar, 0, 95, 385},
+      {&sbStatusBar, 0, 148, 385},
   };
   for (const auto& p : places) {
     const QPoint at = p.widget->mapTo(&w_, QPoint(0, 0));
