@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-#include "app/placement/window_placement.h"
 #include "app/run_texts.h"
 #include "app/translators.h"
 #include "runtime/message_loop.h"
@@ -156,7 +155,6 @@ void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   CentreOnOwner(*this, owner_);
-  AgainWhenFramed(*this, [this] { CentreOnOwner(*this, owner_); });
 }
 
 void TfrmTrans::keyPressEvent(QKeyEvent* event) {

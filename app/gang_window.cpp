@@ -6,7 +6,6 @@
 #include <QProgressBar>
 #include <algorithm>
 
-#include "app/placement/window_placement.h"
 #include "app/run_texts.h"
 #include "app/translators.h"
 #include "runtime/message_loop.h"
@@ -270,7 +269,6 @@ void TfrmGang::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   CentreOnOwner(*this, owner_);
-  AgainWhenFramed(*this, [this] { CentreOnOwner(*this, owner_); });
 }
 
 // Esc is the stop button while the boards are being programmed, and closes the window after.

@@ -10,6 +10,7 @@
 #include "app/error_box.h"
 #include "app/exchange_window.h"
 #include "app/gang_window.h"
+#include "app/placement/window_placement.h"
 #include "serial/port_identity.h"
 
 namespace orvix {
@@ -34,7 +35,9 @@ void CloseOwnedBoxes(QWidget& window) {
     if (box->isVisible()) box->done(QMessageBox::Ok);
 }
 
-void CentreOnOwner(QWidget& window, const QWidget& owner) {
+namespace {
+
+void CentreFrameOnOwner(QWidget& window, const QWidget& owner) {
   QRect frame = window.frameGeometry();
   frame.moveCenter(owner.frameGeometry().center());
   if (const QScreen* screen = owner.screen()) {
@@ -43,6 +46,13 @@ void CentreOnOwner(QWidget& window, const QWidget& owner) {
     frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
   }
   window.move(frame.topLeft());
+}
+
+}  // namespace
+
+void CentreOnOwner(QWidget& window, const QWidget& owner) {
+  CentreFrameOnOwner(window, owner);
+  AgainWhenFramed(window, [&window, &owner] { CentreFrameOnOwner(window, owner); });
 }
 
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings) {

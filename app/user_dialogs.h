@@ -34,8 +34,9 @@ QString ApplicationTitle();
 // pressed, so that no box stays on the screen for a window that is gone.
 void CloseOwnedBoxes(QWidget& window);
 
-// Centres the window's outer frame on its owner's, kept on the owner's screen: Qt's own placement
-// of a dialog guesses a title bar where the window system has none yet and lands off centre.
+// Centres the window's outer frame on its owner's, kept on the owner's screen, now and again once
+// the window system has framed it: Qt's own placement of a dialog guesses a title bar where the
+// window system has none yet and lands off centre. For a dialog's first showing.
 void CentreOnOwner(QWidget& window, const QWidget& owner);
 
 // The real dialog as the settings describe it: first filter selected, names that do not exist

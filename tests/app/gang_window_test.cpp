@@ -130,9 +130,6 @@ class GangWindow : public ::testing::Test {
   static Step Ended() {
     return [](TfrmGang& w) { return !w.Running(); };
   }
-  static Step Close() {
-    return [](TfrmGang& w) { return Press(w, "bbClose"), true; };
-  }
 
   void ExpectProgrammed(const DeviceSimulator& device, int runs = 1) {
     const Bytes memory = device.Memory();
