@@ -49,6 +49,8 @@ TfrmGang::TfrmGang(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs,
   table.verticalHeader()->hide();
   table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 8);
   QHeaderView& header = *table.horizontalHeader();
+  // Windows gives headers a font of their own; the table's headings read as the rest.
+  header.setFont(font());
   header.setSectionResizeMode(QHeaderView::Fixed);
   header.setSectionResizeMode(kResult, QHeaderView::Stretch);
   table.setColumnWidth(kPort, 70);
@@ -237,7 +239,7 @@ void TfrmGang::MarkFailed(const TRow& row) {
   for (int column : {kPort, kDescription, kResult}) {
     QTableWidgetItem& cell = Cell(row, column);
     cell.setBackground(FailedColour());
-    QFont bold = cell.font();
+    QFont bold = ui_->sgPorts->font();
     bold.setBold(true);
     cell.setFont(bold);
   }
