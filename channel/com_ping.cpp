@@ -77,6 +77,8 @@ void TComPing::Execute() {
     // An absent or busy port, or a failed write: this port is skipped. The cause is kept for a
     // front end that names the ports it could not ping.
     failure_text_ = e.what();
+    const auto* text = dynamic_cast<const ETextError*>(&e);
+    failure_cause_ = text ? text->Text() : TText{"", "", {}, e.what()};
     open_failed_ = !opened;
     if (const auto* serial = dynamic_cast<const ESerialPort*>(&e))
       failure_code_ = serial->SystemCode();

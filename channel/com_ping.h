@@ -13,6 +13,7 @@
 #include "channel/discovery_line.h"
 #include "link/frame_assembler.h"
 #include "runtime/message_loop.h"
+#include "runtime/text.h"
 #include "runtime/thread.h"
 
 namespace orvix {
@@ -47,6 +48,7 @@ class TComPing : public TThread {
   bool GivenUp() const { return given_up_.load(); }
   // Why the body ended early (the port could not be opened or written); read it once Finished().
   const std::string& FailureText() const { return failure_text_; }
+  const TText& FailureCause() const { return failure_cause_; }  // the same, to be worded
   // Whether it was the open that failed, and the system's error number for it (-1 when none).
   bool OpenFailed() const { return open_failed_; }
   int FailureCode() const { return failure_code_; }
@@ -79,6 +81,7 @@ class TComPing : public TThread {
   std::atomic<bool> answered_{false};
   std::atomic<bool> given_up_{false};
   std::string failure_text_;
+  TText failure_cause_;
   bool open_failed_ = false;
   int failure_code_ = -1;
   static constexpr std::chrono::steady_clock::rep kNoPing =

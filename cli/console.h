@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "runtime/text.h"
+
 namespace orvix {
 
 bool StderrIsTerminal();
@@ -17,7 +19,7 @@ void InstallResizeHandler(std::function<void()> on_resize);
 void IgnoreBrokenPipe();
 // The cause of a failed port open, in words, from the system's error number; for a port another
 // program holds, that program where the system shows it (path: what the port's name opens).
-std::string PortErrorText(int system_code, const std::string& path = {});
+TText PortErrorText(int system_code, const std::string& path = {});
 // Whether that error number means the user may not open the port (and joining a group may cure
 // it). Windows says "access denied" for a port another program holds: never there.
 bool IsPermissionError(int system_code);

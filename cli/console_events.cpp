@@ -78,65 +78,44 @@ void TConsoleLines::Write(const std::string& text) {
   if (!output_lost_ && !write_(text)) output_lost_ = true;
 }
 
-std::string DecimalComma(double value) {
-  // to_chars, not printf: the text must not depend on the process's locale.
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
-  std::string result(text, end.ptr);
-  std::replace(result.begin(), result.end(), '.', ',');
-  return result;
-}
-
-std::string Fill(std::string_view pattern, const std::vector<std::string>& values) {
-  std::string text;
-  size_t next = 0;
-  for (size_t at = 0; at < pattern.size();) {
-    const size_t hole = pattern.find("{}", at);
-    text.append(pattern.substr(at, hole == std::string_view::npos ? hole : hole - at));
-    if (hole == std::string_view::npos) break;
-    if (next < values.size()) text += values[next++];
-    at = hole + 2;
-  }
-  return text;
-}
-
 std::string FiguresText(TOutcome outcome, const TRunFigures& figures) {
   const std::string from = AddressText(figures.StartAddress);
   const std::string to = AddressText(figures.StopAddress);
   const std::string bytes = std::to_string(figures.Bytes);
-  const std::string seconds = DecimalComma(figures.Seconds);
+  const std::string seconds = DecimalText(figures.Seconds);
   const std::string checksum = HexText(figures.Checksum, 4);
   if (outcome == TOutcome::ocFinished) {
     // A run inside a tenth of a second still gets a rate, not a division by nothing.
     const double rate = figures.Bytes / std::max(figures.Seconds, 0.001) / 1000;
-    return Fill(kTextFiguresFinished, {from, to, bytes, seconds, DecimalComma(rate), checksum});
+    return FormatText(Worded(kTextFiguresFinished),
+                      {from, to, bytes, seconds, DecimalText(rate), checksum});
   }
-  return Fill(outcome == TOutcome::ocChecksumUnconfirmed ? kTextFiguresUnconfirmed
-                                                         : kTextFiguresUnfinished,
-              {from, to, bytes, std::to_string(figures.BlocksSent), seconds, checksum});
+  return FormatText(Worded(outcome == TOutcome::ocChecksumUnconfirmed ? kTextFiguresUnconfirmed
+                                                                      : kTextFiguresUnfinished),
+                    {from, to, bytes, std::to_string(figures.BlocksSent), seconds, checksum});
 }
 
-const char* OutcomeText(const TRunResult& result) {
+std::string OutcomeText(const TRunResult& result) {
   switch (result.Outcome) {
     case TOutcome::ocFinished:
-      return kTextFinished;
+      return Worded(kTextFinished);
     case TOutcome::ocChecksumUnconfirmed:
-      return kTextNoChecksumConfirmation;
+      return Worded(kTextNoChecksumConfirmation);
     case TOutcome::ocStopped:
-      return kTextAborted;
+      return Worded(kTextAborted);
     case TOutcome::ocLineLost:
-      return result.Phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation
-                                                            : kTextNoAnswer;
+      return Worded(result.Phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation
+                                                                   : kTextNoAnswer);
     case TOutcome::ocNoAnswer:
     case TOutcome::ocNoDevice:
       break;
   }
-  return kTextNoAnswer;
+  return Worded(kTextNoAnswer);
 }
 
 void TConsoleEvents::LookingForDevice(const std::vector<std::string>& ports) {
   ports_ = ports;
-  if (mode_ == TMode::mSingle) lines_.Say(kTextNegotiation);
+  if (mode_ == TMode::mSingle) lines_.Say(Worded(kTextNegotiation));
 }
 
 void TConsoleEvents::PortGivenUp(const TPortFailure& failure) {
@@ -147,7 +126,7 @@ void TConsoleEvents::PortGivenUp(const TPortFailure& failure) {
 
 void TConsoleEvents::NameGivenUpPorts() {
   if (ports_.empty() && given_up_.empty()) {
-    lines_.PrintLine("orvix-flash: no serial port to ping");
+    lines_.PrintLine("orvix-flash: " + Tr("flash", "no serial port to ping"));
     return;
   }
   for (const TPortFailure& failure : given_up_) NamePort(failure);
@@ -157,24 +136,27 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
   const std::string& name = failure.Port;
   if (!named_.insert(name).second) return;
   if (!failure.OpenFailed) {
-    lines_.PrintLine("orvix-flash: port " + name + ": " +
-                     (failure.Text.empty() ? "no answer, given up" : failure.Text));
+    lines_.PrintLine("orvix-flash: " +
+                     FormatText(Tr("flash", "port %1: %2"),
+                                {name, failure.Text.empty() ? Tr("flash", "no answer, given up")
+                                                            : Tr(failure.Cause)}));
     return;
   }
   const std::string path = PortDevicePath(name);
   const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
   std::string cause = failure.SystemCode >= 0
-                          ? PortErrorText(failure.SystemCode, path.empty() ? name : path)
-                          : failure.Text;
+                          ? Tr(PortErrorText(failure.SystemCode, path.empty() ? name : path))
+                          : Tr(failure.Cause);
   // The way out, once a run: every port the user may not open has the same cure.
   if (!permission_hint_given_ && failure.SystemCode >= 0 &&
       IsPermissionError(failure.SystemCode)) {
     if (const auto advice = PermissionAdvice(path.empty() ? name : path)) {
-      cause += "; " + *advice;
+      cause += "; " + Tr(*advice);
       permission_hint_given_ = true;
     }
   }
-  lines_.PrintLine("orvix-flash: " + where + ": cannot open: " + cause);
+  lines_.PrintLine("orvix-flash: " +
+                   FormatText(Tr("flash", "%1: cannot open: %2"), {where, cause}));
 }
 
 void TConsoleEvents::DeviceFound(const std::string& port) {
@@ -185,8 +167,8 @@ void TConsoleEvents::Progress(const std::string& port, int done, int total) {
   // The window says "programming" once its first block is under way; so do these lines, before
   // the first percent.
   if (programming_.insert(port).second)
-    lines_.Say(mode_ == TMode::mSingle ? std::string(kTextProgramming)
-                                       : port + ": " + kTextProgramming);
+    lines_.Say(mode_ == TMode::mSingle ? Worded(kTextProgramming)
+                                       : port + ": " + Worded(kTextProgramming));
   // Several runs share the terminal in a gang: no bar there.
   if (mode_ == TMode::mSingle) lines_.ShowProgress(ProgressPosition(total, done));
 }
@@ -199,21 +181,24 @@ void TConsoleEvents::BadReply(const std::string& /*port*/, TBadReply what) {
 void TConsoleEvents::LogFailed(const std::string& file, const std::string& cause) {
   if (log_failure_named_) return;
   log_failure_named_ = true;
-  lines_.PrintLine("orvix-flash: cannot write the frame log \"" + file + "\": " + cause);
+  lines_.PrintLine("orvix-flash: " +
+                   FormatText(Tr("flash", "cannot write the frame log \"%1\": %2"), {file, cause}));
 }
 
 void TConsoleEvents::RunEnded(const TRunResult& result) {
   if (result.Outcome == TOutcome::ocLineLost)
-    lines_.PrintLine("orvix-flash: " + Fill(kTextLineLost, {result.Port, result.Error}));
+    lines_.PrintLine("orvix-flash: " +
+                     FormatText(Worded(kTextLineLost), {result.Port, result.Error}));
   // The log's failure is told as it happens; one the run only reports at its end still gets a line.
   if (!result.LogError.empty() && !log_failure_named_) {
     log_failure_named_ = true;
-    lines_.PrintLine("orvix-flash: cannot write the frame log: " + result.LogError);
+    lines_.PrintLine("orvix-flash: " +
+                     FormatText(Tr("flash", "cannot write the frame log: %1"), {result.LogError}));
   }
   if (mode_ == TMode::mGang) {
-    lines_.PrintLine(Fill(kTextGangResult, {result.Port, OutcomeText(result),
-                                            DecimalComma(result.Figures.Seconds),
-                                            HexText(result.Figures.Checksum, 4)}));
+    lines_.PrintLine(FormatText(Worded(kTextGangResult), {result.Port, OutcomeText(result),
+                                                          DecimalText(result.Figures.Seconds),
+                                                          HexText(result.Figures.Checksum, 4)}));
     return;
   }
   ended_ = true;
@@ -226,16 +211,17 @@ void TConsoleEvents::PrintVerdict() {
   lines_.PrintLine(OutcomeText(result_));
   if (lines_.Quiet()) return;
   if (result_.Outcome == TOutcome::ocNoDevice) {
-    lines_.Say(Fill(kTextPortsPinged,
-                    {std::to_string(result_.PortsPinged), DecimalComma(result_.SearchSeconds)}));
+    lines_.Say(FormatText(Worded(kTextPortsPinged), {std::to_string(result_.PortsPinged),
+                                                     DecimalText(result_.SearchSeconds)}));
     return;
   }
   if (result_.Port.empty()) return;  // stopped before any device answered: nothing was sent
   lines_.Say(FiguresText(result_.Outcome, result_.Figures));
   if (result_.Outcome == TOutcome::ocNoAnswer)
-    lines_.Say(Fill(kTextUnansweredBlock, {result_.Port, AddressText(result_.Address)}));
+    lines_.Say(
+        FormatText(Worded(kTextUnansweredBlock), {result_.Port, AddressText(result_.Address)}));
   else if (result_.Outcome == TOutcome::ocChecksumUnconfirmed)
-    lines_.Say(Fill(kTextUnansweredChecksum, {result_.Port}));
+    lines_.Say(FormatText(Worded(kTextUnansweredChecksum), {result_.Port}));
 }
 
 }  // namespace orvix

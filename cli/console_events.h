@@ -54,15 +54,11 @@ class TConsoleLines {
 // terminal, the percent alone when no bar fits; never more than columns - 1 characters.
 std::string ProgressRow(int position, int columns);
 
-// "3,9": the decimal comma of the Russian lines, one digit after it.
-std::string DecimalComma(double value);
 // The line for a run's end that says what it did: range, bytes, time, rate, checksum.
 std::string FiguresText(TOutcome outcome, const TRunFigures& figures);
 // The words of a run's end, as the window shows them; a lost line reads as the silence of the
 // phase it was lost in.
-const char* OutcomeText(const TRunResult& result);
-// Fills each "{}" of pattern with the next of values.
-std::string Fill(std::string_view pattern, const std::vector<std::string>& values);
+std::string OutcomeText(const TRunResult& result);
 
 class TConsoleEvents final : public TRunEvents {
  public:

@@ -37,14 +37,15 @@ void InstallResizeHandler(std::function<void()> on_resize) {
 
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::string PortErrorText(int system_code, const std::string& path) {
+TText PortErrorText(int system_code, const std::string& path) {
   // The lock another instance of the programmer holds on the port, or a port opened for one
   // program only: who it is tells the user what to close.
   if (system_code == EWOULDBLOCK || system_code == EBUSY) {
     const std::string holders = path.empty() ? "" : PortHoldersText(path);
-    return "in use by " + (holders.empty() ? "another program" : holders);
+    if (holders.empty()) return {"flash", ORVIX_TEXT("flash", "in use by another program"), {}, {}};
+    return {"flash", ORVIX_TEXT("flash", "in use by %1"), {holders}, {}};
   }
-  return std::strerror(system_code);
+  return {"", "", {}, std::strerror(system_code)};  // the system's own words
 }
 
 bool IsPermissionError(int system_code) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/console.h"
+#include "serial/serial_error.h"
 
 namespace orvix {
 namespace {
@@ -34,7 +35,7 @@ void InstallResizeHandler(std::function<void()> /*on_resize*/) {}
 
 void IgnoreBrokenPipe() {}
 
-std::string PortErrorText(int system_code, const std::string& /*path*/) {
+TText PortErrorText(int system_code, const std::string& /*path*/) {
   char text[512] = {};
   const DWORD n =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -42,7 +43,9 @@ std::string PortErrorText(int system_code, const std::string& /*path*/) {
   std::string words(text, n);
   while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.'))
     words.pop_back();
-  return words.empty() ? "system error " + std::to_string(system_code) : words;
+  // The system's own words, in the language Windows speaks.
+  if (words.empty()) return {"", "", {}, SystemErrorText(system_code)};
+  return {"", "", {}, words};
 }
 
 bool IsPermissionError(int) { return false; }

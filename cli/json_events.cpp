@@ -77,8 +77,9 @@ void TJsonRunEvents::PortOpened(const std::string& port) {
 
 void TJsonRunEvents::PortGivenUp(const TPortFailure& failure) {
   const std::string path = PortDevicePath(failure.Port);
+  // English, as every value but "text": scripts match on it.
   std::string cause =
-      failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode, path) : failure.Text;
+      failure.SystemCode >= 0 ? EnglishText(PortErrorText(failure.SystemCode, path)) : failure.Text;
   if (cause.empty()) cause = "no answer, given up";
   json_.Emit("port", TJsonFields()
                          .Text("port", failure.Port)

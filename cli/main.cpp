@@ -15,6 +15,7 @@
 #include "cli/console.h"
 #include "cli/console_events.h"
 #include "cli/event_fan.h"
+#include "cli/flash_catalogues.h"
 #include "cli/json_events.h"
 #include "cli/options.h"
 #include "cli/port_commands.h"
@@ -24,6 +25,7 @@
 #include "exchange/gang.h"
 #include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
+#include "runtime/language.h"
 #include "runtime/plain_loop.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -147,11 +149,12 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
   try {
     run.Loaded = ReadImage(options.Image, options.Format);
   } catch (const std::exception& e) {
-    PrintError(e.what());
+    PrintError(ErrorText(e));
     return kBadImage;
   }
   if (run.Loaded.Data.empty()) {
-    PrintError("image \"" + FullFileName(options.Image) + "\" is empty: nothing to program");
+    PrintError(FormatText(Tr("flash", "image \"%1\" is empty: nothing to program"),
+                          {FullFileName(options.Image)}));
     return kBadImage;
   }
   std::string why;
@@ -160,13 +163,15 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
     if (const auto digest = FileSha256(options.Image, why)) {
       run.Sha256 = *digest;
     } else {
-      PrintError("cannot read \"" + FullFileName(options.Image) + "\": " + why);
+      PrintError(
+          FormatText(Tr("flash", "cannot read \"%1\": %2"), {FullFileName(options.Image), why}));
       return kBadImage;
     }
   }
   // Refused before the device hears anything; a log that fails later only loses the log.
   if (!options.LogFile.empty() && !CanWriteFile(options.LogFile, why)) {
-    PrintError("cannot write the frame log \"" + options.LogFile + "\": " + why);
+    PrintError(
+        FormatText(Tr("flash", "cannot write the frame log \"%1\": %2"), {options.LogFile, why}));
     return kBadLog;
   }
   TExchangeSettings& settings = run.Settings;
@@ -208,9 +213,11 @@ std::optional<int> Prepare(const TFlashOptions& options, TPreparedRun& run) {
 void SayWhatIsWritten(const TFlashOptions& options, const TPreparedRun& run,
                       TConsoleLines& lines, TJsonEvents& json) {
   const TImage& loaded = run.Loaded;
-  lines.Say("orvix-flash: " + FullFileName(options.Image) + ": " + FormatName(loaded.Format) +
-            ", addresses " + AddressText(static_cast<uint32_t>(loaded.Start)) + "-" +
-            AddressText(static_cast<uint32_t>(loaded.Stop)));
+  lines.Say("orvix-flash: " +
+            FormatText(Tr("flash", "%1: %2, addresses %3-%4"),
+                       {FullFileName(options.Image), Tr("image", FormatName(loaded.Format).c_str()),
+                        AddressText(static_cast<uint32_t>(loaded.Start)),
+                        AddressText(static_cast<uint32_t>(loaded.Stop))}));
   TJsonFields start;
   start.Text("image", FullFileName(options.Image))
       .Text("format", FormatWord(loaded.Format))
@@ -360,11 +367,11 @@ void LetOpeningPortsEnd(TPlainMessageLoop& loop, const TDiscovery& discovery) {
                 std::chrono::milliseconds(2 * TDiscovery::kWatchInterval));
 }
 
-// "3 из 4 устройств запрограммированы": the count agrees with the number after "из".
+// "3 of 4 devices programmed"; in Russian the noun agrees with the number after "из".
 std::string GangSummaryText(int finished, int of) {
-  const bool one = of % 10 == 1 && of % 100 != 11;
-  return std::to_string(finished) + " из " + std::to_string(of) +
-         (one ? " устройства" : " устройств") + " запрограммированы";
+  return FormatText(TrN("flash", "%1 of %n device(s) programmed",
+                        "%1: how many were programmed; %n: of how many", of),
+                    {std::to_string(finished)});
 }
 
 // The single run and the gang alike: start, signals, output, summary, exit status.
@@ -385,9 +392,9 @@ int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& jso
     try {
       std::rethrow_exception(error);
     } catch (const std::exception& e) {
-      lines.PrintLine(std::string("orvix-flash: ") + e.what());
+      lines.PrintLine("orvix-flash: " + ErrorText(e));
     } catch (...) {
-      lines.PrintLine("orvix-flash: unknown error");
+      lines.PrintLine("orvix-flash: " + Tr("flash", "unknown error"));
     }
   });
   SayWhatIsWritten(options, run, lines, json);
@@ -412,7 +419,7 @@ int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& jso
     try {
       driver->Start();
     } catch (const std::exception& e) {
-      PrintError(e.what());
+      PrintError(ErrorText(e));
       // A start line is always followed by a summary.
       EmitSummary(json, tally.Summary(0, options.Expect, kNoReply));
       return kNoReply;
@@ -467,7 +474,7 @@ int RunHarness(const TFlashOptions& options, TPreparedRun& run, TJsonEvents& jso
   if (!options.All)
     console.PrintVerdict();
   else if (devices == 0 && (stopped || options.Expect == 0))
-    lines.PrintLine(stopped ? kTextAborted : kTextNoAnswer);
+    lines.PrintLine(Worded(stopped ? kTextAborted : kTextNoAnswer));
   else
     lines.PrintLine(GangSummaryText(tally.Finished(), std::max(devices, options.Expect)));
   return code;
@@ -486,6 +493,7 @@ int Flash(const TFlashOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace orvix;
+  InstallCatalogues(FlashCatalogues());
   IgnoreBrokenPipe();
   RaiseOpenPortLimit();
   std::string error;
@@ -495,7 +503,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   if (options->Help) {
-    std::fputs(kFlashUsage, stdout);
+    std::fputs(FlashUsage().c_str(), stdout);
     return kFinished;
   }
   if (options->Version) {

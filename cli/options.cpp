@@ -9,96 +9,108 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/language.h"
+
 namespace orvix {
 
-const char kFlashUsage[] =
+// The synopsis: option syntax, the same in every language.
+const char kFlashSynopsis[] =
     "orvix-flash [OPTIONS] IMAGE\n"
     "orvix-flash --all (--wait SEC | --expect N) [OPTIONS] IMAGE\n"
     "orvix-flash --list-ports [--long | --json] [--port-filter KEY=VALUE]...\n"
-    "orvix-flash --check [--json] [--port-filter KEY=VALUE]...\n"
-    "\n"
-    "  -d, --device N     device number 0..255 (decimal, or hexadecimal with 0x),\n"
-    "                     default 0\n"
-    "  -p, --port NAME    ping only this port: a name that --list-ports prints, or\n"
-    "                     on Linux a device path\n"
-    "      --port-filter KEY=VALUE\n"
-    "                     ping, list or check only the ports that match; KEY is\n"
-    "                     vid, pid (hex), serial, driver or name (a shell pattern:\n"
-    "                     'COM1*'). Repeat it: different keys must all match, a\n"
-    "                     repeated key is an alternative\n"
-    "  -b, --baud RATE    line speed: 1200 2400 4800 9600 19200 38400 57600 (default)\n"
-    "                     115200 230400 460800 921600\n"
-    "      --reset LINE   hold dtr or rts off, then on, on each port before its first\n"
-    "                     ping, to reset a board into its boot loader; needs --port\n"
-    "                     or --port-filter\n"
-    "      --reset-ms MS  how long --reset holds the line off: 1..10000, default 100\n"
-    "      --long         with --list-ports: a table with USB ids, serial number,\n"
-    "                     description and by-id path\n"
-    "      --json         one JSON object a line on stdout: the run's events (see\n"
-    "                     docs/json-output.md), the ports of --list-ports, the\n"
-    "                     findings of --check and its summary\n"
-    "      --all          every device that answers gets the image, all at once (a\n"
-    "                     production line); one line per port as its run ends, then\n"
-    "                     how many were programmed\n"
-    "      --expect N     with --all: stop looking once N devices answered (1..4096)\n"
-    "      --check        inspect the machine and the ports, one line per problem\n"
-    "                     with what to do (exit 0: nothing to fix, 1: something)\n"
-    "      --log FILE     write the frame log to FILE, in the out.txt line format\n"
-    "                     (CR LF line ends)\n"
-    "  -w, --wait SEC     give up when no device has answered within SEC seconds,\n"
-    "                     to 10 ms (default: wait until interrupted); with --all:\n"
-    "                     look for devices this long, from the start\n"
-    "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
-    "  -q, --quiet        print only errors and the final result (--all: and each\n"
-    "                     port's result)\n"
-    "  -h, --help         usage;  --version  version\n"
-    "\n"
-    "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel\n"
-    "HEX; .s19 .s28 .s37 .srec .mot .s S-record), else its first line if that is a\n"
-    "valid record, else binary. An ELF file is refused unless --format bin asks for\n"
-    "its raw bytes.\n"
-    "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX\n"
-    "or S-record file from its lowest to its highest address, gaps filled with FF,\n"
-    "started lower where the last 128-byte block would otherwise run past FFFF. Both\n"
-    "are shown before the run.\n"
-    "Environment (Linux): ORVIX_PORTS, the serial device map\n"
-    "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n"
-    "\n"
-    "Every port is pinged at once (on Linux the soft limit of open descriptors is\n"
-    "raised to the hard limit first). A port that cannot be opened is skipped and,\n"
-    "unless --quiet, named once on stderr with the cause:\n"
-    "  orvix-flash: COM7 (/dev/ttyUSB3): cannot open: Permission denied\n"
-    "and for the first port refused for lack of permission, which group to join;\n"
-    "for a port another program holds, that program's PID and command.\n"
-    "When no port is left to ping, every port given up on is named before the final\n"
-    "text. Output that can no longer be written (a closed pipe, a full disk) is\n"
-    "dropped: the run goes on to its end and the exit status still tells the\n"
-    "outcome. On a terminal the progress bar fits its width, also after a resize.\n"
-    "\n"
-    "With --all, the runs go on side by side while the other ports are still\n"
-    "pinged, until --expect devices answered or --wait is over; the frame log\n"
-    "(--log) is for a single run.\n"
-    "\n"
-    "Exit status:\n"
-    "  0   programming finished (--all: on every device that answered, and at\n"
-    "      least --expect)\n"
-    "  1   the device stopped answering (a frame unanswered twice in a row, or the\n"
-    "      checksum not confirmed; --all: on any device); --check found something\n"
-    "      to fix; the ports cannot be listed\n"
-    "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop\n"
-    "      button; --all: every run)\n"
-    "  3   no device answered: within --wait, or on any port left to ping; or no\n"
-    "      port matches --port-filter; or --port names no port of the machine;\n"
-    "      --all: fewer than --expect devices answered, and none failed\n"
-    "  64  usage error (unknown option, bad device number, --baud, --reset,\n"
-    "      --port-filter or --expect, missing IMAGE, a word after --list-ports,\n"
-    "      --check or --version, --reset without --port or --port-filter, --all\n"
-    "      without --wait or --expect, or with --log, --list-ports or --check)\n"
-    "  66  the image cannot be used: missing or unreadable, empty, larger than\n"
-    "      65536 bytes, an ELF file, or a damaged, cut-short or out-of-range Intel\n"
-    "      HEX or S-record file\n"
-    "  73  the frame log (--log) cannot be written\n"
-    "  78  ORVIX_PORTS has a bad entry (a configuration error)\n";
+    "orvix-flash --check [--json] [--port-filter KEY=VALUE]...\n";
+
+std::string FlashUsage() {
+  // One text a paragraph, for the translator; the synopsis stays as it is.
+  return std::string(kFlashSynopsis) + "\n" +
+         Tr("help",
+            "  -d, --device N     device number 0..255 (decimal, or hexadecimal with 0x),\n"
+            "                     default 0\n"
+            "  -p, --port NAME    ping only this port: a name that --list-ports prints, or\n"
+            "                     on Linux a device path\n"
+            "      --port-filter KEY=VALUE\n"
+            "                     ping, list or check only the ports that match; KEY is\n"
+            "                     vid, pid (hex), serial, driver or name (a shell pattern:\n"
+            "                     'COM1*'). Repeat it: different keys must all match, a\n"
+            "                     repeated key is an alternative\n"
+            "  -b, --baud RATE    line speed: 1200 2400 4800 9600 19200 38400 57600 (default)\n"
+            "                     115200 230400 460800 921600\n"
+            "      --reset LINE   hold dtr or rts off, then on, on each port before its first\n"
+            "                     ping, to reset a board into its boot loader; needs --port\n"
+            "                     or --port-filter\n"
+            "      --reset-ms MS  how long --reset holds the line off: 1..10000, default 100\n"
+            "      --long         with --list-ports: a table with USB ids, serial number,\n"
+            "                     description and by-id path\n"
+            "      --json         one JSON object a line on stdout: the run's events (see\n"
+            "                     docs/json-output.md), the ports of --list-ports, the\n"
+            "                     findings of --check and its summary\n"
+            "      --all          every device that answers gets the image, all at once (a\n"
+            "                     production line); one line per port as its run ends, then\n"
+            "                     how many were programmed\n"
+            "      --expect N     with --all: stop looking once N devices answered (1..4096)\n"
+            "      --check        inspect the machine and the ports, one line per problem\n"
+            "                     with what to do (exit 0: nothing to fix, 1: something)\n"
+            "      --log FILE     write the frame log to FILE, in the out.txt line format\n"
+            "                     (CR LF line ends)\n"
+            "  -w, --wait SEC     give up when no device has answered within SEC seconds,\n"
+            "                     to 10 ms (default: wait until interrupted); with --all:\n"
+            "                     look for devices this long, from the start\n"
+            "  -f, --format FMT   the image file's format: auto (default), bin, ihex or srec\n"
+            "  -q, --quiet        print only errors and the final result (--all: and each\n"
+            "                     port's result)\n"
+            "  -h, --help         usage;  --version  version\n") +
+         "\n" +
+         Tr("help",
+            "Formats: auto takes the file's extension (.bin binary; .hex .ihx .ihex Intel\n"
+            "HEX; .s19 .s28 .s37 .srec .mot .s S-record), else its first line if that is a\n"
+            "valid record, else binary. An ELF file is refused unless --format bin asks for\n"
+            "its raw bytes.\n"
+            "Range: a binary from 0000 up to its last byte, as in the window; an Intel HEX\n"
+            "or S-record file from its lowest to its highest address, gaps filled with FF,\n"
+            "started lower where the last 128-byte block would otherwise run past FFFF. Both\n"
+            "are shown before the run.\n"
+            "Environment (Linux): ORVIX_PORTS, the serial device map\n"
+            "\"COM1=/dev/ttyUSB0;COM7=/dev/pts/3\".\n") +
+         "\n" +
+         Tr("help",
+            "Every port is pinged at once (on Linux the soft limit of open descriptors is\n"
+            "raised to the hard limit first). A port that cannot be opened is skipped and,\n"
+            "unless --quiet, named once on stderr with the cause:\n"
+            "  orvix-flash: COM7 (/dev/ttyUSB3): cannot open: Permission denied\n"
+            "and for the first port refused for lack of permission, which group to join;\n"
+            "for a port another program holds, that program's PID and command.\n"
+            "When no port is left to ping, every port given up on is named before the final\n"
+            "text. Output that can no longer be written (a closed pipe, a full disk) is\n"
+            "dropped: the run goes on to its end and the exit status still tells the\n"
+            "outcome. On a terminal the progress bar fits its width, also after a resize.\n") +
+         "\n" +
+         Tr("help",
+            "With --all, the runs go on side by side while the other ports are still\n"
+            "pinged, until --expect devices answered or --wait is over; the frame log\n"
+            "(--log) is for a single run.\n") +
+         "\n" +
+         Tr("help",
+            "Exit status:\n"
+            "  0   programming finished (--all: on every device that answered, and at\n"
+            "      least --expect)\n"
+            "  1   the device stopped answering (a frame unanswered twice in a row, or the\n"
+            "      checksum not confirmed; --all: on any device); --check found something\n"
+            "      to fix; the ports cannot be listed\n"
+            "  2   stopped by SIGINT, SIGTERM or SIGHUP (stopped exactly like the stop\n"
+            "      button; --all: every run)\n"
+            "  3   no device answered: within --wait, or on any port left to ping; or no\n"
+            "      port matches --port-filter; or --port names no port of the machine;\n"
+            "      --all: fewer than --expect devices answered, and none failed\n"
+            "  64  usage error (unknown option, bad device number, --baud, --reset,\n"
+            "      --port-filter or --expect, missing IMAGE, a word after --list-ports,\n"
+            "      --check or --version, --reset without --port or --port-filter, --all\n"
+            "      without --wait or --expect, or with --log, --list-ports or --check)\n"
+            "  66  the image cannot be used: missing or unreadable, empty, larger than\n"
+            "      65536 bytes, an ELF file, or a damaged, cut-short or out-of-range Intel\n"
+            "      HEX or S-record file\n"
+            "  73  the frame log (--log) cannot be written\n"
+            "  78  ORVIX_PORTS has a bad entry (a configuration error)\n");
+}
 
 namespace {
 
@@ -152,9 +164,9 @@ std::vector<std::string> StrictWords(int argc, const char* const* argv) {
         words.push_back(argv[++i]);  // the next word is the value, whatever it looks like
       }
     } else if (!OneOf(name, kFlags)) {
-      throw UsageError{"unknown option " + (name == "--" ? word : name)};
+      throw UsageError{FormatText(Tr("usage", "unknown option %1"), {name == "--" ? word : name})};
     } else if (equals != std::string::npos) {
-      throw UsageError{"option " + name + " takes no value"};
+      throw UsageError{FormatText(Tr("usage", "option %1 takes no value"), {name})};
     }
   }
   return words;
@@ -245,29 +257,32 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
   try {
     line.parse(words);
   } catch (const CLI::ArgumentMismatch&) {
-    throw UsageError{"option " + last + " needs a value", true};  // only the last word can
+    // Only the last word can lack its value.
+    throw UsageError{FormatText(Tr("usage", "option %1 needs a value"), {last}), true};
   }
   TakeValues(device, [&](const std::string& text) {
     if (!ParseDevice(text, o.Device))
-      throw UsageError{"bad device number \"" + text +
-                       "\": give 0..255, decimal or 0x hexadecimal"};
+      throw UsageError{FormatText(
+          Tr("usage", "bad device number \"%1\": give 0..255, decimal or 0x hexadecimal"), {text})};
   });
   TakeValues(port, [&](const std::string& text) {
-    if (text.empty()) throw UsageError{"empty port name"};
+    if (text.empty()) throw UsageError{Tr("usage", "empty port name")};
     o.Port = text;
   });
   TakeValues(log, [&](const std::string& text) {
-    if (text.empty()) throw UsageError{"empty log file name"};
+    if (text.empty()) throw UsageError{Tr("usage", "empty log file name")};
     o.LogFile = text;
   });
   TakeValues(wait, [&](const std::string& text) {
     if (!ParseSeconds(text, o.WaitSeconds))
-      throw UsageError{"bad --wait value \"" + text + "\": give seconds, 0 or more"};
+      throw UsageError{
+          FormatText(Tr("usage", "bad --wait value \"%1\": give seconds, 0 or more"), {text})};
   });
   TakeValues(format, [&](const std::string& text) {
     const std::optional<TImageFormat> chosen = FormatFromWord(text);
     if (!chosen)
-      throw UsageError{"bad --format value \"" + text + "\": give auto, bin, ihex or srec"};
+      throw UsageError{FormatText(
+          Tr("usage", "bad --format value \"%1\": give auto, bin, ihex or srec"), {text})};
     o.Format = *chosen;
   });
   TakeValues(expect, [&](const std::string& text) {
@@ -276,15 +291,17 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
                                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
     const int value = digits ? std::stoi(text) : 0;
     if (value < 1 || value > kMaxExpect)
-      throw UsageError{"bad --expect value \"" + text + "\": give a number of devices, 1 to " +
-                       std::to_string(kMaxExpect)};
+      throw UsageError{
+          FormatText(Tr("usage", "bad --expect value \"%1\": give a number of devices, 1 to %2"),
+                     {text, std::to_string(kMaxExpect)})};
     o.Expect = value;
   });
   TakeValues(baud, [&](const std::string& text) {
     const auto value = SmallNumber(text, 6);
     if (!value || std::find(std::begin(kBaudRates), std::end(kBaudRates), *value) ==
                       std::end(kBaudRates))
-      throw UsageError{"bad --baud value \"" + text + "\": give one of " + BaudRateList()};
+      throw UsageError{FormatText(Tr("usage", "bad --baud value \"%1\": give one of %2"),
+                                  {text, BaudRateList()})};
     o.BaudRate = static_cast<uint32_t>(*value);
   });
   TakeValues(reset, [&](const std::string& text) {
@@ -293,19 +310,22 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
     else if (text == "rts")
       o.Reset = TResetLine::rlRts;
     else
-      throw UsageError{"bad --reset value \"" + text + "\": give dtr or rts"};
+      throw UsageError{
+          FormatText(Tr("usage", "bad --reset value \"%1\": give dtr or rts"), {text})};
   });
   TakeValues(reset_ms, [&](const std::string& text) {
     const auto value = SmallNumber(text, 5);
     if (!value || *value < 1 || *value > kMaxResetMs)
-      throw UsageError{"bad --reset-ms value \"" + text + "\": give milliseconds, 1 to " +
-                       std::to_string(kMaxResetMs)};
+      throw UsageError{
+          FormatText(Tr("usage", "bad --reset-ms value \"%1\": give milliseconds, 1 to %2"),
+                     {text, std::to_string(kMaxResetMs)})};
     o.ResetMs = static_cast<int>(*value);
   });
   TakeValues(filters, [&](const std::string& text) {
-    std::string why;
+    TText why;
     const auto filter = ParsePortFilter(text, why);
-    if (!filter) throw UsageError{"bad --port-filter \"" + text + "\": " + why};
+    if (!filter)
+      throw UsageError{FormatText(Tr("usage", "bad --port-filter \"%1\": %2"), {text, Tr(why)})};
     o.PortFilters.push_back(*filter);  // every one counts, unlike the others
   });
   // Words CLI11 could not place: the "--" that ended the options, and IMAGEs after the first.
@@ -317,26 +337,30 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
     } else if (o.Image.empty()) {
       o.Image = extra;
     } else {
-      throw UsageError{"more than one IMAGE: \"" + o.Image + "\" and \"" + extra + "\""};
+      throw UsageError{
+          FormatText(Tr("usage", "more than one IMAGE: \"%1\" and \"%2\""), {o.Image, extra})};
     }
   }
   // Combinations: those a later word could still make right are left to the end of the line.
-  if (o.Long && o.Json) throw UsageError{"--long and --json exclude each other"};
-  if (o.Check && o.ListPorts) throw UsageError{"--check and --list-ports exclude each other"};
+  if (o.Long && o.Json) throw UsageError{Tr("usage", "--long and --json exclude each other")};
+  if (o.Check && o.ListPorts)
+    throw UsageError{Tr("usage", "--check and --list-ports exclude each other")};
   if (!o.Port.empty() && !o.PortFilters.empty())
-    throw UsageError{"--port and --port-filter exclude each other: give one port or filters"};
-  if (o.Long && !o.ListPorts) throw UsageError{"--long goes with --list-ports", true};
+    throw UsageError{
+        Tr("usage", "--port and --port-filter exclude each other: give one port or filters")};
+  if (o.Long && !o.ListPorts) throw UsageError{Tr("usage", "--long goes with --list-ports"), true};
   if (o.All && (o.ListPorts || o.Check))
-    throw UsageError{"--all goes with a run, not with --list-ports or --check"};
+    throw UsageError{Tr("usage", "--all goes with a run, not with --list-ports or --check")};
   // One file for the frames of several devices could not be read: which frame was whose?
-  if (o.All && !o.LogFile.empty()) throw UsageError{"--log goes with a single run, not --all"};
-  if (o.Expect > 0 && !o.All) throw UsageError{"--expect goes with --all", true};
+  if (o.All && !o.LogFile.empty())
+    throw UsageError{Tr("usage", "--log goes with a single run, not --all")};
+  if (o.Expect > 0 && !o.All) throw UsageError{Tr("usage", "--expect goes with --all"), true};
   if (!reset_ms.empty() && o.Reset == TResetLine::rlNone)
-    throw UsageError{"--reset-ms goes with --reset", true};
+    throw UsageError{Tr("usage", "--reset-ms goes with --reset"), true};
   // Only ports the user named: a pulse on any other port would reset whatever is on it.
   if (o.Reset != TResetLine::rlNone && o.Port.empty() && o.PortFilters.empty())
-    throw UsageError{"--reset needs --port or --port-filter: only ports chosen are reset",
-                     true};
+    throw UsageError{
+        Tr("usage", "--reset needs --port or --port-filter: only ports chosen are reset"), true};
   // A word a script meant as an image would otherwise be dropped without a trace.
   if (!o.Help && !o.Image.empty()) {
     const char* alone = o.Version     ? "--version"
@@ -344,28 +368,39 @@ TFlashOptions ParseLine(int argc, const char* const* argv) {
                         : o.Check     ? "--check"
                                       : nullptr;
     if (alone)
-      throw UsageError{"stray word \"" + o.Image + "\": " + alone + " takes no IMAGE"};
+      throw UsageError{
+          FormatText(Tr("usage", "stray word \"%1\": %2 takes no IMAGE"), {o.Image, alone})};
   }
   if (o.All && o.Expect == 0 && o.WaitSeconds < 0)
-    throw UsageError{"--all needs --wait SEC or --expect N: when is discovery over?", true};
+    throw UsageError{Tr("usage", "--all needs --wait SEC or --expect N: when is discovery over?"),
+                     true};
   if (!o.Help && !o.Version && !o.ListPorts && !o.Check && o.Image.empty())
-    throw UsageError{"missing IMAGE", true};
+    throw UsageError{Tr("usage", "missing IMAGE"), true};
   return o;
+}
+
+// Characters, not bytes: Cyrillic letters take two bytes of UTF-8 and one column.
+size_t Utf8Width(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 }  // namespace
 
 std::string UsageErrorText(const std::string& error) {
   // The synopsis is the help's first paragraph: one text to keep up to date, not two.
-  const std::string_view usage = kFlashUsage;
-  const std::string_view synopsis = usage.substr(0, usage.find("\n\n") + 1);
+  const std::string_view synopsis = kFlashSynopsis;
   std::string text = "orvix-flash: " + error + "\n";
+  // The synopsis lines stand under the first, whatever the length of "Usage: " in the language.
+  const std::string usage = Tr("usage", "Usage: ");
+  const std::string indent(Utf8Width(usage), ' ');
   for (size_t at = 0; at < synopsis.size();) {
     const size_t end = synopsis.find('\n', at);
-    text += (at == 0 ? "Usage: " : "       ") + std::string(synopsis.substr(at, end + 1 - at));
+    text += (at == 0 ? usage : indent) + std::string(synopsis.substr(at, end + 1 - at));
     at = end + 1;
   }
-  return text + "Try 'orvix-flash --help' for more.\n";
+  return text + Tr("usage", "Try 'orvix-flash --help' for more.") + "\n";
 }
 
 std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
@@ -381,7 +416,7 @@ std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv
       error = usage.text;
       return std::nullopt;
     } catch (const CLI::ParseError& e) {
-      error = e.what();
+      error = FormatText(Tr("usage", "bad command line: %1"), {e.what()});
       return std::nullopt;
     }
   }

@@ -38,10 +38,12 @@ struct TFlashOptions {
 std::optional<TFlashOptions> ParseFlashOptions(int argc, const char* const* argv,
                                                std::string& error);
 
-extern const char kFlashUsage[];
+// The synopsis, then what --help says, in the process's language.
+extern const char kFlashSynopsis[];
+std::string FlashUsage();
 
-// What a usage error prints: the mistake, the synopsis lines of kFlashUsage, and where to read
-// more; every line ends in '\n'.
+// What a usage error prints: the mistake, the synopsis, and where to read more; every line ends
+// in '\n'.
 std::string UsageErrorText(const std::string& error);
 
 }  // namespace orvix

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/port_report.h"
+#include "runtime/language.h"
 #include "serial/port_identity.h"
 #include "serial/port_list.h"
 #include "serial/setup_check.h"
@@ -33,11 +34,11 @@ std::optional<std::vector<TPortIdentity>> MatchingPorts(const std::vector<TPortF
   for (const auto& p : all) {
     seen += "\n  " + p.Name + "  " + p.Path;
     if (p.Vid && p.Pid) seen += "  " + HexId(*p.Vid) + ":" + HexId(*p.Pid);
-    if (p.Serial) seen += "  serial " + *p.Serial;
-    if (p.Driver) seen += "  driver " + *p.Driver;
+    if (p.Serial) seen += "  " + FormatText(Tr("flash", "serial %1"), {*p.Serial});
+    if (p.Driver) seen += "  " + FormatText(Tr("flash", "driver %1"), {*p.Driver});
   }
-  PrintError("no port matches --port-filter " + FiltersText(filters) + "; ports seen:" +
-             (seen.empty() ? " none" : seen));
+  PrintError(FormatText(Tr("flash", "no port matches --port-filter %1; ports seen:%2"),
+                        {FiltersText(filters), seen.empty() ? " " + Tr("flash", "none") : seen}));
   code = kPortsNoMatch;
   return std::nullopt;
 }
@@ -53,10 +54,10 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 
 int PortListError(const std::exception& error) {
   if (const auto* map = dynamic_cast<const EPortMapError*>(&error)) {
-    PrintError(map->Detail());
+    PrintError(Tr(map->DetailText()));
     return kPortsConfig;
   }
-  PrintError(std::string("cannot list the serial ports: ") + error.what());
+  PrintError(FormatText(Tr("flash", "cannot list the serial ports: %1"), {ErrorText(error)}));
   return kPortsTrouble;
 }
 
@@ -73,7 +74,8 @@ std::optional<int> RefuseUnknownPort(const std::string& port) {
     if (SameIgnoringCase(name, port)) return std::nullopt;
   std::string known;
   for (const std::string& name : names) known += " " + name;
-  PrintError("no such port: " + port + "; ports:" + (known.empty() ? " none" : known));
+  PrintError(FormatText(Tr("flash", "no such port: %1; ports:%2"),
+                        {port, known.empty() ? " " + Tr("flash", "none") : known}));
   return kPortsNoMatch;
 }
 
@@ -110,7 +112,9 @@ int CheckCommand(const std::vector<TPortFilter>& filters, bool json) {
     std::printf("%s\n", line.c_str());
   }
   if (findings.empty() && !json)
-    std::printf("nothing to fix: %zu port%s checked\n", ports->size(), ports->size() == 1 ? "" : "s");
+    std::printf("%s\n", TrN("flash", "nothing to fix: %n port(s) checked", nullptr,
+                            static_cast<long long>(ports->size()))
+                            .c_str());
   return summary(findings.size(), ports->size(), findings.empty() ? kPortsFine : kPortsTrouble);
 }
 

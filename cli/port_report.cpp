@@ -99,10 +99,11 @@ std::string FindingJson(const TFinding& finding) {
   const auto optional = [](const std::string& s) {
     return s.empty() ? std::optional<std::string>() : std::optional<std::string>(s);
   };
-  return "{\"kind\":" + JsonString(finding.Kind) + ",\"port\":" + JsonValue(optional(finding.Port)) +
+  return "{\"kind\":" + JsonString(finding.Kind) +
+         ",\"port\":" + JsonValue(optional(finding.Port)) +
          ",\"path\":" + JsonValue(optional(finding.Path)) +
-         ",\"problem\":" + JsonString(finding.Problem) + ",\"remedy\":" + JsonString(finding.Remedy) +
-         "}";
+         ",\"problem\":" + JsonString(EnglishText(finding.Problem)) +
+         ",\"remedy\":" + JsonString(EnglishText(finding.Remedy)) + "}";
 }
 
 std::string PortTable(const std::vector<TPortIdentity>& ports) {

@@ -1,35 +1,53 @@
-// Every text the flasher shows of a run, in one place: the window's own words for the run's
-// states and outcomes, and the flasher's lines around them, so that a translation has one file
-// to read.
+// Every text the flasher shows of a run, in one place: the window's words for the run's states
+// and outcomes, and the flasher's lines around them. The sources are English;
+// translations/orvix-flash_ru.ts gives the program's own Russian texts letter for letter, the
+// misspelt stop text included.
 #pragma once
+
+#include <string>
+
+#include "runtime/language.h"
 
 namespace orvix {
 
-// The window's texts, exactly as the window shows them (the misspelling of kTextAborted too).
-inline constexpr char kTextNegotiation[] = "Посылка пакетов согласования";
-inline constexpr char kTextProgramming[] = "Программирование";
-inline constexpr char kTextChecksumError[] = "Error CS!";
-inline constexpr char kTextNoAnswer[] = "Нет ответа от устройства";
-inline constexpr char kTextNoChecksumConfirmation[] = "Нет подтверждения контрольной суммы";
-inline constexpr char kTextFinished[] = "Программирование завершено";
-inline constexpr char kTextAborted[] = "Прграммирование прервано";
+struct TRunText {
+  const char* Context;
+  const char* Source;
+};
 
-// The lines around them: each {} takes the next value in turn (the order is the caller's, so a
-// translation keeps it). The figures of a run, after its result text. Seconds and rates take a decimal comma, as the
-// Russian lines around them; addresses and the checksum are hexadecimal, as the window's.
-// "0000-4E1F, 20000 байт за 3,9 с (5,1 КБ/с), контрольная сумма 1495 подтверждена"
-inline constexpr char kTextFiguresFinished[] =
-    "{}-{}, {} байт за {} с ({} КБ/с), контрольная сумма {} подтверждена";
+// The text in the process's language.
+inline std::string Worded(TRunText text) {
+  return Tr(text.Context, text.Source);
+}
+
+inline constexpr TRunText kTextNegotiation{"run", ORVIX_TEXT("run", "Sending handshake packets")};
+inline constexpr TRunText kTextProgramming{"run", ORVIX_TEXT("run", "Programming")};
+inline constexpr TRunText kTextNoAnswer{"run", ORVIX_TEXT("run", "No answer from the device")};
+inline constexpr TRunText kTextNoChecksumConfirmation{"run",
+                                                      ORVIX_TEXT("run", "Checksum not confirmed")};
+inline constexpr TRunText kTextFinished{"run", ORVIX_TEXT("run", "Programming finished")};
+inline constexpr TRunText kTextAborted{"run", ORVIX_TEXT("run", "Programming stopped")};
+
+// The same in every language, as the frame log writes it: users search their notes for it.
+inline constexpr char kTextChecksumError[] = "Error CS!";
+
+// The lines around them, %1 .. %9 taking the values. The figures of a run, after its result
+// text; seconds and rates in the language's decimals, addresses and the checksum hexadecimal as
+// the window's: "0000-4E1F, 20000 bytes in 3.9 s (5.1 KB/s), checksum 1495 confirmed".
+inline constexpr TRunText kTextFiguresFinished{
+    "run", ORVIX_TEXT("run", "%1-%2, %3 bytes in %4 s (%5 KB/s), checksum %6 confirmed")};
 // A run that did not finish: what went out, and for how long.
-inline constexpr char kTextFiguresUnfinished[] =
-    "{}-{}, {} байт: отправлено блоков {} за {} с, контрольная сумма {}";
-inline constexpr char kTextFiguresUnconfirmed[] =
-    "{}-{}, {} байт: отправлено блоков {} за {} с, контрольная сумма {} не подтверждена";
-inline constexpr char kTextUnansweredBlock[] = "{}: нет ответа на блок {}";
-inline constexpr char kTextUnansweredChecksum[] = "{}: нет ответа на контрольную сумму";
-inline constexpr char kTextPortsPinged[] = "Опрошено портов: {}, {} с";
-// A gang port's result line: "COM3: Программирование завершено (3,9 с, 1495)".
-inline constexpr char kTextGangResult[] = "{}: {} ({} с, {})";
-inline constexpr char kTextLineLost[] = "{}: связь потеряна: {}";
+inline constexpr TRunText kTextFiguresUnfinished{
+    "run", ORVIX_TEXT("run", "%1-%2, %3 bytes: %4 blocks sent in %5 s, checksum %6")};
+inline constexpr TRunText kTextFiguresUnconfirmed{
+    "run", ORVIX_TEXT("run", "%1-%2, %3 bytes: %4 blocks sent in %5 s, checksum %6 not confirmed")};
+inline constexpr TRunText kTextUnansweredBlock{"run",
+                                               ORVIX_TEXT("run", "%1: no answer to block %2")};
+inline constexpr TRunText kTextUnansweredChecksum{
+    "run", ORVIX_TEXT("run", "%1: no answer to the checksum")};
+inline constexpr TRunText kTextPortsPinged{"run", ORVIX_TEXT("run", "Ports pinged: %1, %2 s")};
+// A gang port's result line: "COM3: Programming finished (3.9 s, 1495)".
+inline constexpr TRunText kTextGangResult{"run", ORVIX_TEXT("run", "%1: %2 (%3 s, %4)")};
+inline constexpr TRunText kTextLineLost{"run", ORVIX_TEXT("run", "%1: connection lost: %2")};
 
 }  // namespace orvix

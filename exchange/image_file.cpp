@@ -130,10 +130,10 @@ struct FormatNames {
 };
 
 constexpr FormatNames kFormatNames[] = {
-    {TImageFormat::ifAuto, "auto", "automatic"},
-    {TImageFormat::ifBinary, "bin", "binary"},
-    {TImageFormat::ifIntelHex, "ihex", "Intel HEX"},
-    {TImageFormat::ifSRecord, "srec", "S-record"},
+    {TImageFormat::ifAuto, "auto", ORVIX_TEXT("image", "automatic")},
+    {TImageFormat::ifBinary, "bin", ORVIX_TEXT("image", "binary")},
+    {TImageFormat::ifIntelHex, "ihex", ORVIX_TEXT("image", "Intel HEX")},
+    {TImageFormat::ifSRecord, "srec", ORVIX_TEXT("image", "S-record")},
 };
 
 const FormatNames& NamesOf(TImageFormat format) {

@@ -28,7 +28,7 @@ enum class TImageFormat { ifAuto, ifBinary, ifIntelHex, ifSRecord };
 // "auto", "bin", "ihex", "srec": the flasher's --format words.
 std::string FormatWord(TImageFormat format);
 std::optional<TImageFormat> FormatFromWord(const std::string& word);
-// "binary", "Intel HEX", "S-record": how messages name a format.
+// "binary", "Intel HEX", "S-record": how messages name a format, in English (context "image").
 std::string FormatName(TImageFormat format);
 
 // A loaded image and the range to program.

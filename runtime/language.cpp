@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -140,8 +141,13 @@ std::string TrN(const char* context, const char* source, const char* /*comment*/
                 long long count) {
   const TCatalogueEntry* entry = Find(context, source);
   std::string text = source;
-  if (entry && !entry->Forms.empty())
+  if (entry && !entry->Forms.empty()) {
     text = entry->Forms[std::min(FormFor(ProcessLanguage(), count), entry->Forms.size() - 1)];
+  } else {
+    // The English source is its own catalogue: "(s)" is the plural's ending.
+    for (size_t at = text.find("(s)"); at != std::string::npos; at = text.find("(s)", at))
+      text.replace(at, 3, FormFor(TLanguage::lgEnglish, count) == 0 ? "" : "s");
+  }
   const std::string number = std::to_string(count);
   for (size_t at = text.find("%n"); at != std::string::npos; at = text.find("%n", at))
     text.replace(at, 2, number);
@@ -155,6 +161,15 @@ std::string Tr(const TText& text) {
 std::string ErrorText(const std::exception& error) {
   if (const auto* text = dynamic_cast<const ETextError*>(&error)) return Tr(text->Text());
   return error.what();
+}
+
+std::string DecimalText(double value, int digits) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, digits);
+  std::string result(text, end.ptr);
+  if (ProcessLanguage() == TLanguage::lgRussian)
+    std::replace(result.begin(), result.end(), '.', ',');
+  return result;
 }
 
 }  // namespace orvix

@@ -55,12 +55,17 @@ void InstallCatalogues(const std::vector<TCatalogue>& catalogues);
 // (lupdate, with Tr taken for translate) sees a call with two literal strings only.
 std::string Tr(const char* context, const char* source);
 // A text whose form follows a count (%n in it is the count); comment is for the translator (or
-// null), as in Qt's translate().
+// null), as in Qt's translate(). Where no catalogue has it, the English source's "(s)" becomes
+// the plural's "s" ("%n port(s)": "1 port", "2 ports").
 std::string TrN(const char* context, const char* source, const char* comment, long long count);
 // A text raised by the core, in the process's language.
 std::string Tr(const TText& text);
 // What an exception says, in the process's language where it carries its text.
 std::string ErrorText(const std::exception& error);
+
+// A number for human text in the process's language: "3,9" in Russian, "3.9" in English, with
+// that many digits after the point; never the C locale's, so the same on every machine.
+std::string DecimalText(double value, int digits = 1);
 
 // For tests: the lookups above in this language from now on.
 void SetProcessLanguage(TLanguage language);

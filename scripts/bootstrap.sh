@@ -24,7 +24,8 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
           qt6-l10n-tools qt6-translations-l10n python3)
 for group in "$@"; do
   case "$group" in
-    wine) packages+=(g++-mingw-w64-x86-64 wine wine64 nsis) ;;  # nsis: the Windows installer
+    # nsis: the Windows installer; locales: the sources Wine's language checks compile
+    wine) packages+=(g++-mingw-w64-x86-64 wine wine64 nsis locales) ;;
     winqt) packages+=(dpkg-dev patch qt6-base-dev-tools) ;;
     winwindow) packages+=(xvfb xauth openbox wmctrl xdotool imagemagick fonts-liberation) ;;
     sanitizers) packages+=(clang libclang-rt-14-dev) ;;

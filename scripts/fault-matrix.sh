@@ -32,6 +32,8 @@ for program in "$flash" "$devsim"; do
   [[ -x "$program" ]] || { echo "fault-matrix: $program is not built" >&2; exit 1; }
 done
 
+# The rows read the flasher's own Russian texts, whatever language the machine's locale names.
+export ORVIX_LANG=ru
 readonly kDone="Программирование завершено"
 readonly kNoAnswer="Нет ответа от устройства"
 readonly kNoConfirmation="Нет подтверждения контрольной суммы"

@@ -241,6 +241,41 @@ fi
 stop_far_ends
 rm -f "$work/links/com13" "$work/links/com14"
 
+echo "== wine: orvix-flash.exe in English and in Russian, as the locale chooses"
+# Wine takes Windows' UI language from the Unix locale it starts in, which must exist: the two
+# are compiled here (the locales package's sources), as a machine with only C.UTF-8 lacks them.
+export LOCPATH=$work/locales
+mkdir -p "$LOCPATH"
+for locale in en_US ru_RU; do localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" 2>/dev/null; done
+refused=$(winepath -w "$work/no-such-image.bin" 2>/dev/null </dev/null) || refused=$work/none.bin
+# Each: the arguments, the exit status, a Russian text it shows in Russian.
+language_runs=("-d 300 x.bin|64|неверный номер устройства \"300\""
+               "--help|0|Код выхода:"
+               "$refused|66|Не удается открыть файл"
+               "--port COM12 --wait 1 $(winepath -w "$work/image.bin" 2>/dev/null </dev/null)|3|Нет ответа от устройства")
+for locale in en_US.UTF-8 ru_RU.UTF-8; do
+  wrong=()
+  for run in "${language_runs[@]}"; do
+    IFS='|' read -r args status russian <<<"$run"
+    read -r -a words <<<"$args"
+    out=$(env -u ORVIX_LANG -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=$locale \
+      timeout 120 wine "$win_build/cli/orvix-flash.exe" "${words[@]}" </dev/null 2>&1)
+    got=$?
+    out=${out//$'\r'/}
+    [[ $got -eq $status ]] || wrong+=("'$args' exit $got, not $status")
+    if [[ $locale == ru_* ]]; then
+      [[ $out == *"$russian"* ]] || wrong+=("'$args' does not say '$russian'")
+    elif LC_ALL=C grep -q $'[\xd0\xd1]' <<<"$out"; then
+      wrong+=("'$args' shows Cyrillic: $(head -n 1 <<<"$out")")
+    fi
+  done
+  if [[ ${#wrong[@]} -eq 0 ]]; then
+    pass "orvix-flash.exe under LANG=$locale: ${#language_runs[@]} runs in its language, same exits"
+  else
+    fail "orvix-flash.exe under LANG=$locale: ${wrong[*]}"
+  fi
+done
+
 source "$root/scripts/wine-window-tests.sh"
 source "$root/scripts/wine-install-tests.sh"
 

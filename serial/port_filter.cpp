@@ -89,24 +89,31 @@ bool ShellPatternMatch(const std::string& pattern, const std::string& text) {
   return p == pattern.size();
 }
 
-std::optional<TPortFilter> ParsePortFilter(const std::string& text, std::string& error) {
+std::optional<TPortFilter> ParsePortFilter(const std::string& text, TText& error) {
   const auto eq = text.find('=');
   if (eq == std::string::npos) {
-    error = "port filter \"" + text + "\" is not KEY=VALUE";
+    error = {"filter", ORVIX_TEXT("filter", "port filter \"%1\" is not KEY=VALUE"), {text}, {}};
     return std::nullopt;
   }
   TPortFilter f{text.substr(0, eq), text.substr(eq + 1)};
   if (std::find(std::begin(kKeys), std::end(kKeys), f.Key) == std::end(kKeys)) {
-    error = "port filter \"" + text + "\": unknown key \"" + f.Key +
-            "\" (vid, pid, serial, name or driver)";
+    error = {
+        "filter",
+        ORVIX_TEXT("filter",
+                   "port filter \"%1\": unknown key \"%2\" (vid, pid, serial, name or driver)"),
+        {text, f.Key},
+        {}};
     return std::nullopt;
   }
   if (f.Value.empty()) {
-    error = "port filter \"" + text + "\": empty value";
+    error = {"filter", ORVIX_TEXT("filter", "port filter \"%1\": empty value"), {text}, {}};
     return std::nullopt;
   }
   if ((f.Key == "vid" || f.Key == "pid") && !ParseHexId(f.Value)) {
-    error = "port filter \"" + text + "\": " + f.Key + " is four hexadecimal digits, as 0403";
+    error = {"filter",
+             ORVIX_TEXT("filter", "port filter \"%1\": %2 is four hexadecimal digits, as 0403"),
+             {text, f.Key},
+             {}};
     return std::nullopt;
   }
   return f;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
 #include "serial/port_identity.h"
 
 namespace orvix {
@@ -18,7 +19,7 @@ struct TPortFilter {
 
 // "vid=0403"; nothing, with the reason in error, for an unknown key, a missing '=', an empty
 // value or an id that is not hexadecimal.
-std::optional<TPortFilter> ParsePortFilter(const std::string& text, std::string& error);
+std::optional<TPortFilter> ParsePortFilter(const std::string& text, TText& error);
 
 // Filters with different keys must all match; filters with the same key are alternatives. A
 // field the port does not have matches nothing. vid and pid compare as numbers, name is a

@@ -15,12 +15,13 @@ namespace orvix {
 // and the entry.
 class EPortMapError : public ESerialPort {
  public:
-  explicit EPortMapError(const std::string& detail)
-      : ESerialPort(ecPortList, -1, detail), detail_(detail) {}
-  const std::string& Detail() const { return detail_; }
+  explicit EPortMapError(TText detail)
+      : ESerialPort(ecPortList, -1, EnglishText(detail)), detail_(std::move(detail)) {}
+  std::string Detail() const { return EnglishText(detail_); }
+  const TText& DetailText() const { return detail_; }
 
  private:
-  std::string detail_;
+  TText detail_;
 };
 
 // The text-to-integer conversion's failure: "'%s' is not a valid integer value".

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
 #include "serial/port_identity.h"
 
 namespace orvix {
@@ -18,11 +19,12 @@ struct TFinding {
                      // "modemmanager", "brltty", "latency"
   std::string Port;  // the port's name; empty for what concerns the whole machine
   std::string Path;  // the port's device path; empty with Port
-  std::string Problem;
-  std::string Remedy;
+  TText Problem;
+  TText Remedy;  // no source when there is nothing to advise
 };
 
-// "COM5 (/dev/ttyUSB0): <problem>; <remedy>", or the problem and remedy alone for the machine.
+// "COM5 (/dev/ttyUSB0): <problem>; <remedy>", or the problem and remedy alone for the machine,
+// in the process's language.
 std::string FindingLine(const TFinding& finding);
 
 // Who the check runs as: the groups the account is listed in and those this login session
@@ -54,7 +56,7 @@ std::string PortHoldersText(const std::string& path, const TCheckEnvironment& en
 
 // For a port that could not be opened for lack of permission: which group to join and how,
 // or that the user must log in again. Nothing when the node tells nothing useful.
-std::optional<std::string> PermissionAdvice(const std::string& path,
-                                            const std::optional<TAccount>& account = {});
+std::optional<TText> PermissionAdvice(const std::string& path,
+                                      const std::optional<TAccount>& account = {});
 
 }  // namespace orvix

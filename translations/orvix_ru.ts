@@ -156,6 +156,25 @@
     </message>
 </context>
 <context>
+    <name>filter</name>
+    <message>
+        <source>port filter &quot;%1&quot; is not KEY=VALUE</source>
+        <translation>фильтр портов &quot;%1&quot; не в виде КЛЮЧ=ЗНАЧЕНИЕ</translation>
+    </message>
+    <message>
+        <source>port filter &quot;%1&quot;: unknown key &quot;%2&quot; (vid, pid, serial, name or driver)</source>
+        <translation>фильтр портов &quot;%1&quot;: неизвестный ключ &quot;%2&quot; (vid, pid, serial, name или driver)</translation>
+    </message>
+    <message>
+        <source>port filter &quot;%1&quot;: empty value</source>
+        <translation>фильтр портов &quot;%1&quot;: пустое значение</translation>
+    </message>
+    <message>
+        <source>port filter &quot;%1&quot;: %2 is four hexadecimal digits, as 0403</source>
+        <translation>фильтр портов &quot;%1&quot;: %2 — это четыре шестнадцатеричные цифры, например 0403</translation>
+    </message>
+</context>
+<context>
     <name>image</name>
     <message>
         <source>Cannot open file &quot;%1&quot;. %2</source>
@@ -265,6 +284,22 @@
         <source>%1:%2: no termination record (S7, S8 or S9) after the last line: the file may be cut short</source>
         <translation>%1:%2: после последней строки нет завершающей записи (S7, S8 или S9): файл, возможно, обрезан</translation>
     </message>
+    <message>
+        <source>automatic</source>
+        <translation>автоматически</translation>
+    </message>
+    <message>
+        <source>binary</source>
+        <translation>двоичный</translation>
+    </message>
+    <message>
+        <source>Intel HEX</source>
+        <translation>Intel HEX</translation>
+    </message>
+    <message>
+        <source>S-record</source>
+        <translation>S-record</translation>
+    </message>
 </context>
 <context>
     <name>serial</name>
@@ -359,6 +394,149 @@
     <message>
         <source>Registry error</source>
         <translation>Ошибка реестра</translation>
+    </message>
+    <message>
+        <source>%1 entry &apos;%2&apos; is not NAME=PATH</source>
+        <translation>%1: запись &apos;%2&apos; не в виде ИМЯ=ПУТЬ</translation>
+    </message>
+    <message>
+        <source>%1 entry &apos;%2&apos; needs an absolute device path</source>
+        <translation>%1: в записи &apos;%2&apos; нужен абсолютный путь к устройству</translation>
+    </message>
+    <message>
+        <source>%1 entry &apos;%2&apos; has a path where the port name belongs</source>
+        <translation>%1: в записи &apos;%2&apos; путь стоит на месте имени порта</translation>
+    </message>
+    <message>
+        <source>%1 entry &apos;%2&apos; repeats a port name</source>
+        <translation>%1: запись &apos;%2&apos; повторяет имя порта</translation>
+    </message>
+</context>
+<context>
+    <name>setup</name>
+    <message>
+        <source>you are in group %1 but this login session is not yet: log in again (or run `newgrp %1` in this shell)</source>
+        <translation>вы состоите в группе %1, но этот сеанс ещё нет: войдите в систему заново (или выполните `newgrp %1` в этой оболочке)</translation>
+    </message>
+    <message>
+        <source>add yourself to group %1: sudo usermod -aG %1 $USER, then log in again</source>
+        <translation>добавьте себя в группу %1: sudo usermod -aG %1 $USER, затем войдите в систему заново</translation>
+    </message>
+    <message>
+        <source>the device node does not exist</source>
+        <translation>файла устройства нет</translation>
+    </message>
+    <message>
+        <source>plug the adapter in, or correct ORVIX_PORTS if it names this port</source>
+        <translation>подключите адаптер или исправьте ORVIX_PORTS, если порт задан там</translation>
+    </message>
+    <message>
+        <source>cannot be opened for reading and writing: %1</source>
+        <translation>не открывается для чтения и записи: %1</translation>
+    </message>
+    <message>
+        <source>no permission to open it (group %1, mode %2)</source>
+        <translation>нет прав на открытие (группа %1, права %2)</translation>
+    </message>
+    <message>
+        <source>ask the administrator for read and write access to %1</source>
+        <translation>попросите администратора дать права на чтение и запись %1</translation>
+    </message>
+    <message>
+        <source>in use by %1</source>
+        <translation>занят: %1</translation>
+    </message>
+    <message>
+        <source>end that program or close the port in it</source>
+        <translation>завершите эту программу или закройте в ней порт</translation>
+    </message>
+    <message>
+        <source>FTDI latency timer is %1 ms and the driver refused low-latency mode (%2): each block&apos;s reply waits that long</source>
+        <translation>таймер задержки FTDI равен %1 мс, а драйвер отказал в режиме низкой задержки (%2): ответ на каждый блок ждёт столько же</translation>
+    </message>
+    <message>
+        <source>the udev rules in %1 set it at plug-in: %2, then replug the adapter</source>
+        <translation>правила udev в %1 задают его при подключении: %2, затем переподключите адаптер</translation>
+    </message>
+    <message>
+        <source>set it at plug-in with the udev rule %1 in %2, then %3 and replug the adapter</source>
+        <translation>задайте его при подключении правилом udev %1 в %2, затем %3 и переподключите адаптер</translation>
+    </message>
+    <message>
+        <source>keep it off the adapter with the udev rule %1 (with your adapter&apos;s ids) in %2, then %4 and replug; or stop it: sudo systemctl stop ModemManager (disable to keep it stopped)</source>
+        <translation>отстраните его от адаптера правилом udev %1 (с кодами вашего адаптера) в %2, затем %4 и переподключите адаптер; или остановите его: sudo systemctl stop ModemManager (disable, чтобы не запускался снова)</translation>
+    </message>
+    <message>
+        <source>keep it off the adapter with the udev rule %1 (with your adapter&apos;s ids) in %2 (%3 writes it), then %4 and replug; or stop it: sudo systemctl stop ModemManager (disable to keep it stopped)</source>
+        <translation>отстраните его от адаптера правилом udev %1 (с кодами вашего адаптера) в %2 (его запишет %3), затем %4 и переподключите адаптер; или остановите его: sudo systemctl stop ModemManager (disable, чтобы не запускался снова)</translation>
+    </message>
+    <message>
+        <source>keep it off the adapter with the udev rule %1 in %2, then %4 and replug; or stop it: sudo systemctl stop ModemManager (disable to keep it stopped)</source>
+        <translation>отстраните его от адаптера правилом udev %1 в %2, затем %4 и переподключите адаптер; или остановите его: sudo systemctl stop ModemManager (disable, чтобы не запускался снова)</translation>
+    </message>
+    <message>
+        <source>keep it off the adapter with the udev rule %1 in %2 (%3 writes it), then %4 and replug; or stop it: sudo systemctl stop ModemManager (disable to keep it stopped)</source>
+        <translation>отстраните его от адаптера правилом udev %1 в %2 (его запишет %3), затем %4 и переподключите адаптер; или остановите его: sudo systemctl stop ModemManager (disable, чтобы не запускался снова)</translation>
+    </message>
+    <message>
+        <source>ModemManager is running (%1): it sends AT commands to every new serial port and may hold it</source>
+        <translation>работает ModemManager (%1): он посылает AT-команды в каждый новый последовательный порт и может занять его</translation>
+    </message>
+    <message>
+        <source>brltty is installed and its udev rules (%1) claim USB-serial bridges (%2): it takes such an adapter over and its port vanishes</source>
+        <translation>установлен brltty, и его правила udev (%1) забирают мосты USB-serial (%2): он захватывает такой адаптер, и его порт пропадает</translation>
+    </message>
+    <message>
+        <source>without a braille display remove it: sudo apt remove brltty; to keep it, stop it claiming adapters: sudo systemctl mask brltty-udev.service, then replug the adapter</source>
+        <translation>если брайлевского дисплея нет, удалите его: sudo apt remove brltty; чтобы оставить, запретите ему забирать адаптеры: sudo systemctl mask brltty-udev.service, затем переподключите адаптер</translation>
+    </message>
+    <message>
+        <source>no serial port found: %1 is set to &quot;%2&quot;, which names no COM port and replaces the machine&apos;s own</source>
+        <translation>последовательных портов нет: %1 задана как &quot;%2&quot;, там нет ни одного COM-порта, а она заменяет порты машины</translation>
+    </message>
+    <message>
+        <source>unset %1 to use the machine&apos;s serial ports, or give it entries such as COM1=/dev/ttyUSB0</source>
+        <translation>уберите %1, чтобы работать с портами машины, или задайте в ней записи вида COM1=/dev/ttyUSB0</translation>
+    </message>
+    <message>
+        <source>no serial port found</source>
+        <translation>последовательных портов нет</translation>
+    </message>
+    <message>
+        <source>connect the adapter and look for its driver: lsmod | grep -E &apos;ftdi_sio|ch341|cp210x|pl2303|cdc_acm&apos; and sudo dmesg | grep -i tty</source>
+        <translation>подключите адаптер и проверьте его драйвер: lsmod | grep -E &apos;ftdi_sio|ch341|cp210x|pl2303|cdc_acm&apos; и sudo dmesg | grep -i tty</translation>
+    </message>
+    <message>
+        <source>in use by another program</source>
+        <translation>занят другой программой</translation>
+    </message>
+    <message>
+        <source>close the program that has the port open (a terminal, an IDE&apos;s serial monitor)</source>
+        <translation>закройте программу, открывшую порт (терминал, монитор порта в среде разработки)</translation>
+    </message>
+    <message>
+        <source>the port does not exist</source>
+        <translation>порта нет</translation>
+    </message>
+    <message>
+        <source>plug the adapter in; Device Manager, Ports (COM &amp; LPT) lists the ports</source>
+        <translation>подключите адаптер; порты перечислены в Диспетчере устройств, раздел «Порты (COM и LPT)»</translation>
+    </message>
+    <message>
+        <source>cannot be opened (%1)</source>
+        <translation>не открывается (%1)</translation>
+    </message>
+    <message>
+        <source>FTDI latency timer is %1 ms: each block&apos;s reply waits that long</source>
+        <translation>таймер задержки FTDI равен %1 мс: ответ на каждый блок ждёт столько же</translation>
+    </message>
+    <message>
+        <source>Device Manager, Ports (COM &amp; LPT), %1, Properties, Port Settings, Advanced: set &quot;Latency Timer (msec)&quot; to 1</source>
+        <translation>Диспетчер устройств, «Порты (COM и LPT)», %1, «Свойства», «Параметры порта», «Дополнительно»: задайте &quot;Latency Timer (msec)&quot; равным 1</translation>
+    </message>
+    <message>
+        <source>connect the adapter and see in Device Manager whether its driver is installed (an unknown device or a yellow mark means it is not)</source>
+        <translation>подключите адаптер и проверьте в Диспетчере устройств, установлен ли его драйвер (неизвестное устройство или жёлтый значок — не установлен)</translation>
     </message>
 </context>
 </TS>

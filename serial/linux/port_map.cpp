@@ -21,18 +21,23 @@ std::string Trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
-[[noreturn]] void BadEntry(const std::string& entry, const std::string& why) {
-  throw EPortMapError(std::string(kPortMapVariable) + " entry '" + entry + "' " + why);
+// why: a text with %1 for the variable and %2 for the entry.
+[[noreturn]] void BadEntry(const std::string& entry, const char* why) {
+  throw EPortMapError({"serial", why, {kPortMapVariable, entry}, {}});
 }
 
 TPortMapEntry ParseEntry(const std::string& entry) {
   const auto eq = entry.find('=');
-  if (eq == std::string::npos) BadEntry(entry, "is not NAME=PATH");
+  if (eq == std::string::npos)
+    BadEntry(entry, ORVIX_TEXT("serial", "%1 entry '%2' is not NAME=PATH"));
   TPortMapEntry e{Trim(entry.substr(0, eq)), Trim(entry.substr(eq + 1))};
-  if (e.Name.empty() || e.Path.empty()) BadEntry(entry, "is not NAME=PATH");
-  if (e.Path.front() != '/') BadEntry(entry, "needs an absolute device path");
+  if (e.Name.empty() || e.Path.empty())
+    BadEntry(entry, ORVIX_TEXT("serial", "%1 entry '%2' is not NAME=PATH"));
+  if (e.Path.front() != '/')
+    BadEntry(entry, ORVIX_TEXT("serial", "%1 entry '%2' needs an absolute device path"));
   // A Port that begins with '/' opens that path, so such a name could never reach its entry.
-  if (e.Name.front() == '/') BadEntry(entry, "has a path where the port name belongs");
+  if (e.Name.front() == '/')
+    BadEntry(entry, ORVIX_TEXT("serial", "%1 entry '%2' has a path where the port name belongs"));
   return e;
 }
 
@@ -75,7 +80,8 @@ TPortMap ParsePortMap(const std::string& text) {
     if (entry.empty()) continue;
     auto e = ParseEntry(entry);
     auto same_name = [&](const TPortMapEntry& m) { return m.Name == e.Name; };
-    if (std::any_of(map.begin(), map.end(), same_name)) BadEntry(entry, "repeats a port name");
+    if (std::any_of(map.begin(), map.end(), same_name))
+      BadEntry(entry, ORVIX_TEXT("serial", "%1 entry '%2' repeats a port name"));
     map.push_back(std::move(e));
   }
   return map;

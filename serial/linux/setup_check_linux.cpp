@@ -52,8 +52,16 @@ std::optional<std::string> GroupName(gid_t gid) {
 std::string ModeText(const struct stat& st) {
   char text[8];
   std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return text;
+}
+
+std::string GroupText(const struct stat& st) {
   const auto group = GroupName(st.st_gid);
-  return "group " + (group ? *group : std::to_string(st.st_gid)) + ", mode " + text;
+  return group ? *group : std::to_string(st.st_gid);
+}
+
+TText Setup(const char* source, std::vector<std::string> args = {}) {
+  return {"setup", source, std::move(args), {}};
 }
 
 // ---- processes
@@ -138,7 +146,7 @@ std::vector<THolder> Holders(const std::string& path, const TCheckEnvironment& e
 
 struct TAdvice {
   std::string Kind;
-  std::string Remedy;
+  TText Remedy;
 };
 
 std::optional<TAdvice> AdviceFor(const struct stat& st, const TAccount& account) {
@@ -148,36 +156,45 @@ std::optional<TAdvice> AdviceFor(const struct stat& st, const TAccount& account)
   if (!group_may || st.st_gid == 0 || !group) return std::nullopt;
   if (Contains(account.SessionGroups, st.st_gid)) return std::nullopt;
   if (Contains(account.ListedGroups, st.st_gid))
-    return TAdvice{"relogin", "you are in group " + *group +
-                                  " but this login session is not yet: log in again (or run "
-                                  "`newgrp " + *group + "` in this shell)"};
-  return TAdvice{"permission", "add yourself to group " + *group + ": sudo usermod -aG " +
-                                   *group + " $USER, then log in again"};
+    return TAdvice{"relogin", Setup(ORVIX_TEXT("setup",
+                                               "you are in group %1 but this login session is not "
+                                               "yet: log in again (or run `newgrp %1` in this "
+                                               "shell)"),
+                                    {*group})};
+  return TAdvice{"permission",
+                 Setup(ORVIX_TEXT("setup",
+                                  "add yourself to group %1: sudo usermod -aG %1 $USER, "
+                                  "then log in again"),
+                       {*group})};
 }
 
 std::optional<TFinding> AccessFinding(const TPortIdentity& port, const TAccount& account) {
   if (::faccessat(AT_FDCWD, port.Path.c_str(), R_OK | W_OK, AT_EACCESS) == 0) return std::nullopt;
   const int error = errno;
-  TFinding f{"", port.Name, port.Path, "", ""};
+  TFinding f{"", port.Name, port.Path, {}, {}};
   if (error == ENOENT) {
     f.Kind = "missing";
-    f.Problem = "the device node does not exist";
-    f.Remedy = "plug the adapter in, or correct ORVIX_PORTS if it names this port";
+    f.Problem = Setup(ORVIX_TEXT("setup", "the device node does not exist"));
+    f.Remedy = Setup(
+        ORVIX_TEXT("setup", "plug the adapter in, or correct ORVIX_PORTS if it names this port"));
     return f;
   }
   struct stat st {};
   if ((error != EACCES && error != EPERM) || ::stat(port.Path.c_str(), &st) != 0) {
     f.Kind = "open";
-    f.Problem = "cannot be opened for reading and writing: " + ErrorText(error);
+    f.Problem = Setup(ORVIX_TEXT("setup", "cannot be opened for reading and writing: %1"),
+                      {ErrorText(error)});
     return f;
   }
   f.Kind = "permission";
-  f.Problem = "no permission to open it (" + ModeText(st) + ")";
+  f.Problem = Setup(ORVIX_TEXT("setup", "no permission to open it (group %1, mode %2)"),
+                    {GroupText(st), ModeText(st)});
   if (auto advice = AdviceFor(st, account)) {
     f.Kind = advice->Kind;
     f.Remedy = advice->Remedy;
   } else {
-    f.Remedy = "ask the administrator for read and write access to " + port.Path;
+    f.Remedy = Setup(ORVIX_TEXT("setup", "ask the administrator for read and write access to %1"),
+                     {port.Path});
   }
   return f;
 }
@@ -195,8 +212,8 @@ std::optional<TFinding> BusyFinding(const TPortIdentity& port, const TCheckEnvir
                                     int self) {
   const std::string who = HoldersText(Holders(port.Path, env, self));
   if (who.empty()) return std::nullopt;
-  return TFinding{"busy", port.Name, port.Path, "in use by " + who,
-                  "end that program or close the port in it"};
+  return TFinding{"busy", port.Name, port.Path, Setup(ORVIX_TEXT("setup", "in use by %1"), {who}),
+                  Setup(ORVIX_TEXT("setup", "end that program or close the port in it"))};
 }
 
 // The rules file already in place (the administrator's first, then the package's), if any.
@@ -221,14 +238,19 @@ std::optional<TFinding> LatencyFinding(const TPortIdentity& port, const TCheckEn
   // With the rules in place, udev has not read them yet or the adapter was plugged in before.
   const std::optional<std::string> installed = InstalledRules(env);
   return TFinding{"latency", port.Name, port.Path,
-                  "FTDI latency timer is " + std::to_string(*port.LatencyTimerMs) +
-                      " ms and the driver refused low-latency mode (" + ErrorText(error) +
-                      "): each block's reply waits that long",
-                  installed ? "the udev rules in " + *installed + " set it at plug-in: " +
-                                  kReload + ", then replug the adapter"
-                            : std::string("set it at plug-in with the udev rule ") +
-                                  kLatencyRule + " in " + kRulesFile + ", then " + kReload +
-                                  " and replug the adapter"};
+                  Setup(ORVIX_TEXT("setup",
+                                   "FTDI latency timer is %1 ms and the driver refused low-latency "
+                                   "mode (%2): each block's reply waits that long"),
+                        {std::to_string(*port.LatencyTimerMs), ErrorText(error)}),
+                  installed
+                      ? Setup(ORVIX_TEXT("setup",
+                                         "the udev rules in %1 set it at plug-in: %2, then "
+                                         "replug the adapter"),
+                              {*installed, kReload})
+                      : Setup(ORVIX_TEXT("setup",
+                                         "set it at plug-in with the udev rule %1 in %2, then "
+                                         "%3 and replug the adapter"),
+                              {kLatencyRule, kRulesFile, kReload})};
 }
 
 // ---- the machine
@@ -255,22 +277,41 @@ std::optional<TFinding> ModemManagerFinding(const std::vector<TPortIdentity>& po
     ids += " " + HexId(*p.Vid) + ":" + HexId(*p.Pid);
   }
   if (rules.empty()) {
-    rules = IgnoreRule(0x0403, 0x6001) + " (with your adapter's ids)";
+    rules = IgnoreRule(0x0403, 0x6001);
     ids = " VID:PID";
   }
   // The package's helper writes the whole file, its own rules included, so nothing is lost
   // when the file overrides the packaged one.
   std::error_code ec;
-  const std::string helper =
-      fs::exists(fs::path(env.Root) / (kAddAdapters + 1), ec)
-          ? std::string(" (") + kAddAdapters + ids + " | sudo tee " + kRulesFile + " writes it)"
-          : "";
-  return TFinding{"modemmanager", "", "",
-                  "ModemManager is running (" + running + "): it sends AT commands to every new serial port and may hold it",
-                  "keep it off the adapter with the udev rule " + rules + " in " + kRulesFile +
-                      helper + ", then " + kReload +
-                      " and replug; or stop it: sudo systemctl stop ModemManager (disable to "
-                      "keep it stopped)"};
+  const bool helper = fs::exists(fs::path(env.Root) / (kAddAdapters + 1), ec);
+  // Whole sentences for the translator: with or without the adapters' own ids, with or without
+  // the package's helper.
+  const char* const remedies[2][2] = {
+      {ORVIX_TEXT("setup",
+                  "keep it off the adapter with the udev rule %1 (with your adapter's "
+                  "ids) in %2, then %4 and replug; or stop it: sudo systemctl stop "
+                  "ModemManager (disable to keep it stopped)"),
+       ORVIX_TEXT("setup",
+                  "keep it off the adapter with the udev rule %1 (with your adapter's "
+                  "ids) in %2 (%3 writes it), then %4 and replug; or stop it: sudo "
+                  "systemctl stop ModemManager (disable to keep it stopped)")},
+      {ORVIX_TEXT("setup",
+                  "keep it off the adapter with the udev rule %1 in %2, then %4 and "
+                  "replug; or stop it: sudo systemctl stop ModemManager (disable to keep "
+                  "it stopped)"),
+       ORVIX_TEXT("setup",
+                  "keep it off the adapter with the udev rule %1 in %2 (%3 writes it), "
+                  "then %4 and replug; or stop it: sudo systemctl stop ModemManager "
+                  "(disable to keep it stopped)")}};
+  return TFinding{
+      "modemmanager", "", "",
+      Setup(ORVIX_TEXT("setup",
+                       "ModemManager is running (%1): it sends AT commands to every new "
+                       "serial port and may hold it"),
+            {running}),
+      Setup(remedies[seen.empty() ? 0 : 1][helper ? 1 : 0],
+            {rules, kRulesFile, std::string(kAddAdapters) + ids + " | sudo tee " + kRulesFile,
+             kReload})};
 }
 
 struct TBridge {
@@ -323,27 +364,36 @@ std::optional<TFinding> BrlttyFinding(const TCheckEnvironment& env) {
     ec.clear();
   }
   if (files.empty()) return std::nullopt;
-  return TFinding{"brltty", "", "",
-                  "brltty is installed and its udev rules (" + files +
-                      ") claim USB-serial bridges (" + chips +
-                      "): it takes such an adapter over and its port vanishes",
-                  "without a braille display remove it: sudo apt remove brltty; to keep it, "
-                  "stop it claiming adapters: sudo systemctl mask brltty-udev.service, then "
-                  "replug the adapter"};
+  return TFinding{
+      "brltty", "", "",
+      Setup(ORVIX_TEXT("setup",
+                       "brltty is installed and its udev rules (%1) claim USB-serial "
+                       "bridges (%2): it takes such an adapter over and its port "
+                       "vanishes"),
+            {files, chips}),
+      Setup(ORVIX_TEXT("setup",
+                       "without a braille display remove it: sudo apt remove brltty; to "
+                       "keep it, stop it claiming adapters: sudo systemctl mask "
+                       "brltty-udev.service, then replug the adapter"))};
 }
 
 TFinding NoPortsFinding() {
   // The map the user set replaces the machine's ports: a map with no COM name leaves none.
   if (const char* map = std::getenv(kPortMapVariable))
     return TFinding{"no-ports", "", "",
-                    std::string("no serial port found: ") + kPortMapVariable + " is set to \"" +
-                        map + "\", which names no COM port and replaces the machine's own",
-                    std::string("unset ") + kPortMapVariable +
-                        " to use the machine's serial ports, or give it entries such as "
-                        "COM1=/dev/ttyUSB0"};
-  return TFinding{"no-ports", "", "", "no serial port found",
-                  "connect the adapter and look for its driver: lsmod | grep -E "
-                  "'ftdi_sio|ch341|cp210x|pl2303|cdc_acm' and sudo dmesg | grep -i tty"};
+                    Setup(ORVIX_TEXT("setup",
+                                     "no serial port found: %1 is set to \"%2\", which names no "
+                                     "COM port and replaces the machine's own"),
+                          {kPortMapVariable, map}),
+                    Setup(ORVIX_TEXT("setup",
+                                     "unset %1 to use the machine's serial ports, or give it "
+                                     "entries such as COM1=/dev/ttyUSB0"),
+                          {kPortMapVariable})};
+  return TFinding{"no-ports", "", "", Setup(ORVIX_TEXT("setup", "no serial port found")),
+                  Setup(ORVIX_TEXT("setup",
+                                   "connect the adapter and look for its driver: lsmod "
+                                   "| grep -E 'ftdi_sio|ch341|cp210x|pl2303|cdc_acm' "
+                                   "and sudo dmesg | grep -i tty"))};
 }
 
 }  // namespace
@@ -377,8 +427,8 @@ TAccount CurrentAccount() {
   return account;
 }
 
-std::optional<std::string> PermissionAdvice(const std::string& path,
-                                            const std::optional<TAccount>& account) {
+std::optional<TText> PermissionAdvice(const std::string& path,
+                                      const std::optional<TAccount>& account) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   const auto advice = AdviceFor(st, account ? *account : CurrentAccount());

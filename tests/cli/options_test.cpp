@@ -127,7 +127,7 @@ Reading Parsed(bool help, bool version, bool list_ports, bool quiet, int device,
 #ifdef ORVIX_FLASH_HELP
 TEST(FlashOptions, TheUsageTextIsTheOneScriptsKnow) {
   std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kFlashUsage);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), FlashUsage());
 }
 #endif
 

@@ -59,11 +59,15 @@ TEST(PortReport, WhateverADeviceReportsTheLineStillParses) {
 }
 
 TEST(PortReport, FindingsAsJson) {
-  const json port = json::parse(FindingJson(
-      {"busy", "COM7", "/dev/pts/3", "in use by PID 12 (minicom)", "end that program"}));
+  const json port = json::parse(FindingJson({"busy",
+                                             "COM7",
+                                             "/dev/pts/3",
+                                             {"setup", "in use by %1", {"PID 12 (minicom)"}, {}},
+                                             {"setup", "end that program", {}, {}}}));
   EXPECT_EQ(port, json::parse(R"js({"kind":"busy","port":"COM7","path":"/dev/pts/3",
       "problem":"in use by PID 12 (minicom)","remedy":"end that program"})js"));
-  const json machine = json::parse(FindingJson({"no-ports", "", "", "no serial port found", "x"}));
+  const json machine = json::parse(FindingJson(
+      {"no-ports", "", "", {"setup", "no serial port found", {}, {}}, {"setup", "x", {}, {}}}));
   EXPECT_TRUE(machine["port"].is_null());
   EXPECT_TRUE(machine["path"].is_null());
 }

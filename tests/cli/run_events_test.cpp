@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "cli/console_events.h"
+#include "cli/flash_catalogues.h"
 #include "cli/json_events.h"
 #include "cli/sha256.h"
 #include "tests/support/scoped_env.h"
@@ -21,7 +22,7 @@ using S = std::string;
 Event Looking(std::vector<S> ports) { return [=](TRunEvents& e) { e.LookingForDevice(ports); }; }
 Event Opened(S port) { return [=](TRunEvents& e) { e.PortOpened(port); }; }
 Event GivenUp(S port, bool open_failed, int code, S text = "") {
-  return [=](TRunEvents& e) { e.PortGivenUp({port, open_failed, code, text}); };
+  return [=](TRunEvents& e) { e.PortGivenUp({port, open_failed, code, text, {"", "", {}, text}}); };
 }
 Event Found(S port) { return [=](TRunEvents& e) { e.DeviceFound(port); }; }
 Event Progress(S port, int done, int total) {
@@ -63,6 +64,15 @@ TRunResult NoDevice(int ports, double seconds) {
 
 class RunEventsTest : public ::testing::Test {
  protected:
+  // The flasher's own lines, as it prints them where the language is Russian or none.
+  void SetUp() override {
+    InstallCatalogues(FlashCatalogues());
+    SetProcessLanguage(TLanguage::lgRussian);
+  }
+  void TearDown() override {
+    static const std::vector<TCatalogue> kNone;
+    InstallCatalogues(kNone);
+  }
   // Port names with known paths, whatever serial ports this machine has.
   testing::ScopedEnv ports_{"ORVIX_PORTS", "COM1=/dev/orvix-a;COM2=/dev/orvix-b;COM3=/dev/orvix-c"};
 };
@@ -81,68 +91,103 @@ TEST_F(RunEventsTest, ConsoleLinesFromEvents) {
   logged.LogError = "/tmp/frames.txt: File too large";
   const Case cases[] = {
       {"a finished run, a damaged reply and a port that cannot be opened",
-       Mode::mSingle, false, false,
+       Mode::mSingle,
+       false,
+       false,
        {Looking({"COM1", "COM3"}), GivenUp("COM1", true, ENOENT), Opened("COM3"), Found("COM3"),
         Progress("COM3", 128, 255), Bad("COM3", TBadReply::brChecksumError),
         Bad("COM3", TBadReply::brForeignDevice), Progress("COM3", 128, 255),
         Progress("COM3", 256, 255), Ended(Result(TOutcome::ocFinished, "COM3"))},
        "Посылка пакетов согласования\n"
-       "orvix-flash: COM1 (/dev/orvix-a): cannot open: No such file or directory\n"
+       "orvix-flash: COM1 (/dev/orvix-a): не удаётся открыть: No such file or directory\n"
        "COM3\nПрограммирование\n50%\nError CS!\n100%\n"
        "Программирование завершено\n"
        "0000-4E1F, 20000 байт за 3,9 с (5,1 КБ/с), контрольная сумма 1495 подтверждена\n"},
-      {"on a terminal: one bar, cleared before any other line", Mode::mSingle, false, true,
+      {"on a terminal: one bar, cleared before any other line",
+       Mode::mSingle,
+       false,
+       true,
        {Found("COM3"), Progress("COM3", 64, 255), Bad("COM3", TBadReply::brChecksumError),
         Progress("COM3", 256, 255), Ended(Result(TOutcome::ocFinished, "COM3"))},
        "COM3\nПрограммирование\n\r[############                                      ]  25%\x1b[K"
        "\r\x1b[KError CS!\n\r[##################################################] 100%\x1b[K"
        "\r\x1b[KПрограммирование завершено\n"
        "0000-4E1F, 20000 байт за 3,9 с (5,1 КБ/с), контрольная сумма 1495 подтверждена\n"},
-      {"a block left unanswered", Mode::mSingle, false, false,
+      {"a block left unanswered",
+       Mode::mSingle,
+       false,
+       false,
        {Found("COM3"), Resent("COM3", TResent::rsBlock, 0x1200), Ended(NoAnswerAt(0x1200))},
        "COM3\nНет ответа от устройства\n"
        "0000-4E1F, 20000 байт: отправлено блоков 38 за 10,1 с, контрольная сумма 1495\n"
        "COM3: нет ответа на блок 1200\n"},
-      {"the checksum never confirmed", Mode::mSingle, false, false,
+      {"the checksum never confirmed",
+       Mode::mSingle,
+       false,
+       false,
        {Found("COM3"), Ended(Result(TOutcome::ocChecksumUnconfirmed, "COM3", 157, 13.9))},
        "COM3\nНет подтверждения контрольной суммы\n"
        "0000-4E1F, 20000 байт: отправлено блоков 157 за 13,9 с, контрольная сумма 1495 не "
        "подтверждена\nCOM3: нет ответа на контрольную сумму\n"},
-      {"the line lost: the error at once, even quiet, then the verdict", Mode::mSingle, true,
-       false, {Found("COM3"), Ended(LineLost("COM3", TExchangePhase::epBlockTransfer))},
+      {"the line lost: the error at once, even quiet, then the verdict",
+       Mode::mSingle,
+       true,
+       false,
+       {Found("COM3"), Ended(LineLost("COM3", TExchangePhase::epBlockTransfer))},
        "orvix-flash: COM3: связь потеряна: Input/output error\nНет ответа от устройства\n"},
-      {"the line lost after the checksum went out", Mode::mSingle, false, false,
+      {"the line lost after the checksum went out",
+       Mode::mSingle,
+       false,
+       false,
        {Ended(LineLost("COM3", TExchangePhase::epChecksumSent))},
        "orvix-flash: COM3: связь потеряна: Input/output error\n"
        "Нет подтверждения контрольной суммы\n"
        "0000-4E1F, 20000 байт: отправлено блоков 12 за 1,3 с, контрольная сумма 1495\n"},
-      {"no port left: every port named once, then what was pinged", Mode::mSingle, false, false,
+      {"no port left: every port named once, then what was pinged",
+       Mode::mSingle,
+       false,
+       false,
        {Looking({"COM1", "COM2"}), Opened("COM2"), GivenUp("COM1", true, ENOENT),
         GivenUp("COM2", false, -1), Ended(NoDevice(2, 0.4))},
        "Посылка пакетов согласования\n"
-       "orvix-flash: COM1 (/dev/orvix-a): cannot open: No such file or directory\n"
-       "orvix-flash: port COM2: no answer, given up\n"
+       "orvix-flash: COM1 (/dev/orvix-a): не удаётся открыть: No such file or directory\n"
+       "orvix-flash: порт COM2: нет ответа, опрос прекращён\n"
        "Нет ответа от устройства\nОпрошено портов: 2, 0,4 с\n"},
-      {"the wait ran out: a port still pinged is not given up", Mode::mSingle, false, false,
+      {"the wait ran out: a port still pinged is not given up",
+       Mode::mSingle,
+       false,
+       false,
        {Looking({"COM1", "COM2"}), GivenUp("COM2", false, -1, "Input/output error"),
         Ended(NoDevice(2, 10))},
        "Посылка пакетов согласования\nНет ответа от устройства\nОпрошено портов: 2, 10,0 с\n"},
-      {"no port at all", Mode::mSingle, true, false, {Looking({}), Ended(NoDevice(0, 0))},
-       "orvix-flash: no serial port to ping\nНет ответа от устройства\n"},
-      {"stopped before any device answered", Mode::mSingle, false, false,
+      {"no port at all",
+       Mode::mSingle,
+       true,
+       false,
+       {Looking({}), Ended(NoDevice(0, 0))},
+       "orvix-flash: нет последовательных портов для опроса\nНет ответа от устройства\n"},
+      {"stopped before any device answered",
+       Mode::mSingle,
+       false,
+       false,
        {Looking({"COM1"}), Ended(Result(TOutcome::ocStopped, ""))},
        "Посылка пакетов согласования\nПрграммирование прервано\n"},
-      {"a failed log named once, as it happens", Mode::mSingle, true, false,
+      {"a failed log named once, as it happens",
+       Mode::mSingle,
+       true,
+       false,
        {Found("COM3"), LogLost("/tmp/frames.txt", "File too large"), Ended(logged)},
-       "orvix-flash: cannot write the frame log \"/tmp/frames.txt\": File too large\n"
+       "orvix-flash: не удаётся записать журнал кадров \"/tmp/frames.txt\": File too large\n"
        "Программирование завершено\n"},
-      {"a gang: a line a port and its figures; a lost line fails alone", Mode::mGang, false,
+      {"a gang: a line a port and its figures; a lost line fails alone",
+       Mode::mGang,
+       false,
        false,
        {Looking({"COM1", "COM2"}), GivenUp("COM3", true, EBUSY), Found("COM1"), Found("COM2"),
         Progress("COM1", 128, 255), Progress("COM2", 128, 255), Progress("COM1", 256, 255),
         Bad("COM2", TBadReply::brChecksumError), Ended(Result(TOutcome::ocFinished, "COM1")),
         Ended(LineLost("COM2", TExchangePhase::epBlockTransfer))},
-       "orvix-flash: COM3 (/dev/orvix-c): cannot open: in use by another program\n"
+       "orvix-flash: COM3 (/dev/orvix-c): не удаётся открыть: занят другой программой\n"
        "COM1: Программирование\nCOM2: Программирование\n"
        "COM1: Программирование завершено (3,9 с, 1495)\n"
        "orvix-flash: COM2: связь потеряна: Input/output error\n"

@@ -19,10 +19,11 @@ namespace {
 
 using namespace orvix::testing;
 
-// orvix-devsim with these arguments.
+// orvix-devsim with these arguments, in English (the lines read here are its English ones).
 class Program : public ChildProcess {
  public:
-  explicit Program(std::vector<std::string> args) : ChildProcess(WithProgram(std::move(args))) {}
+  explicit Program(std::vector<std::string> args, const char* language = "en")
+      : ChildProcess(WithProgram(std::move(args)), {std::string("ORVIX_LANG=") + language}) {}
 
   std::string Line() { return ReadLine(std::chrono::seconds(30)); }
 

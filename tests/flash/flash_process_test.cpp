@@ -44,8 +44,11 @@ class FlashTest : public ::testing::Test {
            ("orvix-flash-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
+    language_ = "ru";
   }
   void TearDown() override { fs::remove_all(dir_); }
+  // The flasher speaks Russian here, its own language, unless a test reads its English texts.
+  static void English() { language_ = "en"; }
 
   std::string Image(const Bytes& bytes, const std::string& name = "image.bin") {
     fs::path p = dir_ / name;
@@ -61,7 +64,13 @@ class FlashTest : public ::testing::Test {
   }
   static ChildProcess* Start(std::vector<std::string> args) {
     args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
-    return new ChildProcess(std::move(args));
+    return new ChildProcess(std::move(args), {std::string("ORVIX_LANG=") + language_});
+  }
+  // With the environment given, language variables included, as they are.
+  static ProcessResult RunWith(std::vector<std::string> args, std::vector<std::string> env,
+                               std::chrono::milliseconds limit = 60s) {
+    args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
+    return ChildProcess(std::move(args), std::move(env)).Wait(limit);
   }
   static ProcessResult Run(std::vector<std::string> args, std::chrono::milliseconds limit = 60s) {
     std::unique_ptr<ChildProcess> p(Start(std::move(args)));
@@ -74,9 +83,14 @@ class FlashTest : public ::testing::Test {
   }
   // The result text of a single run: the last line that is one, before the figures after it.
   static std::string Verdict(const std::string& text) {
-    static const std::set<std::string> verdicts = {
-        "Программирование завершено", "Нет ответа от устройства",
-        "Нет подтверждения контрольной суммы", "Прграммирование прервано"};
+    static const std::set<std::string> verdicts = {"Программирование завершено",
+                                                   "Нет ответа от устройства",
+                                                   "Нет подтверждения контрольной суммы",
+                                                   "Прграммирование прервано",
+                                                   "Programming finished",
+                                                   "No answer from the device",
+                                                   "Checksum not confirmed",
+                                                   "Programming stopped"};
     std::istringstream lines(text);
     std::string verdict;
     for (std::string line; std::getline(lines, line);)
@@ -152,10 +166,11 @@ class FlashTest : public ::testing::Test {
                                   std::chrono::milliseconds limit = 60s) {
     args.insert(args.begin(), {"/bin/bash", "-c", command, "bash",
                                testing::BuiltProgram("cli/orvix-flash")});
-    return ChildProcess(std::move(args)).Wait(limit);
+    return ChildProcess(std::move(args), {std::string("ORVIX_LANG=") + language_}).Wait(limit);
   }
 
   fs::path dir_;
+  static inline const char* language_ = "ru";
 };
 
 TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
@@ -184,7 +199,7 @@ TEST_F(FlashTest, FindsTheDeviceOnTheThirdOfFivePortsAndProgramsIt) {
                                   "контрольная сумма " + SumText(image) + " подтверждена")))
       << r.err;
   EXPECT_EQ(r.err.find("orvix-flash: " + (dir_ / "image.bin").string() +
-                       ": binary, addresses 0000-03E7\n"),
+                       ": двоичный, адреса 0000-03E7\n"),
             0u)
       << r.err;
   EXPECT_TRUE(r.out.empty());
@@ -614,10 +629,11 @@ TEST_F(FlashTest, EachPortThatCannotBeOpenedIsNamedOnceWithItsCause) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   const std::string gone_line =
-      "orvix-flash: COM1 (" + gone + "): cannot open: No such file or directory\n";
+      "orvix-flash: COM1 (" + gone + "): не удаётся открыть: No such file or directory\n";
   // The holder is this test, by its PID and command, as --check names it.
-  const std::string held_line = "orvix-flash: COM2 (" + held.SlavePath() + "): cannot open: in use by PID " +
-                                std::to_string(::getpid()) + " (flash_tests)\n";
+  const std::string held_line = "orvix-flash: COM2 (" + held.SlavePath() +
+                                "): не удаётся открыть: занят: PID " + std::to_string(::getpid()) +
+                                " (flash_tests)\n";
   const Bytes bytes = Random(300);
   const std::string image = Image(bytes);
   {
@@ -681,7 +697,7 @@ TEST_F(FlashTest, EveryPortIsAccountedForWhenDescriptorsRunShort) {
         n <= 40 ? !lines[n - 1]->TakeWaiting().empty() : device.Pings() > device_pings;
     EXPECT_EQ(named + (pinged ? 1 : 0), 1u) << name << "\n" << r.err;
   }
-  EXPECT_NE(Count(r.err, "cannot open: Too many open files\n"), 0u) << r.err;
+  EXPECT_NE(Count(r.err, "не удаётся открыть: Too many open files\n"), 0u) << r.err;
   if (r.exit_code == 0) {
     ExpectMemoryHolds(device, image);
   } else {
@@ -739,7 +755,7 @@ TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
 
   ProcessResult r = Run({hex});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.err.find("orvix-flash: " + hex + ": Intel HEX, addresses 1000-1BB7\n"), 0u) << r.err;
+  EXPECT_EQ(r.err.find("orvix-flash: " + hex + ": Intel HEX, адреса 1000-1BB7\n"), 0u) << r.err;
   // Blocks from the start address on, nothing below it, and the checksum over 1000..1BB7.
   const std::map<uint16_t, int> blocks = device.BlockCounts();
   ASSERT_FALSE(blocks.empty());
@@ -765,6 +781,7 @@ TEST_F(FlashTest, AnIntelHexFileAt1000IsProgrammedOverItsOwnRange) {
 }
 
 TEST_F(FlashTest, FormatAskedForOverridesTheNameAndIsReadStrictly) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const Bytes source = Random(200, 12);
@@ -789,6 +806,7 @@ TEST_F(FlashTest, FormatAskedForOverridesTheNameAndIsReadStrictly) {
 }
 
 TEST_F(FlashTest, DamagedRecordFilesAndElfFilesExitWith66BeforeAnyPortIsOpened) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const std::string cut = (dir_ / "cut.hex").string();
@@ -821,6 +839,7 @@ TEST_F(FlashTest, UnusableImagesAndUsageErrors) {
 
 // Bad input is refused with a clear error before the device hears anything.
 TEST_F(FlashTest, UnusableImagePathsAreRefusedBeforeAnyPortIsOpened) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const std::string fifo = (dir_ / "fifo.bin").string();
@@ -834,6 +853,7 @@ TEST_F(FlashTest, UnusableImagePathsAreRefusedBeforeAnyPortIsOpened) {
 }
 
 TEST_F(FlashTest, AFrameLogThatCannotBeWrittenIsRefusedBeforeTheRun) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const std::string image = Image(Random(300));
@@ -851,6 +871,7 @@ TEST_F(FlashTest, AFrameLogThatCannotBeWrittenIsRefusedBeforeTheRun) {
 // and the signal that limit raises is ignored (as inherited through exec), so the log's write
 // fails with EFBIG. The device still gets its whole image; the log alone is lost.
 TEST_F(FlashTest, AFrameLogThatFillsItsDiskCostsTheLogNotTheImage) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const Bytes image = Random(20000, 9);
@@ -862,13 +883,14 @@ TEST_F(FlashTest, AFrameLogThatFillsItsDiskCostsTheLogNotTheImage) {
   EXPECT_EQ(Count(r.err, "frame log"), 1u) << r.err;
   EXPECT_EQ(Count(r.err, "orvix-flash: cannot write the frame log \"" + log + "\": File too large\n"), 1u)
       << r.err;
-  EXPECT_EQ(Verdict(r.err), "Программирование завершено");
+  EXPECT_EQ(Verdict(r.err), "Programming finished");
   EXPECT_LE(fs::file_size(log), 4096u);
 }
 
 // A bad ORVIX_PORTS is a configuration to correct (exit 78), named by the variable and the entry
 // wherever the map is read, and no port is opened.
 TEST_F(FlashTest, ABadPortMapEntryIsNamedAndNoPortIsOpened) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   ports.Map("COM2", "dev/relative");
@@ -903,6 +925,7 @@ TEST_F(FlashTest, RunsAtTheLineSpeedAskedFor) {
 // A reset reaches only ports the user chose: without --port or --port-filter the line is refused
 // before any port is opened; with one, the run programs the device.
 TEST_F(FlashTest, ResetNeedsAPortChoiceAndThenTheRunGoesOn) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   const Bytes image = Random(500, 4);
@@ -918,6 +941,7 @@ TEST_F(FlashTest, ResetNeedsAPortChoiceAndThenTheRunGoesOn) {
 // --port with a name the machine has no port for: named with the ports there are, nothing
 // opened; letter case and a device path reach the port as before.
 TEST_F(FlashTest, AnUnknownPortIsRefusedNamingThePortsThereAre) {
+  English();
   SimulatedPorts ports;
   auto& device = ports.Add("COM1");
   SimOptions quiet;
@@ -940,6 +964,7 @@ TEST_F(FlashTest, AnUnknownPortIsRefusedNamingThePortsThereAre) {
 // wider than a terminal, the version line, and each usage error on stderr as the mistake, the
 // synopsis and a pointer to --help, with exit 64 and nothing on stdout.
 TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
+  English();
   std::ifstream file(ORVIX_FLASH_HELP, std::ios::binary);
   const std::string usage((std::istreambuf_iterator<char>(file)), {});
   ASSERT_FALSE(usage.empty());
@@ -985,6 +1010,82 @@ TEST_F(FlashTest, HelpVersionAndUsageErrorsAsDocumented) {
                          "Try 'orvix-flash --help' for more.\n");
     EXPECT_EQ(r.out, "");
   }
+}
+
+// The same runs in each language the environment can choose: English has no Cyrillic letter,
+// Russian (named, or no language named) the program's own texts; what programs read is the same.
+TEST_F(FlashTest, SpeaksTheLanguageTheEnvironmentChooses) {
+  const std::string image = Image(Random(300));
+  const std::string missing = (dir_ / "missing.bin").string();
+  struct Run {
+    const char* what;
+    std::vector<std::string> args;
+    SimOptions device;  // on COM1; none when serving is false
+    bool serving;
+    int exit_code;
+    const char* russian;  // a line of the Russian output
+  };
+  SimOptions hang_up;
+  hang_up.hang_up_after_blocks = 1;
+  const std::vector<Run> runs = {
+      {"success", {image}, {}, true, 0, "Программирование завершено\n"},
+      {"no device", {"--wait", "0.3", image}, {}, false, 3, "Нет ответа от устройства\n"},
+      {"device stops answering", {image}, hang_up, true, 1, "Нет ответа от устройства\n"},
+      {"image refused", {missing}, {}, false, 66, "Не удается открыть файл \""},
+      {"usage error", {"-d", "300", image}, {}, false, 64, "неверный номер устройства \"300\""},
+      {"check with a finding", {"--check"}, {}, false, 1, ": файла устройства нет; "},
+      {"help", {"--help"}, {}, false, 0, "Код выхода:\n"},
+  };
+  // Every variable a language is chosen by, removed (a bare name) before the row's own.
+  const std::vector<std::string> clean = {"ORVIX_LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  const struct {
+    std::vector<std::string> env;
+    bool russian;
+  } languages[] = {
+      {{"LANG=en_US.UTF-8"}, false},
+      {{"LANG=ru_RU.UTF-8"}, true},
+      {{"LANG=C"}, true},
+      {{}, true},
+      {{"LANG=ru_RU.UTF-8", "ORVIX_LANG=en"}, false},
+      {{"LANG=en_US.UTF-8", "ORVIX_LANG=ru"}, true},
+  };
+  const auto cyrillic = [](const std::string& text) {
+    return text.find("\xD0") != std::string::npos || text.find("\xD1") != std::string::npos;
+  };
+  for (const Run& run : runs) {
+    for (const auto& language : languages) {
+      std::vector<std::string> env = clean;
+      env.insert(env.end(), language.env.begin(), language.env.end());
+      SCOPED_TRACE(std::string(run.what) + ", " +
+                   (language.env.empty() ? "no language variable" : language.env.back()));
+      SimulatedPorts ports;
+      if (run.serving)
+        ports.Add("COM1", run.device);
+      else
+        ports.Map("COM9", (dir_ / "no-such-tty").string());
+      const ProcessResult r = RunWith(run.args, env);
+      EXPECT_EQ(r.exit_code, run.exit_code) << r.err;
+      const std::string shown = r.err + r.out;
+      if (language.russian)
+        EXPECT_NE(shown.find(run.russian), std::string::npos) << shown;
+      else
+        EXPECT_FALSE(cyrillic(shown)) << shown;
+    }
+  }
+  // JSON lines: the same in both languages but for what a user reads and the clock.
+  const auto json_of = [&](const char* language) {
+    SimulatedPorts ports;
+    ports.Add("COM1");
+    std::vector<std::string> env = clean;
+    env.push_back(std::string("ORVIX_LANG=") + language);
+    const ProcessResult r = RunWith({"--json", image}, env);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    static const std::regex varying(R"re("(time|text|seconds)":("[^"]*"|[0-9.]+))re");
+    return std::regex_replace(r.out, varying, "\"$1\":_");
+  };
+  const std::string english = json_of("en");
+  EXPECT_NE(english.find("\"text\":_"), std::string::npos) << english;
+  EXPECT_EQ(english, json_of("ru"));
 }
 
 TEST_F(FlashTest, ListPortsPrintsNamesAndPaths) {

@@ -35,6 +35,8 @@ const std::set<std::string> kFindingKeys{"kind", "port", "path", "problem", "rem
 ProcessResult Flash(std::vector<std::string> args, std::vector<std::string> env = {},
                     std::chrono::milliseconds limit = 60s) {
   args.insert(args.begin(), testing::BuiltProgram("cli/orvix-flash"));
+  // The texts read here are the English ones; a test's own env comes after and may differ.
+  env.insert(env.begin(), "ORVIX_LANG=en");
   ChildProcess p(std::move(args), std::move(env));
   return p.Wait(limit);
 }
@@ -146,7 +148,7 @@ class PortOptionsUmockdev : public ::testing::Test {
     argv.push_back(testing::BuiltProgram("cli/orvix-flash"));
     argv.insert(argv.end(), args.begin(), args.end());
     // A bare name removes the variable (glibc putenv): the sysfs map, not the test's.
-    ChildProcess p(argv, {"ORVIX_PORTS", "ASAN_OPTIONS=verify_asan_link_order=0"});
+    ChildProcess p(argv, {"ORVIX_PORTS", "ASAN_OPTIONS=verify_asan_link_order=0", "ORVIX_LANG=en"});
     return p.Wait(60s);
   }
 };
@@ -310,9 +312,10 @@ TEST(PortOptions, ARunWithoutPermissionSaysWhichGroupToJoinOnce) {
   }
   TempImage image;
   ASSERT_EQ(chmod(image.Path().c_str(), 0644), 0);
-  ChildProcess p({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
-                  testing::BuiltProgram("cli/orvix-flash"), "--wait", "30", image.Path()},
-                 {"ORVIX_PORTS=COM7=" + first.SlavePath() + ";COM8=" + second.SlavePath()});
+  ChildProcess p(
+      {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+       testing::BuiltProgram("cli/orvix-flash"), "--wait", "30", image.Path()},
+      {"ORVIX_PORTS=COM7=" + first.SlavePath() + ";COM8=" + second.SlavePath(), "ORVIX_LANG=en"});
   const auto r = p.Wait(60s);
   EXPECT_EQ(r.exit_code, 3) << r.err;
   // Both ports named with their cause; the way out once, on the first line.

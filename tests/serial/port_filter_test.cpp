@@ -41,9 +41,9 @@ std::string Names(const Filters& filters) {
 Filters Parse(std::initializer_list<const char*> texts) {
   Filters filters;
   for (const char* t : texts) {
-    std::string error;
+    TText error;
     auto f = ParsePortFilter(t, error);
-    EXPECT_TRUE(f) << t << ": " << error;
+    EXPECT_TRUE(f) << t << ": " << EnglishText(error);
     if (f) filters.push_back(*f);
   }
   return filters;
@@ -106,11 +106,12 @@ TEST(PortFilter, MalformedFiltersAreRefusedWithTheReason) {
       {"pid=123456", "pid is four hexadecimal digits"},
   };
   for (const auto& [text, why] : bad) {
-    std::string error;
+    TText error;
     EXPECT_FALSE(ParsePortFilter(text, error)) << text;
-    EXPECT_NE(error.find(why), std::string::npos) << text << ": " << error;
+    EXPECT_NE(EnglishText(error).find(why), std::string::npos)
+        << text << ": " << EnglishText(error);
   }
-  std::string error;
+  TText error;
   auto f = ParsePortFilter("name=COM=1", error);
   ASSERT_TRUE(f);
   EXPECT_EQ(f->Value, "COM=1");

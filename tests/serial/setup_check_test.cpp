@@ -155,7 +155,8 @@ TEST(SetupCheck, APortLockedByAnotherProcessNamesItsPidAndCommand) {
   const auto busy = Of(CheckSetup({PortAt("COM7", far.SlavePath())}), "busy");
   ASSERT_EQ(busy.size(), 1u);
   EXPECT_EQ(busy[0].Port, "COM7");
-  EXPECT_EQ(busy[0].Problem, "in use by PID " + std::to_string(holder.Pid()) + " (port-holder)");
+  EXPECT_EQ(EnglishText(busy[0].Problem),
+            "in use by PID " + std::to_string(holder.Pid()) + " (port-holder)");
 }
 
 TEST(SetupCheck, APortMerelyOpenElsewhereIsInUseToo) {
@@ -164,7 +165,8 @@ TEST(SetupCheck, APortMerelyOpenElsewhereIsInUseToo) {
   ASSERT_TRUE(holder.Ready());
   const auto busy = Of(CheckSetup({PortAt("COM7", far.SlavePath())}), "busy");
   ASSERT_EQ(busy.size(), 1u);
-  EXPECT_TRUE(Has(busy[0].Problem, "PID " + std::to_string(holder.Pid()) + " (minicom)"));
+  EXPECT_TRUE(
+      Has(EnglishText(busy[0].Problem), "PID " + std::to_string(holder.Pid()) + " (minicom)"));
 }
 
 TEST(SetupCheck, AFreePortAndOurOwnDescriptorsAreNoFinding) {
@@ -194,19 +196,21 @@ TEST(SetupCheck, ModemManagerRunningGivesTheRuleForEachAdapterSeen) {
   EXPECT_EQ(found[0].Port, "");
   const auto listed = [&](pid_t pid) {
     const std::string p = std::to_string(pid);
-    return Has(found[0].Problem, " " + p + ",") || Has(found[0].Problem, " " + p + ")");
+    return Has(EnglishText(found[0].Problem), " " + p + ",") ||
+           Has(EnglishText(found[0].Problem), " " + p + ")");
   };
-  EXPECT_TRUE(listed(mm.Pid())) << found[0].Problem;
-  EXPECT_FALSE(listed(alike.Pid())) << found[0].Problem;
+  EXPECT_TRUE(listed(mm.Pid())) << EnglishText(found[0].Problem);
+  EXPECT_FALSE(listed(alike.Pid())) << EnglishText(found[0].Problem);
   const std::string rule =
       "ACTION==\"add|change\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
       "ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
-  EXPECT_TRUE(Has(found[0].Remedy, rule)) << found[0].Remedy;
+  EXPECT_TRUE(Has(EnglishText(found[0].Remedy), rule)) << EnglishText(found[0].Remedy);
   // The dual adapter's two ports give its rule once.
-  const auto dual = found[0].Remedy.find("ATTRS{idProduct}==\"6010\"");
+  const auto dual = EnglishText(found[0].Remedy).find("ATTRS{idProduct}==\"6010\"");
   EXPECT_NE(dual, std::string::npos);
-  EXPECT_EQ(found[0].Remedy.find("ATTRS{idProduct}==\"6010\"", dual + 1), std::string::npos);
-  EXPECT_TRUE(Has(found[0].Remedy, "systemctl stop ModemManager"));
+  EXPECT_EQ(EnglishText(found[0].Remedy).find("ATTRS{idProduct}==\"6010\"", dual + 1),
+            std::string::npos);
+  EXPECT_TRUE(Has(EnglishText(found[0].Remedy), "systemctl stop ModemManager"));
 }
 
 TEST(SetupCheck, BrlttyIsReportedOnlyInstalledWithRulesThatClaimBridges) {
@@ -224,9 +228,10 @@ TEST(SetupCheck, BrlttyIsReportedOnlyInstalledWithRulesThatClaimBridges) {
   tree.Write("usr/bin/brltty", "");
   auto found = Of(CheckSetup({}, env), "brltty");
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_TRUE(Has(found[0].Problem, "/" + rules)) << found[0].Problem;
-  EXPECT_TRUE(Has(found[0].Problem, "CH340 1a86:7523, CP210x 10c4:ea60")) << found[0].Problem;
-  EXPECT_TRUE(Has(found[0].Remedy, "sudo apt remove brltty"));
+  EXPECT_TRUE(Has(EnglishText(found[0].Problem), "/" + rules)) << EnglishText(found[0].Problem);
+  EXPECT_TRUE(Has(EnglishText(found[0].Problem), "CH340 1a86:7523, CP210x 10c4:ea60"))
+      << EnglishText(found[0].Problem);
+  EXPECT_TRUE(Has(EnglishText(found[0].Remedy), "sudo apt remove brltty"));
 
   // Rules for braille displays only leave the adapters alone.
   tree.Write(rules, "ENV{PRODUCT}==\"1fe4/8e/*\", GOTO=\"brltty_usb_run\"\n");
@@ -236,13 +241,15 @@ TEST(SetupCheck, BrlttyIsReportedOnlyInstalledWithRulesThatClaimBridges) {
              "RUN+=\"brltty\"\n");
   found = Of(CheckSetup({}, env), "brltty");
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_TRUE(Has(found[0].Problem, "FT232 0403:6001")) << found[0].Problem;
+  EXPECT_TRUE(Has(EnglishText(found[0].Problem), "FT232 0403:6001"))
+      << EnglishText(found[0].Problem);
 }
 
 TEST(SetupCheck, NoPortAtAllAndAMissingNode) {
   auto findings = CheckSetup({});
   ASSERT_FALSE(Of(findings, "no-ports").empty());
-  EXPECT_TRUE(Has(Of(findings, "no-ports")[0].Remedy, "ftdi_sio|ch341|cp210x|pl2303|cdc_acm"));
+  EXPECT_TRUE(
+      Has(EnglishText(Of(findings, "no-ports")[0].Remedy), "ftdi_sio|ch341|cp210x|pl2303|cdc_acm"));
 
   findings = CheckSetup({PortAt("COM9", "/dev/orvix-no-such-node")});
   EXPECT_TRUE(Of(findings, "no-ports").empty());
@@ -270,10 +277,13 @@ TEST(SetupCheck, AnFtdiTimerAbove1msThatTheDriverWillNotLowerGivesTheUdevRule) {
   const auto latency = Of(CheckSetup(ports), "latency");
   ASSERT_EQ(latency.size(), 1u);
   EXPECT_EQ(latency[0].Port, "COM100");
-  EXPECT_TRUE(Has(latency[0].Problem, "FTDI latency timer is 16 ms and the driver refused "
-                                      "low-latency mode")) << latency[0].Problem;
-  EXPECT_TRUE(Has(latency[0].Remedy, "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
-                                     "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\""));
+  EXPECT_TRUE(Has(EnglishText(latency[0].Problem),
+                  "FTDI latency timer is 16 ms and the driver refused "
+                  "low-latency mode"))
+      << EnglishText(latency[0].Problem);
+  EXPECT_TRUE(Has(EnglishText(latency[0].Remedy),
+                  "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
+                  "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\""));
 
   // Held by another program: that is the finding, and the port is not touched.
   Sleeper holder("port-holder", Sleeper::kLock, far.SlavePath());
@@ -317,16 +327,19 @@ TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommendsFromSourceOrInstalle
   ASSERT_EQ(latency.size(), 1u);
   ASSERT_EQ(modem.size(), 1u);
   for (const auto& f : {latency[0], modem[0]}) {
-    EXPECT_TRUE(Has(f.Remedy, "sudo udevadm control --reload-rules ")) << f.Remedy;
-    EXPECT_FALSE(Has(f.Remedy, "packaging/")) << "a source-tree path: " << f.Remedy;
+    EXPECT_TRUE(Has(EnglishText(f.Remedy), "sudo udevadm control --reload-rules "))
+        << EnglishText(f.Remedy);
+    EXPECT_FALSE(Has(EnglishText(f.Remedy), "packaging/"))
+        << "a source-tree path: " << EnglishText(f.Remedy);
   }
 
   const std::string shipped = ReadAll(dir + "/70-orvix-serial.rules");
-  EXPECT_TRUE(Has(shipped, "\n" + RuleIn(latency[0].Remedy) + "\n")) << RuleIn(latency[0].Remedy);
+  EXPECT_TRUE(Has(shipped, "\n" + RuleIn(EnglishText(latency[0].Remedy)) + "\n"))
+      << RuleIn(EnglishText(latency[0].Remedy));
   testing::ChildProcess make({dir + "/add-adapters.sh", "0403:6001"});
   const auto listed = make.Wait(30s);
   EXPECT_EQ(listed.exit_code, 0);
-  EXPECT_EQ(listed.out, shipped + RuleIn(modem[0].Remedy) + "\n");
+  EXPECT_EQ(listed.out, shipped + RuleIn(EnglishText(modem[0].Remedy)) + "\n");
 
   testing::ChildProcess bad({dir + "/add-adapters.sh", "403:6001"});
   const auto refused = bad.Wait(30s);
@@ -346,12 +359,13 @@ TEST(SetupCheck, TheShippedRulesAreTheOnesTheCheckRecommendsFromSourceOrInstalle
   modem = Of(findings, "modemmanager");
   ASSERT_EQ(latency.size(), 1u);
   ASSERT_EQ(modem.size(), 1u);
-  EXPECT_EQ(latency[0].Remedy,
+  EXPECT_EQ(EnglishText(latency[0].Remedy),
             "the udev rules in /usr/lib/udev/rules.d/70-orvix-serial.rules set it at plug-in: "
             "sudo udevadm control --reload-rules, then replug the adapter");
-  EXPECT_TRUE(Has(modem[0].Remedy, "(/usr/share/orvix/add-adapters.sh 0403:6001 | sudo tee "
-                                   "/etc/udev/rules.d/70-orvix-serial.rules writes it)"))
-      << modem[0].Remedy;
+  EXPECT_TRUE(Has(EnglishText(modem[0].Remedy),
+                  "(/usr/share/orvix/add-adapters.sh 0403:6001 | sudo tee "
+                  "/etc/udev/rules.d/70-orvix-serial.rules writes it)"))
+      << EnglishText(modem[0].Remedy);
   testing::ChildProcess installed({(root / "usr/share/orvix/add-adapters.sh").string(), "0403:6001"});
   EXPECT_EQ(installed.Wait(30s).out, listed.out);
 }

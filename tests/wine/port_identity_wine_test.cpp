@@ -173,7 +173,8 @@ TEST(SetupCheckWine, MissingPortsAndTheFtdiLatencySetting) {
   ASSERT_EQ(findings.size(), 2u) << seen;
   EXPECT_EQ(findings[0].Kind, "latency") << seen;
   EXPECT_EQ(findings[0].Port, mapped[2]);
-  EXPECT_NE(findings[0].Remedy.find("\"Latency Timer (msec)\" to 1"), std::string::npos);
+  EXPECT_NE(EnglishText(findings[0].Remedy).find("\"Latency Timer (msec)\" to 1"),
+            std::string::npos);
   EXPECT_EQ(findings[1].Kind, "missing") << seen;
   EXPECT_EQ(findings[1].Port, "COM199");
 }

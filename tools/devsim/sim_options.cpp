@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "link/frame.h"
+#include "runtime/language.h"
 
 namespace orvix::devsim {
 
@@ -14,16 +15,24 @@ bool FrameSelector::Matches(uint8_t frame_command, int count_of_kind, int count_
 
 namespace {
 
+std::string SelectorName(const std::string& text) {
+  return FormatText(Tr("devsim", "frame selector '%1'"), {text});
+}
+
 uint8_t ParseKind(const std::string& kind, const std::string& whole) {
   if (kind == "any") return 0;
   if (kind == "ping") return cmdPing;
   if (kind == "block") return cmdWriteBlock;
   if (kind == "checksum") return cmdChecksum;
   if (kind.empty() || kind.find_first_not_of("0123456789") != std::string::npos) {
-    throw std::invalid_argument("frame selector '" + whole + "': unknown kind '" + kind +
-                                "' (ping, block, checksum, any, or a command number)");
+    throw EBadOption({"devsim",
+                      ORVIX_TEXT("devsim",
+                                 "frame selector '%1': unknown kind '%2' (ping, block, "
+                                 "checksum, any, or a command number)"),
+                      {whole, kind},
+                      {}});
   }
-  return static_cast<uint8_t>(ParseNumber(kind, "frame selector '" + whole + "'", 1, 255));
+  return static_cast<uint8_t>(ParseNumber(kind, SelectorName(whole), 1, 255));
 }
 
 }  // namespace
@@ -37,8 +46,10 @@ int ParseNumber(const std::string& text, const std::string& what, int low, int h
     used = 0;
   }
   if (used == 0 || used != text.size() || value < low || value > high) {
-    throw std::invalid_argument(what + ": '" + text + "' is not a number from " +
-                                std::to_string(low) + " to " + std::to_string(high));
+    throw EBadOption({"devsim",
+                      ORVIX_TEXT("devsim", "%1: '%2' is not a number from %3 to %4"),
+                      {what, text, std::to_string(low), std::to_string(high)},
+                      {}});
   }
   return static_cast<int>(value);
 }
@@ -56,7 +67,7 @@ FrameSelector ParseFrameSelector(const std::string& text) {
     selector.from_nth_on = true;
     place.pop_back();
   }
-  selector.nth = ParseNumber(place, "frame selector '" + text + "'", 1, 1 << 30);
+  selector.nth = ParseNumber(place, SelectorName(text), 1, 1 << 30);
   return selector;
 }
 

@@ -4,10 +4,24 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
+
 namespace orvix::devsim {
+
+// A bad option or value, in words the program's catalogue translates; what() is the English.
+class EBadOption : public std::invalid_argument {
+ public:
+  explicit EBadOption(TText text)
+      : std::invalid_argument(EnglishText(text)), text_(std::move(text)) {}
+  const TText& Text() const { return text_; }
+
+ private:
+  TText text_;
+};
 
 // Picks received frames by command and by their place among the frames of that command.
 struct FrameSelector {

@@ -6,15 +6,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
+#include <cstring>
 #include <system_error>
+#include <utility>
+
+#include "runtime/text.h"
 
 namespace orvix::devsim {
 
 namespace {
 
-[[noreturn]] void Fail(int error, const std::string& what) {
-  throw std::system_error(error, std::generic_category(), what);
+// what: a text of the "devsim" context, %1 the path where it has one; the system's words follow.
+[[noreturn]] void Fail(int error, const char* what, const std::string& path = {}) {
+  throw ETextError({"devsim", what, {path}, ": " + std::string(std::strerror(error))});
 }
 
 constexpr std::pair<int, speed_t> kSpeeds[] = {
@@ -35,7 +39,8 @@ speed_t SpeedConstant(int baud) {
 // the programmer would see mangled frames until it sets the port up itself.
 void MakeRaw(int fd, const std::string& path, int baud) {
   termios tio{};
-  if (tcgetattr(fd, &tio) != 0) Fail(errno, "cannot read the settings of " + path);
+  if (tcgetattr(fd, &tio) != 0)
+    Fail(errno, ORVIX_TEXT("devsim", "cannot read the settings of %1"), path);
   cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cflag &= ~CRTSCTS;
@@ -43,7 +48,8 @@ void MakeRaw(int fd, const std::string& path, int baud) {
   tio.c_cc[VTIME] = 0;
   cfsetispeed(&tio, SpeedConstant(baud));
   cfsetospeed(&tio, SpeedConstant(baud));
-  if (tcsetattr(fd, TCSANOW, &tio) != 0) Fail(errno, "cannot set raw mode on " + path);
+  if (tcsetattr(fd, TCSANOW, &tio) != 0)
+    Fail(errno, ORVIX_TEXT("devsim", "cannot set raw mode on %1"), path);
 }
 
 }  // namespace
@@ -51,23 +57,26 @@ void MakeRaw(int fd, const std::string& path, int baud) {
 PseudoTerminal OpenPseudoTerminal() {
   PseudoTerminal pty;
   pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (pty.master < 0) Fail(errno, "cannot open a pseudo-terminal");
+  if (pty.master < 0) Fail(errno, ORVIX_TEXT("devsim", "cannot open a pseudo-terminal"));
   try {
     char name[128];
-    if (grantpt(pty.master) != 0) Fail(errno, "grantpt on a new pseudo-terminal failed");
-    if (unlockpt(pty.master) != 0) Fail(errno, "unlockpt on a new pseudo-terminal failed");
+    if (grantpt(pty.master) != 0)
+      Fail(errno, ORVIX_TEXT("devsim", "grantpt on a new pseudo-terminal failed"));
+    if (unlockpt(pty.master) != 0)
+      Fail(errno, ORVIX_TEXT("devsim", "unlockpt on a new pseudo-terminal failed"));
     if (const int error = ptsname_r(pty.master, name, sizeof name); error != 0) {
-      Fail(error, "cannot name the slave of a new pseudo-terminal");
+      Fail(error, ORVIX_TEXT("devsim", "cannot name the slave of a new pseudo-terminal"));
     }
     pty.slave_path = name;
     // Held open for the simulator's lifetime: with no slave open the master reports a hang-up
     // on every poll, and the programmer may close and reopen the port between runs.
     pty.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (pty.slave < 0) Fail(errno, "cannot open " + pty.slave_path);
+    if (pty.slave < 0) Fail(errno, ORVIX_TEXT("devsim", "cannot open %1"), pty.slave_path);
     MakeRaw(pty.slave, pty.slave_path, 57600);
     const int flags = fcntl(pty.master, F_GETFL);
     if (flags < 0 || fcntl(pty.master, F_SETFL, flags | O_NONBLOCK) != 0) {
-      Fail(errno, "cannot make the master of " + pty.slave_path + " non-blocking");
+      Fail(errno, ORVIX_TEXT("devsim", "cannot make the master of %1 non-blocking"),
+           pty.slave_path);
     }
   } catch (...) {
     if (pty.slave >= 0) close(pty.slave);
@@ -79,7 +88,7 @@ PseudoTerminal OpenPseudoTerminal() {
 
 int OpenLine(const std::string& path, int baud) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) Fail(errno, "cannot open " + path);
+  if (fd < 0) Fail(errno, ORVIX_TEXT("devsim", "cannot open %1"), path);
   try {
     if (isatty(fd)) MakeRaw(fd, path, baud);
   } catch (...) {
