@@ -24,7 +24,7 @@ enum TColumn { kPort = 0, kDescription = 1, kProgress = 2, kResult = 3 };
 }  // namespace
 
 TfrmGang::TfrmGang(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs,
-                   TExchangeSettings settings, int expect)
+                   TSettingsSource settings, int expect)
     : QDialog(&owner),
       ui_(std::make_unique<Ui_TfrmGang>()),
       owner_(owner),
@@ -91,7 +91,7 @@ void TfrmGang::StartGang() {
   rows_.clear();
   finished_ = 0;
   stopped_ = false;
-  gang_ = std::make_unique<TGangRun>(settings_, expect_, *this);
+  gang_ = std::make_unique<TGangRun>(settings_(), expect_, *this);
   try {
     gang_->Start();
   } catch (...) {

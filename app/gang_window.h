@@ -24,10 +24,11 @@ class TfrmGang final : public QDialog, public TRunEvents {
   Q_OBJECT
 
  public:
-  // Builds the window over `owner` and starts the first gang run: discovery ends once `expect`
-  // devices have answered, at "Done", or when no port is left to ping. The count goes to
-  // `status`. A failure to start raises; the window is then never shown.
-  TfrmGang(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs, TExchangeSettings settings,
+  // Builds the window over `owner` and starts the first gang run with what `settings` gives:
+  // discovery ends once `expect` devices have answered, at "Done", or when no port is left to
+  // ping. "Again" asks `settings` anew. The count goes to `status`. A failure to start raises;
+  // the window is then never shown.
+  TfrmGang(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs, TSettingsSource settings,
            int expect);
   ~TfrmGang() override;
 
@@ -78,7 +79,7 @@ class TfrmGang final : public QDialog, public TRunEvents {
   QWidget& owner_;
   TStatusSink& status_;
   TUserDialogs& dialogs_;
-  const TExchangeSettings settings_;
+  const TSettingsSource settings_;
   const int expect_;
   std::map<std::string, TRow> rows_;
   int finished_ = 0;

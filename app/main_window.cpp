@@ -291,7 +291,8 @@ void TfmMain::bbStartClick() {
     // Arrows then Load, with no Enter between: what was run is what is remembered. A file that
     // cannot be written is told, and the boards are programmed all the same.
     RunGuarded([this] { WriteGangChoice(); });
-    dialogs_.RunGang(*this, *this, RunSettings(), ui_->seExpect->value());
+    dialogs_.RunGang(
+        *this, *this, [this] { return RunSettings(); }, ui_->seExpect->value());
   } else {
     dialogs_.RunExchange(*this, *this, RunSettings());
   }

@@ -102,7 +102,7 @@ int TScreenDialogs::RunExchange(QWidget& owner, TStatusSink& status, TExchangeSe
   return window->exec();
 }
 
-int TScreenDialogs::RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
+int TScreenDialogs::RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings,
                             int expect) {
   const FocusReturn focus_return(owner);
   const auto window = std::make_unique<TfrmGang>(owner, status, *this, std::move(settings), expect);

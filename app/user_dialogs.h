@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,6 +53,9 @@ enum class TStatusPanel : int {
   spStatusText = 2,
 };
 
+// What a run is started with, asked for at the moment it starts.
+using TSettingsSource = std::function<TExchangeSettings()>;
+
 // Where a run reports outside its own window: the main window's status bar.
 class TStatusSink {
  public:
@@ -74,9 +78,11 @@ class TUserDialogs {
   virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) = 0;
   // A gang run in its modal window over `owner`: every device that answers on the settings'
   // ports (every port when none are named) is programmed at once, until `expect` have answered or
-  // the user says done; the count goes to `status`. Returns 1 when the last gang programmed
-  // every board it counted, 2 otherwise.
-  virtual int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
+  // the user says done; the count goes to `status`. `settings` is asked before each gang, the
+  // first and every "Again", so that each set of boards gets the image as it is then; what it
+  // raises keeps that gang from starting. Returns 1 when the last gang programmed every board it
+  // counted, 2 otherwise.
+  virtual int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings,
                       int expect) = 0;
   // A plain message box with an OK button, modal to `parent`; returns once the user has closed
   // it, or once `parent` has closed it as it ended (CloseOwnedBoxes).
@@ -92,7 +98,7 @@ class TScreenDialogs : public TUserDialogs {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const TOpenDialog& settings) override;
   int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) override;
-  int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings, int expect) override;
+  int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings, int expect) override;
   void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
   QString PortDescription(const QString& port_name) override;

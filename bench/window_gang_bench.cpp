@@ -40,8 +40,7 @@ struct Options {
 // closed then, as a technician would once the count shows.
 class TimedGangWindow final : public TScreenDialogs, public TStatusSink {
  public:
-  int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-              int expect) override {
+  int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings, int expect) override {
     status_ = &status;
     ended_.reset();
     return TScreenDialogs::RunGang(owner, *this, std::move(settings), expect);

@@ -154,7 +154,8 @@ TEST_P(TextsFit, EveryTextOfTheExchangeWindow) {
 
 TEST_P(TextsFit, EveryTextOfTheGangWindow) {
   const testing::ScopedEnv no_ports("ORVIX_PORTS", "");
-  TfrmGang window(main_, main_, dialogs_, main_.RunSettings(), 4096);
+  TfrmGang window(
+      main_, main_, dialogs_, [this] { return main_.RunSettings(); }, 4096);
   window.show();
   for (const char* name : {"bbStop", "bbDone", "bbAgain", "bbClose"})
     ExpectFits(Child<QPushButton>(window, name));

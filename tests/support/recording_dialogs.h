@@ -29,10 +29,8 @@ class RecordingDialogs : public TScreenDialogs {
     last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings));
     return *last_result;
   }
-  int RunGang(QWidget& owner, TStatusSink& status, TExchangeSettings settings,
-              int expect) override {
+  int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings, int expect) override {
     ++gang_runs;
-    last_settings = settings;
     last_expect = expect;
     last_result = TScreenDialogs::RunGang(owner, status, std::move(settings), expect);
     return *last_result;
