@@ -1,11 +1,15 @@
 #include "app/exchange_window.h"
 
 #include <QKeyEvent>
+#include <QLocale>
+#include <QPlainTextEdit>
 #include <algorithm>
 
 #include "app/run_texts.h"
 #include "app/translators.h"
+#include "exchange/hex_digits.h"
 #include "runtime/message_loop.h"
+#include "serial/setup_check.h"
 #include "ui_exchange_window.h"
 
 namespace orvix {
@@ -13,6 +17,8 @@ namespace {
 
 constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 98;
+// With the list of the ports that could not be used below the button.
+constexpr int kClientHeightWithPorts = 172;
 
 }  // namespace
 
@@ -28,7 +34,9 @@ TfrmTrans::TfrmTrans(QWidget& owner, TStatusSink& status, TUserDialogs& dialogs,
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::WindowStaysOnTopHint);
+  setWindowIcon(owner.windowIcon());
   setFixedSize(kClientWidth, kClientHeight);
+  ui_->mmRefusedPorts->hide();
   connect(ui_->bbStop, &QPushButton::clicked, this, [this] {
     RunGuarded([this] { bbStopClick(); });
     Close(mrCancel);  // also when the stop failed: the button always ends the window
@@ -50,6 +58,40 @@ void TfrmTrans::bbStopClick() {
 void TfrmTrans::LookingForDevice(const std::vector<std::string>& /*ports*/) {
   SetStatusText(kTextNegotiation);
   status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextNoAnswer));
+}
+
+QString TfrmTrans::PortFailureLine(const TPortFailure& failure) {
+  if (!failure.OpenFailed)
+    return failure.Text.empty()
+               ? QCoreApplication::translate("TfrmTrans", "%1: no answer, given up")
+                     .arg(QString::fromStdString(failure.Port))
+               : QString::fromStdString(failure.Port) + QStringLiteral(": ") +
+                     Worded(failure.Cause);
+  const TRefusedPort refused =
+      DescribeRefusedPort(failure.Port, failure.SystemCode, failure.Cause, permission_advice_given_);
+  QString cause = Worded(refused.Cause);
+  if (refused.Advice) cause += QStringLiteral("; ") + Worded(*refused.Advice);
+  return QCoreApplication::translate("TfrmTrans", "%1: cannot open: %2")
+      .arg(QString::fromStdString(refused.Where), cause);
+}
+
+// Listed as they come, so that a user who waits for a device learns at once which ports are out
+// of the running, and why.
+void TfrmTrans::PortGivenUp(const TPortFailure& failure) {
+  if (tearing_down_) return;
+  given_up_ << PortFailureLine(failure);
+  QPlainTextEdit& list = *ui_->mmRefusedPorts;
+  list.appendPlainText(given_up_.last());
+  if (list.isHidden()) {
+    const QPoint centre = frameGeometry().center();
+    setFixedSize(kClientWidth, kClientHeightWithPorts);
+    list.show();
+    if (isVisible()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(centre);
+      move(frame.topLeft());
+    }
+  }
 }
 
 void TfrmTrans::DeviceFound(const std::string& port) {
@@ -86,6 +128,7 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
   switch (result.Outcome) {
     case TOutcome::ocFinished:
       status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextFinished));
+      status_.SetStatusPanel(TStatusPanel::spRunResult, FiguresText(result.Figures));
       modal_result = mrOk;
       break;
     case TOutcome::ocStopped:
@@ -93,9 +136,14 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
       status_.SetStatusPanel(TStatusPanel::spStatusText, Worded(kTextAborted));
       break;
     case TOutcome::ocNoAnswer:
-    case TOutcome::ocNoDevice:  // the window's runs wait without end; should one not, it is this
       SetProgress(0);
       message = Worded(kTextNoAnswer);
+      break;
+    case TOutcome::ocNoDevice:
+      // No port was left to ping: one box says so and names every port with its cause.
+      SetProgress(0);
+      message = Worded(kTextNoAnswer);
+      if (!given_up_.isEmpty()) message += QLatin1Char('\n') + given_up_.join(QLatin1Char('\n'));
       break;
     case TOutcome::ocChecksumUnconfirmed:
       SetProgress(0);
@@ -114,6 +162,14 @@ void TfrmTrans::RunEnded(const TRunResult& result) {
   if (!message.isEmpty()) dialogs_.ShowMessage(*this, message);
   TellLogError();
   Close(modal_result);
+}
+
+QString TfrmTrans::FiguresText(const TRunFigures& figures) {
+  const QLocale locale;
+  return QCoreApplication::translate("TfrmTrans", "%1 bytes, %2 s, %3")
+      .arg(figures.Bytes)
+      .arg(locale.toString(figures.Seconds, 'f', 1))
+      .arg(QString::fromStdString(HexText(figures.Checksum, 4)));
 }
 
 void TfrmTrans::TellLogError() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ class TfrmTrans final : public QDialog, public TRunEvents {
 
   // TRunEvents
   void LookingForDevice(const std::vector<std::string>& ports) override;
+  void PortGivenUp(const TPortFailure& failure) override;
   void DeviceFound(const std::string& port) override;
   void Progress(const std::string& port, int done, int total) override;
   void BadReply(const std::string& port, TBadReply what) override;
@@ -48,6 +50,8 @@ class TfrmTrans final : public QDialog, public TRunEvents {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  QString PortFailureLine(const TPortFailure& failure);
+  static QString FiguresText(const TRunFigures& figures);
   void SetStatusText(TRunText text);
   void SetProgress(int position);
   void Close(TModalResult result);
@@ -61,7 +65,9 @@ class TfrmTrans final : public QDialog, public TRunEvents {
   bool tearing_down_ = false;
   // The device has answered and the first block is under way; the label changes once it is out.
   bool programming_pending_ = false;
-  std::string log_error_;                // told once, after the run's own outcome
+  std::string log_error_;  // told once, after the run's own outcome
+  QStringList given_up_;   // the ports discovery could not use, each with its cause
+  bool permission_advice_given_ = false;
   std::unique_ptr<TExchange> exchange_;  // last: torn down while the widgets still exist
 };
 

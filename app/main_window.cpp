@@ -3,16 +3,23 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QValidator>
+#include <stdexcept>
 
 #include "app/hex_text.h"
 #include "app/placement/form_position.h"
@@ -21,6 +28,7 @@
 #include "exchange/image_file.h"
 #include "runtime/file_name.h"
 #include "runtime/message_loop.h"
+#include "serial/port_list.h"
 #include "ui_main_window.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
@@ -35,6 +43,11 @@ const QString kNoImageStartAddress = QStringLiteral("0000");
 const QString kNoImageStopAddress = QStringLiteral("FFFF");
 constexpr int kDesignedFontPixels = 11;  // MS Sans Serif, 8 points
 constexpr int kSmallestFontPixels = 8;
+constexpr int kClientWidth = 385;
+// The designed 114 pixels, a row for the port chooser and the gang's box below the buttons,
+// and one for the gang's count.
+constexpr int kClientHeight = 167;
+constexpr int kRereadDelayMs = 300;
 
 // Four hexadecimal positions, letters shown in upper case. It governs typing only: a text the
 // program writes into the field is kept as it is, whatever its length.
@@ -99,11 +112,40 @@ void TfmMain::SetupComponents() {
   small.setPixelSize(kDesignedFontPixels);
   setFont(small);
   setWindowTitle(ApplicationTitle());
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(385, 167);
+  setWindowIcon(ApplicationIcon());
+  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight);
 
   SetupFileButton();
+  // Drops land on the window, not as text in the file field.
+  setAcceptDrops(true);
+  ui_->beFileName->setAcceptDrops(false);
+
+  file_watch_ = new QFileSystemWatcher(this);
+  reread_delay_ = new QTimer(this);
+  reread_delay_->setSingleShot(true);
+  reread_delay_->setInterval(kRereadDelayMs);
+  connect(file_watch_, &QFileSystemWatcher::fileChanged, this, [this] {
+    if (!loaded_file_.isEmpty()) reread_delay_->start();
+  });
+  // A file deleted and written anew ends the watch on it: the folder tells when it is back.
+  // Other files coming and going there are no news.
+  connect(file_watch_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    if (!loaded_file_.isEmpty() && !file_watch_->files().contains(loaded_file_) &&
+        QFileInfo::exists(loaded_file_))
+      reread_delay_->start();
+  });
+  Guarded(reread_delay_, &QTimer::timeout, this, [this] {
+    // A run reads the buffer as it goes: the change is taken up once it has ended.
+    if (run_in_progress_)
+      reread_after_run_ = true;
+    else
+      RereadImage();
+  });
+
+  Guarded(ui_->cbPort, &QComboBox::activated, this, [this] { PortChosen(); });
+  QWidget::setTabOrder(ui_->BitBtn2, ui_->cbPort);
 
   // What the field shows once the user leaves it empty is what a run programs: 0, not the last
   // number.
@@ -131,8 +173,9 @@ void TfmMain::SetupComponents() {
     panels_[i]->setObjectName(QStringLiteral("sbStatusBarPanel%1").arg(i));
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panels_[i]->setMinimumWidth(50);
-    // The last panel takes the rest of the bar: the status texts are longer than 50 pixels.
-    if (i + 1 < kStatusPanels) panels_[i]->setMaximumWidth(50);
+    // The last panel takes the rest of the bar: the status texts are longer than 50 pixels. The
+    // run's figures in panel 1 take what they need.
+    if (i == 0) panels_[i]->setMaximumWidth(50);
     status_bar.addWidget(panels_[i], i + 1 < kStatusPanels ? 0 : 1);
   }
 }
@@ -153,6 +196,7 @@ void TfmMain::SetupFileButton() {
   button->setDefaultAction(file_button_);
   button->setFocusPolicy(Qt::TabFocus);
   button->setAutoRaise(true);
+  file_tool_button_ = button;
   button->setCursor(Qt::ArrowCursor);
   button->setIconSize(QSize(14, 12));
   // A flat button shows its focus too faintly to be found with Tab.
@@ -177,6 +221,7 @@ void TfmMain::FitFontToTexts() {
   const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
                                                    {ui_->Label2, ui_->cbStopAddress},
                                                    {ui_->Label3, ui_->seNumberDevice},
+                                                   {ui_->lbPort, ui_->cbPort},
                                                    {ui_->lbExpect, ui_->seExpect}};
   for (const auto& [label, field] : labelled)
     label->resize(field->x() - label->x(), label->height());
@@ -230,12 +275,60 @@ void TfmMain::ClearImage() {
 void TfmMain::LoadImage() {
   // A failed load leaves no image at all, so Load can never start on a stale or partial one.
   ClearImage();
-  TImage image = ReadImage(QFile::encodeName(ui_->beFileName->text()).toStdString());
+  loaded_file_.clear();
+  WatchImageFile();
+  const QString file = ui_->beFileName->text();
+  TImage image = ReadImage(QFile::encodeName(file).toStdString());
   image_ = std::move(image.Data);
   SetImageSize(static_cast<int32_t>(image_.size()));
   // A record file's range starts where its data does; a binary's at 0000.
   ui_->cbStartAddress->setEditText(ShownAddress(image.Start));
   ui_->cbStopAddress->setEditText(ShownAddress(image.Stop));
+  loaded_file_ = QFileInfo(file).absoluteFilePath();
+  WatchImageFile();
+}
+
+void TfmMain::RereadImage() {
+  reread_delay_->stop();
+  if (loaded_file_.isEmpty()) return;
+  WatchImageFile();  // again: a file replaced by another is watched no more
+  TImage image;
+  try {
+    image = ReadImage(QFile::encodeName(loaded_file_).toStdString());
+  } catch (...) {
+    // The file is still watched, so a rebuild that completes brings the image back.
+    ClearImage();
+    throw;
+  }
+  const QString start = ShownAddress(image.Start);
+  const QString stop = ShownAddress(image.Stop);
+  const bool same = image.Data == image_ && start == ui_->cbStartAddress->currentText() &&
+                    stop == ui_->cbStopAddress->currentText();
+  if (same) return;
+  image_ = std::move(image.Data);
+  SetImageSize(static_cast<int32_t>(image_.size()));
+  ui_->cbStartAddress->setEditText(start);
+  ui_->cbStopAddress->setEditText(stop);
+  ShowStatus(QCoreApplication::translate("TfmMain", "File changed, image re-read"));
+}
+
+void TfmMain::WatchImageFile() {
+  if (const QStringList watched = file_watch_->files() + file_watch_->directories();
+      !watched.isEmpty())
+    file_watch_->removePaths(watched);
+  if (loaded_file_.isEmpty()) return;
+  file_watch_->addPath(QFileInfo(loaded_file_).absolutePath());
+  if (QFileInfo::exists(loaded_file_)) file_watch_->addPath(loaded_file_);
+}
+
+TPortChooser& TfmMain::PortChooser() {
+  return *ui_->cbPort;
+}
+
+// Written as it is chosen, so a run the program does not survive still leaves it remembered.
+void TfmMain::PortChosen() {
+  TIniFile ini(PlacementStore.IniFileName());
+  ui_->cbPort->WriteChoice(ini);
 }
 
 void TfmMain::SetImageSize(int32_t size) {
@@ -278,24 +371,61 @@ TExchangeSettings TfmMain::RunSettings() const {
   settings.ImageSize = ImageSize();
   if (log_frames_) settings.LogFileName = frame_log_file_;
   // The window waits for a device until the user stops it: there is always someone to do that.
+  // Only when no port is left to ping does the run end by itself, saying why. A machine with no
+  // port at all keeps the waiting window, as it always has.
   settings.WaitMs = -1;
-  settings.GiveUpWhenNoPortLeft = false;
+  if (const std::optional<std::string> port = ui_->cbPort->ChosenPort()) {
+    settings.Ports = {*port};
+    settings.GiveUpWhenNoPortLeft = true;
+  } else {
+    try {
+      ListSerialPorts(settings.Ports);
+    } catch (const std::exception&) {
+      // The run lists them again and raises the same error where a failure to start is told.
+      settings.Ports.clear();
+    }
+    settings.GiveUpWhenNoPortLeft = !settings.Ports.empty();
+  }
   return settings;
 }
 
 void TfmMain::bbStartClick() {
   // A run programs ImageSize bytes from the buffer: both must describe the same image.
   if (image_size_ <= 0 || image_.size() != static_cast<size_t>(image_size_)) return;
+  // A rebuild the watch has not told of yet (or could not: a network folder) is not flashed stale.
+  RereadImage();
+  if (image_size_ <= 0) return;
+  SetStatusPanel(TStatusPanel::spRunResult, QString());
+  run_in_progress_ = true;
+  reread_after_run_ = false;
+  const auto run_ended = qScopeGuard([this] {
+    run_in_progress_ = false;
+    if (reread_after_run_) reread_delay_->start(kRereadDelayMs);
+  });
   // The modal result is not needed: the run has reported in the status bar or a message box.
   if (ui_->chAllDevices->isChecked()) {
     // Arrows then Load, with no Enter between: what was run is what is remembered. A file that
     // cannot be written is told, and the boards are programmed all the same.
     RunGuarded([this] { WriteGangChoice(); });
     dialogs_.RunGang(
-        *this, *this, [this] { return RunSettings(); }, ui_->seExpect->value());
+        *this, *this, [this, first = true]() mutable { return GangSettings(first); },
+        ui_->seExpect->value());
   } else {
     dialogs_.RunExchange(*this, *this, RunSettings());
   }
+}
+
+// The first gang takes the image Load has just read; each next one ("Повторить") reads the file
+// again, so that the next set of boards is not programmed from a file rebuilt meanwhile.
+TExchangeSettings TfmMain::GangSettings(bool& first) {
+  if (!first) RereadImage();
+  first = false;
+  if (image_size_ <= 0)
+    throw std::runtime_error(
+        QCoreApplication::translate("TfmMain", "The image file \"%1\" is empty: nothing to program")
+            .arg(loaded_file_)
+            .toStdString());
+  return RunSettings();
 }
 
 void TfmMain::ReadGangChoice() {
@@ -314,12 +444,13 @@ void TfmMain::WriteGangChoice() {
 // Centred only while no saved place has been restored: the store's restore runs before this
 // and turns the centring off when it puts the window back.
 void TfmMain::showEvent(QShowEvent* event) {
+  PlaceAtShowing(*this);
   // Read once, at the first showing, when the ini file's name is known, as the placement is.
-  if (!gang_choice_read_) {
-    gang_choice_read_ = true;
+  if (!port_choice_read_) {
+    port_choice_read_ = true;
+    RunGuarded([this] { ui_->cbPort->ReadChoice(TIniFile(PlacementStore.IniFileName())); });
     RunGuarded([this] { ReadGangChoice(); });
   }
-  PlaceAtShowing(*this);
   QMainWindow::showEvent(event);
 }
 
@@ -336,10 +467,40 @@ void TfmMain::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
     return;
   }
+  // The folder button is a tool button: Enter there is meant for it, not for the default button.
+  if (focusWidget() == file_tool_button_) {
+    file_button_->trigger();
+    event->accept();
+    return;
+  }
   auto* focused = qobject_cast<QPushButton*>(focusWidget());
   QPushButton* target = focused ? focused : ui_->bbStart;
   if (target->isEnabled()) target->click();
   event->accept();
+}
+
+namespace {
+
+QString DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void TfmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfmMain::dropEvent(QDropEvent* event) {
+  const QString file = DroppedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  ui_->beFileName->setText(QFileInfo(file).absoluteFilePath());
+  // Told after the drop has ended, so the box does not leave the dragging program waiting.
+  QMetaObject::invokeMethod(
+      this, [this] { RunGuarded([this] { LoadImage(); }); }, Qt::QueuedConnection);
 }
 
 }  // namespace orvix

@@ -10,11 +10,15 @@
 #include <vector>
 
 #include "app/placement/placement_store.h"
+#include "app/port_chooser.h"
 #include "app/user_dialogs.h"
 #include "exchange/run_events.h"
 
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
+class QToolButton;
 class Ui_TfmMain;
 
 namespace orvix {
@@ -26,7 +30,7 @@ class TfmMain : public QMainWindow, public TStatusSink {
  public:
   static constexpr int kStatusPanels = 3;
   // The gang's settings, kept with the program's other choices.
-  static constexpr char kChoiceSection[] = "Port";
+  static constexpr const char* kChoiceSection = TPortChooser::kIniSection;
   static constexpr char kAllDevicesKey[] = "AllDevices";
   static constexpr char kExpectKey[] = "Expect";
 
@@ -44,8 +48,15 @@ class TfmMain : public QMainWindow, public TStatusSink {
   void LoadImage();
   void SetImageSize(int32_t size);
   void ShowStatus(const QString& text);
-  // Runs the exchange on the loaded image; without one it does nothing.
+  // Runs the exchange on the loaded image; without one it does nothing. The file is read once
+  // more first: what is programmed is the image as it is on disk now.
   void bbStartClick();
+
+  // The loaded file, read again; the fields follow and panel 2 says so when it changed. A file
+  // that can no longer be read raises and leaves no image, so Load is off until it can.
+  void RereadImage();
+
+  TPortChooser& PortChooser();
 
   // The status bar's panels: the exchange writes the port's name into 0, the status into 2.
   void SetStatusPanel(TStatusPanel panel, const QString& text) override;
@@ -69,19 +80,33 @@ class TfmMain : public QMainWindow, public TStatusSink {
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // A file dropped on the window is loaded as one chosen in the dialog.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void SetupComponents();
   void SetupFileButton();
   void FitFontToTexts();
   void ClearImage();
+  TExchangeSettings GangSettings(bool& first);
   void ReadGangChoice();
   void WriteGangChoice();
+  void WatchImageFile();
+  void PortChosen();
 
   std::unique_ptr<Ui_TfmMain> ui_;
   TUserDialogs& dialogs_;
   QAction* file_button_ = nullptr;  // what the picture button at the right end of beFileName does
-  bool gang_choice_read_ = false;
+  QToolButton* file_tool_button_ = nullptr;
+  // The file the image came from, as an absolute name; empty while none was loaded.
+  QString loaded_file_;
+  QFileSystemWatcher* file_watch_ = nullptr;
+  // A rebuild writes the file in several steps: it is read again once they have settled.
+  QTimer* reread_delay_ = nullptr;
+  bool port_choice_read_ = false;
+  bool run_in_progress_ = false;
+  bool reread_after_run_ = false;  // the file changed while a run was reading the buffer
   int32_t image_size_ = 0;
   bool log_frames_ = false;
   std::string frame_log_file_;  // out.txt for a run started with "/l"; set by FormCreate

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -20,14 +21,22 @@ QString ApplicationTitle() {
   return QCoreApplication::translate("TfmMain", "Programmer \"Orvix\"");
 }
 
+QIcon ApplicationIcon() {
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/app/orvix_16.png"));
+  icon.addFile(QStringLiteral(":/app/orvix_32.png"));
+  return icon;
+}
+
 QStringList ImageFileFilters() {
   // The formats' own names read the same in every language.
-  return {QCoreApplication::translate("TOpenDialog",
-                                      "Images (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)"),
-          QCoreApplication::translate("TOpenDialog", "Binary files (*.bin)"),
-          QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
-          QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
-          QCoreApplication::translate("TOpenDialog", "Any file (*.*)")};
+  return {
+      QCoreApplication::translate(
+          "TOpenDialog", "Images (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)"),
+      QCoreApplication::translate("TOpenDialog", "Binary files (*.bin)"),
+      QStringLiteral("Intel HEX (*.hex *.ihx *.ihex)"),
+      QStringLiteral("Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)"),
+      QCoreApplication::translate("TOpenDialog", "Any file (*.*)")};
 }
 
 void CloseOwnedBoxes(QWidget& window) {

@@ -13,6 +13,7 @@
 #include "exchange/run_events.h"
 
 class QFileDialog;
+class QIcon;
 class QWidget;
 
 namespace orvix {
@@ -30,6 +31,8 @@ struct TOpenDialog {
 // The caption of every box the program shows: the application's title, which is also the main
 // window's.
 QString ApplicationTitle();
+// The program's own icon, for every window and box it shows.
+QIcon ApplicationIcon();
 
 // A window that ends takes its boxes with it: each one still open is closed as if its OK had been
 // pressed, so that no box stays on the screen for a window that is gone.
@@ -47,9 +50,10 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& 
 // How the exchange window ended, as RunExchange returns it.
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
 
-// The panels of the main window's status bar that a run writes; panel 1 is never written.
+// The panels of the main window's status bar that a run writes.
 enum class TStatusPanel : int {
   spPortName = 0,
+  spRunResult = 1,  // the figures of the last finished run
   spStatusText = 2,
 };
 

@@ -78,8 +78,17 @@ std::optional<std::chrono::steady_clock::time_point> TDiscovery::HandOver(
 }
 
 bool TDiscovery::AnyPinging() const {
-  for (const auto& [name, ping] : port_list_)
-    if (!HandedOver(ping.get()) && !ping->Finished()) return true;
+  for (const auto& [name, ping] : port_list_) {
+    if (HandedOver(ping.get())) continue;
+    if (!ping->Finished()) return true;
+    // A thread ends as its device answers, before the answer is handed over; and one that gave
+    // up is told by the watch a little later. Until both are told the port still counts, or a
+    // run on one port could end as "no device" with the device's answer in hand, or without
+    // naming the port that failed.
+    if (!ping->GivenUp()) return true;
+    const auto seen = seen_.find(ping.get());
+    if (seen == seen_.end() || !seen->second.given_up) return true;
+  }
   return false;
 }
 

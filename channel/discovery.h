@@ -44,7 +44,8 @@ class TDiscovery {
   // Ends discovery everywhere, the handed-over ports included.
   void Stop();
 
-  // Whether any port not handed over is still being pinged (or still being opened).
+  // Whether any port not handed over is still being pinged (or still being opened), or has an
+  // answer or a failure not yet told.
   bool AnyPinging() const;
   const std::vector<std::pair<std::string, std::unique_ptr<TComPing>>>& PortList() const {
     return port_list_;

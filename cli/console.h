@@ -4,8 +4,6 @@
 #include <functional>
 #include <string>
 
-#include "runtime/text.h"
-
 namespace orvix {
 
 bool StderrIsTerminal();
@@ -17,12 +15,6 @@ void InstallResizeHandler(std::function<void()> on_resize);
 // A closed pipe on stdout or stderr makes writes fail instead of ending the process, so a run
 // whose reader went away (`orvix-flash image 2>&1 | head -3`) still finishes.
 void IgnoreBrokenPipe();
-// The cause of a failed port open, in words, from the system's error number; for a port another
-// program holds, that program where the system shows it (path: what the port's name opens).
-TText PortErrorText(int system_code, const std::string& path = {});
-// Whether that error number means the user may not open the port (and joining a group may cure
-// it). Windows says "access denied" for a port another program holds: never there.
-bool IsPermissionError(int system_code);
 // Calls on_stop (from another thread) when the user interrupts, the terminal goes away or the
 // system asks the process to end. Call it before any other thread starts, so that every thread
 // leaves the signals to it.

@@ -142,21 +142,10 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
                                                             : Tr(failure.Cause)}));
     return;
   }
-  const std::string path = PortDevicePath(name);
-  const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
-  std::string cause = failure.SystemCode >= 0
-                          ? Tr(PortErrorText(failure.SystemCode, path.empty() ? name : path))
-                          : Tr(failure.Cause);
-  // The way out, once a run: every port the user may not open has the same cure.
-  if (!permission_hint_given_ && failure.SystemCode >= 0 &&
-      IsPermissionError(failure.SystemCode)) {
-    if (const auto advice = PermissionAdvice(path.empty() ? name : path)) {
-      cause += "; " + Tr(*advice);
-      permission_hint_given_ = true;
-    }
-  }
-  lines_.PrintLine("orvix-flash: " +
-                   FormatText(Tr("flash", "%1: cannot open: %2"), {where, cause}));
+  const TRefusedPort refused =
+      DescribeRefusedPort(name, failure.SystemCode, failure.Cause, permission_hint_given_);
+  lines_.PrintLine("orvix-flash: " + FormatText(Tr("flash", "%1: cannot open: %2"),
+                                                {refused.Where, RefusedCauseText(refused)}));
 }
 
 void TConsoleEvents::DeviceFound(const std::string& port) {

@@ -37,21 +37,6 @@ void InstallResizeHandler(std::function<void()> on_resize) {
 
 void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
-TText PortErrorText(int system_code, const std::string& path) {
-  // The lock another instance of the programmer holds on the port, or a port opened for one
-  // program only: who it is tells the user what to close.
-  if (system_code == EWOULDBLOCK || system_code == EBUSY) {
-    const std::string holders = path.empty() ? "" : PortHoldersText(path);
-    if (holders.empty()) return {"flash", ORVIX_TEXT("flash", "in use by another program"), {}, {}};
-    return {"flash", ORVIX_TEXT("flash", "in use by %1"), {holders}, {}};
-  }
-  return {"", "", {}, std::strerror(system_code)};  // the system's own words
-}
-
-bool IsPermissionError(int system_code) {
-  return system_code == EACCES || system_code == EPERM;
-}
-
 void InstallStopHandler(std::function<void()> on_stop) {
   // Blocked here and in every thread started later; one thread takes them with sigwait, where
   // the handler may do anything, not only what is safe in a signal handler.

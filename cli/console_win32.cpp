@@ -5,7 +5,6 @@
 #include <string>
 
 #include "cli/console.h"
-#include "serial/serial_error.h"
 
 namespace orvix {
 namespace {
@@ -34,21 +33,6 @@ int StderrColumns() {
 void InstallResizeHandler(std::function<void()> /*on_resize*/) {}
 
 void IgnoreBrokenPipe() {}
-
-TText PortErrorText(int system_code, const std::string& /*path*/) {
-  char text[512] = {};
-  const DWORD n =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     static_cast<DWORD>(system_code), 0, text, sizeof text, nullptr);
-  std::string words(text, n);
-  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.'))
-    words.pop_back();
-  // The system's own words, in the language Windows speaks.
-  if (words.empty()) return {"", "", {}, SystemErrorText(system_code)};
-  return {"", "", {}, words};
-}
-
-bool IsPermissionError(int) { return false; }
 
 void InstallStopHandler(std::function<void()> on_stop) {
   // The texts are UTF-8.

@@ -8,6 +8,7 @@
 #include "cli/port_report.h"
 #include "cli/run_texts.h"
 #include "serial/port_list.h"
+#include "serial/setup_check.h"
 
 namespace orvix {
 

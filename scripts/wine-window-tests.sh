@@ -6,7 +6,9 @@
 #     simulator's memory equals the image; the exchange window shows while it runs;
 #   - "Выход" closes it and the ini file beside the executable holds the nine keys;
 #   - a placement written the way the Linux build writes it puts the window there, and is saved
-#     back as it was read.
+#     back as it was read;
+#   - with two simulators answering on COM13 and COM14, "Порт" set to COM13 programs that one
+#     alone, and the choice is in the ini file's [Port] section.
 # Screenshots: build-win/wine-window/*.png (for people to look at). Prints "wine-window: ..." last.
 # Displays are taken from ORVIX_X_DISPLAYS (numbers, default "80 81 82 83 84"): the first free one.
 
@@ -196,6 +198,69 @@ window_programs_device() {
   fi
 }
 
+# orvix.exe in folder $1 with the image $2: the port chooser set to COM13 while devices answer on
+# COM13 and COM14 programs COM13's alone; the choice lands in orvix.ini's own section.
+window_programs_chosen_port() {
+  local dir=$1 image=$2 image_win n
+  image_win=$(winepath -w "$image" 2>/dev/null </dev/null) || image_win=$image
+  local -A sims=()
+  for n in 13 14; do
+    rm -f "$work/links/com$n" "$work/chosen-memory$n.bin"
+    if ! start_far_end chosen_pty "devsim-chosen$n" "$devsim" --name "COM$n" --device 0 \
+         --timeout 120 --save "$work/chosen-memory$n.bin"; then
+      fail "orvix-devsim did not start on COM$n"
+      return 1
+    fi
+    sims[$n]=${far_ends[-1]}
+    ln -s "$chosen_pty" "$work/links/com$n"
+  done
+  (cd "$dir" && exec wine orvix.exe "$image_win" </dev/null >"$logs/orvix-window-chosen.txt" 2>&1) &
+  local app_pid=$!
+  local main
+  if ! main=$(wait_for_window "$window_caption" 90); then
+    fail "no main window for the port chooser's check (log: $logs/orvix-window-chosen.txt)"
+    kill "$app_pid" 2>/dev/null
+    return 1
+  fi
+  sleep 1
+  # Open the list, find the port by typing its name, take it with Enter.
+  click "$main" 145 106
+  sleep 1
+  shot chooser-open root
+  xdotool type --delay 50 COM13
+  xdotool key Return
+  sleep 1
+  shot chooser-com13 "$main"
+  click "$main" 52 76
+  if wait_for_exit "${sims[13]}" 90; then
+    local sim_status=$window_status
+    if [[ $sim_status -eq 0 ]] && cmp -s "$image" "$work/chosen-memory13.bin"; then
+      pass "'Порт' set to COM13: the device on COM13 holds the image"
+    else
+      fail "COM13's simulator exit $sim_status (log: $logs/devsim-chosen13.txt)"
+    fi
+  else
+    fail "the device on COM13 was not programmed within 90 s"
+    shot chooser-no-run root
+  fi
+  sleep 2
+  if kill -0 "${sims[14]}" 2>/dev/null && [[ ! -s $work/chosen-memory14.bin ]] &&
+     ! grep -q 'checksum' "$logs/devsim-chosen14.txt"; then
+    pass "the device on COM14 was left alone"
+  else
+    fail "COM14 was written to as well (log: $logs/devsim-chosen14.txt)"
+  fi
+  click "$main" 332 76
+  wait_for_exit "$app_pid" 30 || kill "$app_pid" 2>/dev/null
+  if [[ $(tr -d '\r' <"$dir/orvix.ini" | sed -n '/^\[Port\]/,/^\[/s/^Name=//p') == COM13 ]]; then
+    pass "the choice is remembered in orvix.ini, section [Port]"
+  else
+    fail "orvix.ini has no [Port] Name=COM13: $(tr '\r\n' '| ' <"$dir/orvix.ini")"
+  fi
+  stop_far_ends
+  rm -f "$work/links/com13" "$work/links/com14"
+}
+
 run_window_tests() {
   local exe=$root/$win_build/app/orvix.exe started=$SECONDS
   echo "== wine: orvix.exe, the window program"
@@ -319,6 +384,8 @@ Windows; scripts/windows-qt.sh builds it)}"
       fi
     fi
   fi
+
+  window_programs_chosen_port "$app" "$image"
 
   wineserver -k >/dev/null 2>&1
   stop_window_helpers

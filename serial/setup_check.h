@@ -54,6 +54,27 @@ std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
 // several joined by ", "; empty when nobody is seen, or the platform does not say (Windows).
 std::string PortHoldersText(const std::string& path, const TCheckEnvironment& environment = {});
 
+// The cause of a failed port open, in words, from the system's error number; for a port another
+// program holds, that program where the system shows it (path: what the port's name opens).
+TText PortErrorText(int system_code, const std::string& path = {});
+// Whether that error number means the user may not open the port (and joining a group may cure
+// it). Windows says "access denied" for a port another program holds: never there.
+bool IsPermissionError(int system_code);
+
+// A port that refused to open, as both front ends name it: "COM5 (/dev/ttyUSB0)" and the cause.
+// The first port a run finds refused for lack of permission gets the group to join after its
+// cause; `advice_given` carries that over the run's ports.
+struct TRefusedPort {
+  std::string Where;
+  TText Cause;
+  std::optional<TText> Advice;  // the group to join, for the first refused for lack of permission
+};
+// cause: the error as raised, for a failure without a system error number.
+TRefusedPort DescribeRefusedPort(const std::string& port, int system_code, const TText& cause,
+                                 bool& advice_given);
+// The cause and the advice after it, in the process's language.
+std::string RefusedCauseText(const TRefusedPort& refused);
+
 // For a port that could not be opened for lack of permission: which group to join and how,
 // or that the user must log in again. Nothing when the node tells nothing useful.
 std::optional<TText> PermissionAdvice(const std::string& path,

@@ -54,14 +54,6 @@
         <translation>не удаётся записать журнал кадров: %1</translation>
     </message>
     <message>
-        <source>in use by another program</source>
-        <translation>занят другой программой</translation>
-    </message>
-    <message>
-        <source>in use by %1</source>
-        <translation>занят: %1</translation>
-    </message>
-    <message>
         <source>image &quot;%1&quot; is empty: nothing to program</source>
         <translation>образ &quot;%1&quot; пуст: программировать нечего</translation>
     </message>

@@ -11,16 +11,27 @@
 <context>
     <name>TOpenDialog</name>
     <message>
-        <source>Images (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)</source>
-        <translation>Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)</translation>
-    </message>
-    <message>
         <source>Binary files (*.bin)</source>
         <translation>Двоичные файлы (*.bin)</translation>
     </message>
     <message>
         <source>Any file (*.*)</source>
         <translation>Любой файл (*.*)</translation>
+    </message>
+    <message>
+        <source>Images (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)</source>
+        <translation>Образы (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)</translation>
+    </message>
+</context>
+<context>
+    <name>TPortChooser</name>
+    <message>
+        <source>%1 (absent)</source>
+        <translation>%1 (отсутствует)</translation>
+    </message>
+    <message>
+        <source>All ports</source>
+        <translation>Все порты</translation>
     </message>
 </context>
 <context>
@@ -50,12 +61,24 @@
         <translation>Выход</translation>
     </message>
     <message>
+        <source>Port</source>
+        <translation>Порт</translation>
+    </message>
+    <message>
+        <source>File changed, image re-read</source>
+        <translation>Файл изменён, образ перечитан</translation>
+    </message>
+    <message>
         <source>All devices</source>
         <translation>Все устройства</translation>
     </message>
     <message>
         <source>Expect</source>
         <translation>Ожидать</translation>
+    </message>
+    <message>
+        <source>The image file &quot;%1&quot; is empty: nothing to program</source>
+        <translation>Файл образа &quot;%1&quot; пуст: программировать нечего</translation>
     </message>
 </context>
 <context>
@@ -146,6 +169,18 @@
     <message>
         <source>Programming stopped</source>
         <translation>Прграммирование прервано</translation>
+    </message>
+    <message>
+        <source>%1: no answer, given up</source>
+        <translation>%1: нет ответа, порт оставлен</translation>
+    </message>
+    <message>
+        <source>%1: cannot open: %2</source>
+        <translation>%1: не удаётся открыть: %2</translation>
+    </message>
+    <message>
+        <source>%1 bytes, %2 s, %3</source>
+        <translation>%1 байт, %2 с, %3</translation>
     </message>
 </context>
 <context>

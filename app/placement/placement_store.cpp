@@ -139,6 +139,7 @@ void TPlacementStore::RestorePosition(const TIniFile& ini, TWindowPlacement& pla
   // At another pixel density the stored place would put a scaled window somewhere else.
   if (!found || ini.ReadInteger(section, "PixelsPerInch", pixels_per_inch) != pixels_per_inch)
     return;
+  const TPlacementRect stored = r;
   if (!HasSizeableFrame(window)) {
     r.Right = r.Left + width;
     r.Bottom = r.Top + height;
@@ -148,6 +149,7 @@ void TPlacementStore::RestorePosition(const TIniFile& ini, TWindowPlacement& pla
   if (position == poScreenCenter || position == poDesktopCenter)
     SetFormPosition(window, poDesigned);
   SetWindowPlacement(window, placement);
+  KeepNormalRect(window, stored);
 }
 
 void TPlacementStore::RestoreState(const TIniFile& ini) {

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QPoint>
+#include <QRect>
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
@@ -15,6 +16,10 @@ namespace {
 
 constexpr const char* kMinPositionProperty = "orvixMinPosition";
 constexpr const char* kMaxPositionProperty = "orvixMaxPosition";
+// A window restored maximised keeps the normal frame the file gave, while Qt's normal geometry is
+// still the one it had then (the user has not restored and moved it since).
+constexpr const char* kRestoredFrameProperty = "orvixRestoredNormalFrame";
+constexpr const char* kRestoredGeometryProperty = "orvixRestoredNormalGeometry";
 
 QRect WorkArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -60,11 +65,36 @@ QRect NormalFrame(const QWidget& window) {
   if (!window.isMaximized() && !window.isFullScreen()) return window.frameGeometry();
   const QRect normal = window.normalGeometry();
   if (normal.isEmpty()) return window.frameGeometry();
+  // Maximised before the window system framed it, the normal geometry holds the frame's corner,
+  // and the maximised frame's margins are not the normal ones: adding them moved the place up
+  // and shrank it at every start. Until the user restores and moves it, the file's place stands.
+  if (const QVariant kept = window.property(kRestoredFrameProperty);
+      kept.isValid() && window.property(kRestoredGeometryProperty).toRect() == normal)
+    return kept.toRect();
   return normal.marginsAdded(FrameMargins(window));
 }
 
+// The work area of the screen the frame lies most on, or of the nearest one when it lies on none.
+QRect NearestWorkArea(const QRect& frame) {
+  QRect best = WorkArea();
+  long best_overlap = -1;
+  int best_distance = 0;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect area = screen->availableGeometry();
+    const QRect common = area.intersected(frame);
+    const long overlap = common.isEmpty() ? 0 : long{common.width()} * common.height();
+    const int distance = (area.center() - frame.center()).manhattanLength();
+    if (overlap > best_overlap || (overlap == best_overlap && distance < best_distance)) {
+      best = area;
+      best_overlap = overlap;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
 QRect InsideWorkArea(QRect frame) {
-  const QRect area = WorkArea();
+  const QRect area = NearestWorkArea(frame);
   if (area.isEmpty()) return frame;
   frame.moveLeft(std::clamp(frame.left(), area.left(),
                             std::max(area.left(), area.right() + 1 - frame.width())));
@@ -73,10 +103,11 @@ QRect InsideWorkArea(QRect frame) {
   return frame;
 }
 
-bool OnAnyScreen(const QRect& frame) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(frame)) return true;
-  return false;
+// A rectangle of the record, in Qt's coordinates.
+QRect FrameOfRecord(const TPlacementRect& r) {
+  return QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
+               FromDevice(r.Bottom - r.Top))
+      .translated(WorkArea().topLeft());
 }
 
 void SetNormalFrame(QWidget& window, const QRect& frame) {
@@ -133,21 +164,22 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
   if (placement.Flags & wpfSetMinPosition)
     StorePoint(window, kMinPositionProperty, placement.MinPosition);
   StorePoint(window, kMaxPositionProperty, placement.MaxPosition);
-  const TPlacementRect& r = placement.NormalPosition;
-  const QRect frame = QRect(FromDevice(r.Left), FromDevice(r.Top), FromDevice(r.Right - r.Left),
-                            FromDevice(r.Bottom - r.Top))
-                          .translated(WorkArea().topLeft());
-  if (OnAnyScreen(frame)) {
-    SetNormalFrame(window, frame);
-  } else {
-    SetNormalFrame(window, InsideWorkArea(frame));
-    // Brought back with the frame unknown, the title bar's height would hang below the edge.
-    AgainWhenFramed(window, [&window] {
-      if (!window.isMaximized() && !window.isMinimized())
-        MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
-    });
-  }
+  const QRect frame = FrameOfRecord(placement.NormalPosition);
+  // A place partly off the screens leaves buttons out of reach: the whole frame goes onto the
+  // nearest screen. Once the window system has framed the window the frame's real size is known,
+  // and the title bar and borders are checked again.
+  SetNormalFrame(window, InsideWorkArea(frame));
+  AgainWhenFramed(window, [&window] {
+    if (!window.isMaximized() && !window.isMinimized())
+      MoveFrameTo(window, InsideWorkArea(window.frameGeometry()).topLeft());
+  });
   ApplyShowCommand(window, placement);
+}
+
+void KeepNormalRect(QWidget& window, const TPlacementRect& rect) {
+  window.setProperty(kRestoredFrameProperty, InsideWorkArea(FrameOfRecord(rect)));
+  // What Qt will report as the normal geometry once the window is maximised from here.
+  window.setProperty(kRestoredGeometryProperty, window.geometry());
 }
 
 bool IsWindowVisible(const QWidget& window) {

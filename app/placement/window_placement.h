@@ -35,6 +35,11 @@ enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 
 TWindowPlacement GetWindowPlacement(const QWidget& window);
 void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement);
+// The normal rectangle as the file gave it, saved again as long as the window has not been in
+// its normal state since. Where a window is restored maximised before the window system has
+// framed it, what Qt then reports of its normal place is off by the frame, and each start and
+// close would move it. Nothing to do on Windows, whose placement record keeps the rectangle.
+void KeepNormalRect(QWidget& window, const TPlacementRect& rect);
 
 // On the screen: false while the window's first show event runs, since Qt maps the window
 // after it.

@@ -61,6 +61,8 @@ void SetWindowPlacement(QWidget& window, const TWindowPlacement& placement) {
   FollowNativeGeometry(window, hwnd);
 }
 
+void KeepNormalRect(QWidget& /*window*/, const TPlacementRect& /*rect*/) {}
+
 bool IsWindowVisible(const QWidget& window) {
   const WId id = window.internalWinId();
   return id && ::IsWindowVisible(reinterpret_cast<HWND>(id));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -459,6 +460,21 @@ std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
     if (usable && free) add(LatencyFinding(port, environment));
   }
   return findings;
+}
+
+TText PortErrorText(int system_code, const std::string& path) {
+  // The lock another instance of the programmer holds on the port, or a port opened for one
+  // program only: who it is tells the user what to close.
+  if (system_code == EWOULDBLOCK || system_code == EBUSY) {
+    const std::string holders = path.empty() ? "" : PortHoldersText(path);
+    if (holders.empty()) return Setup(ORVIX_TEXT("setup", "in use by another program"));
+    return Setup(ORVIX_TEXT("setup", "in use by %1"), {holders});
+  }
+  return {"", "", {}, std::strerror(system_code)};  // the system's own words
+}
+
+bool IsPermissionError(int system_code) {
+  return system_code == EACCES || system_code == EPERM;
 }
 
 }  // namespace orvix

@@ -86,4 +86,18 @@ std::vector<TFinding> CheckSetup(const std::vector<TPortIdentity>& ports,
   return findings;
 }
 
+TText PortErrorText(int system_code, const std::string& /*path*/) {
+  char text[512] = {};
+  const DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(system_code), 0, text, sizeof text, nullptr);
+  std::string words(text, n);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.'))
+    words.pop_back();
+  // The system's own words, in the language Windows speaks.
+  return {"", "", {}, words.empty() ? SystemErrorText(static_cast<int>(system_code)) : words};
+}
+
+bool IsPermissionError(int) { return false; }
+
 }  // namespace orvix

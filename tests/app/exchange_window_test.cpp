@@ -14,7 +14,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -32,6 +34,7 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/run_texts.h"
+#include "exchange/hex_digits.h"
 #include "exchange/image_file.h"
 #include "runtime/handover.h"
 #include "tests/support/recording_dialogs.h"
@@ -804,6 +807,132 @@ TEST_F(ExchangeWindow, SlowFrameLogOnlyWithTheSwitch) {
     EXPECT_LE(fs::file_size(out), 2000u);
   }
   fs::remove(out);
+}
+
+}  // namespace
+}  // namespace orvix
+
+namespace orvix {
+namespace {
+
+// A run that cannot start says why: the ports that refuse to open are listed as they are met,
+// and once none is left one box names them all. With a port left the run goes on.
+TEST_F(ExchangeWindow, RefusedPortsAreListedAndARunWithNoPortLeftEndsWithOneBox) {
+  struct Case {
+    bool with_device;
+    int result;
+  } cases[] = {{false, 2}, {true, 1}};
+  QStringList listed_at_box;
+  dialogs_.on_message = [&, record = dialogs_.on_message](QWidget& w, const QString& text) {
+    listed_at_box << Child<QPlainTextEdit>(w, "mmRefusedPorts").toPlainText();
+    record(w, text);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.with_device);
+    SimulatedPorts ports;
+    ports.Map("COM5", "/dev/nonexistent");
+    devsim::DeviceSimulator* device = c.with_device ? &ports.Add("COM7") : nullptr;
+    const Bytes image = Random(4000, 7);  // long enough a run for the list to be seen during it
+    LoadImage(image);
+    messages_.clear();
+    listed_at_box.clear();
+    QString listed;
+    Load([&](TfrmTrans& w) {
+      const auto& list = Child<QPlainTextEdit>(w, "mmRefusedPorts");
+      if (!list.isVisible()) return false;
+      listed = list.toPlainText();
+      EXPECT_EQ(w.height(), 172);
+      return true;
+    });
+    const QString refused =
+        QStringLiteral("COM5 (/dev/nonexistent): не удаётся открыть: No such file or directory");
+    EXPECT_EQ(result_, c.result);
+    if (c.with_device) {
+      EXPECT_EQ(listed, refused);
+      EXPECT_TRUE(messages_.empty());
+      EXPECT_EQ(Panel(0), "COM7");
+      EXPECT_EQ(Panel(2), kFinished);
+      ExpectMemoryHolds(*device, image);
+    } else {
+      EXPECT_EQ(listed_at_box, QStringList{refused});
+      ASSERT_EQ(messages_.size(), 1u);
+      EXPECT_EQ(messages_[0].text, kNoAnswer + "\n" + refused);
+      EXPECT_TRUE(messages_[0].window_open);
+      EXPECT_EQ(Panel(2), kNoAnswer);
+    }
+    EXPECT_TRUE(errors_.isEmpty());
+  }
+}
+
+// The chosen port alone is pinged, though a device answers on another; a file rewritten after
+// it was loaded is what the device gets; panel 1 shows the run's figures until the next run.
+TEST_F(ExchangeWindow, TheChosenPortGetsTheFileAsItIsNowAndPanel1TheFigures) {
+  SimulatedPorts ports;
+  auto& other = ports.Add("COM1");
+  auto& chosen = ports.Add("COM4");
+  LoadImage(Random(200, 1));
+  const Bytes rebuilt = Random(0x300, 2);
+  std::ofstream(dir_ / "image.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(rebuilt.data()),
+             static_cast<std::streamsize>(rebuilt.size()));
+  auto& chooser = Child<TPortChooser>(*main_, "cbPort");
+  chooser.showPopup();
+  chooser.hidePopup();
+  chooser.setCurrentIndex(chooser.findData(QStringLiteral("COM4")));
+  ASSERT_EQ(chooser.ChosenPort(), "COM4");
+
+  Load([&](TfrmTrans& w) {
+    EXPECT_EQ(w.Exchange().PortList().size(), 1u);
+    EXPECT_EQ(w.Exchange().PortList().front().first, "COM4");
+    return true;
+  });
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(Panel(0), "COM4");
+  ExpectMemoryHolds(chosen, rebuilt);
+  EXPECT_FALSE(other.LastChecksum());
+  EXPECT_EQ(Child<QComboBox>(*main_, "cbStopAddress").currentText(), "02FF");
+  const QRegularExpression figures(QStringLiteral("^768 байт, \\d+,\\d с, [0-9A-F]{4}$"));
+  EXPECT_TRUE(figures.match(Panel(1)).hasMatch()) << Panel(1).toStdString();
+  uint16_t sum = 0;
+  for (uint8_t b : rebuilt) sum = static_cast<uint16_t>(sum + b);
+  EXPECT_TRUE(Panel(1).endsWith(QString::fromStdString(HexText(sum, 4))));
+
+  // Cleared as the next run starts.
+  QString panel1_during_run = QStringLiteral("?");
+  Load([&](TfrmTrans& w) {
+    panel1_during_run = Panel(1);
+    Child<QPushButton>(w, "bbStop").click();
+    return true;
+  });
+  EXPECT_EQ(panel1_during_run, "");
+}
+
+// A rebuild that lands while a run is writing does not touch the bytes under way: the run writes
+// what it started with, and the new file is read once it has ended.
+TEST_F(ExchangeWindow, AFileChangedDuringARunIsReadAfterIt) {
+  SimulatedPorts ports;
+  SimOptions slow;
+  slow.delay.push_back({{2, 2, false}, 1500});  // the second block's reply, late
+  auto& device = ports.Add("COM2", slow);
+  const Bytes image = Random(600, 3);
+  LoadImage(image);
+  const Bytes rebuilt = Random(900, 4);
+  bool written = false;
+  Load([&](TfrmTrans&) {
+    if (!written) {
+      written = true;
+      std::ofstream(dir_ / "image.bin", std::ios::binary)
+          .write(reinterpret_cast<const char*>(rebuilt.data()),
+                 static_cast<std::streamsize>(rebuilt.size()));
+    }
+    return false;  // the run ends by itself
+  });
+  EXPECT_EQ(result_, 1);
+  ExpectMemoryHolds(device, image);
+  EXPECT_EQ(main_->ImageSize(), 600);  // not yet: the change is taken up after the run
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_->ImageSize() == 900; }, 5000));
+  EXPECT_EQ(Panel(2), QStringLiteral("Файл изменён, образ перечитан"));
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 }  // namespace

@@ -40,12 +40,12 @@ const Texts kLanguages[] = {
      "Нет ответа от устройства", "Программирование завершено", "Прграммирование прервано",
      "Не удается открыть файл \"",
      ":1: неверная контрольная сумма: в записи FF, по её байтам выходит FE",
-     "Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)", "&Открыть", "Отмена"},
+     "Образы (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)", "&Открыть", "Отмена"},
     {TLanguage::lgEnglish, "Programmer \"Orvix\"", "Start", "End", "Device No.", "Load", "Exit",
      "Exchange", "Stop", "Sending handshake packets", "No answer from the device",
      "Programming finished", "Programming stopped", "Cannot open file \"",
      ":1: bad checksum: the record has FF, its bytes give FE",
-     "Images (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)", "&Open", "Cancel"},
+     "Images (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)", "&Open", "Cancel"},
 };
 
 class Languages : public ::testing::Test {

@@ -154,3 +154,56 @@ TEST_F(MainWindowPlacement, AFileThatCannotBeWrittenIsShownAtExitAndAgainAsTheWi
 
 }  // namespace
 }  // namespace orvix
+
+namespace orvix {
+namespace {
+
+// A saved place partly off the screen comes back wholly on it, frame included, so that its
+// buttons and status bar can be reached; one that fits stays exactly where it was.
+TEST_F(MainWindowPlacement, APlacePartlyOffTheScreenIsBroughtWhollyOnIt) {
+  const QRect area = WorkArea();
+  struct Case {
+    QPoint stored;  // top-left, relative to the work area
+    bool kept;
+  } cases[] = {
+      {{area.width() - 180, area.height() - 74}, false},  // "1100,950" on 1280x1024
+      {{-150, -40}, false},
+      {{area.width() - 20, 20}, false},
+      {{60, 50}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stored.x()) + "," + std::to_string(c.stored.y()));
+    std::ofstream(ini_) << "[TfmMain]\nNormPos" << Suffix() << "=" << c.stored.x() << ","
+                        << c.stored.y() << "," << c.stored.x() + 387 << "," << c.stored.y() + 135
+                        << "\n";
+    auto window = Open();
+    const QRect frame = window->frameGeometry();
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
+                                      << "x" << frame.height();
+    if (c.kept) {
+      EXPECT_EQ(Place(*window), c.stored);
+    }
+    Exit(std::move(window));
+  }
+  EXPECT_TRUE(Errors().empty());
+}
+
+// Started maximised and closed, twice: the normal place the file holds is what it holds after.
+TEST_F(MainWindowPlacement, AMaximisedStartAndCloseKeepTheNormalPlace) {
+  const std::string place = "150,150,537,320";
+  std::ofstream(ini_) << "[TfmMain]\nShowCmd=3\nNormPos" << Suffix() << "=" << place
+                      << "\nNormPos=" << place << "\n";
+  for (int run = 0; run < 2; ++run) {
+    auto window = Open();
+    EXPECT_TRUE(window->isMaximized());
+    Exit(std::move(window));
+    const std::string saved = Slurp(ini_);
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "NormPos" + Suffix()), place) << run;
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "NormPos"), place) << run;
+    EXPECT_EQ(FindIniValue(saved, "TfmMain", "ShowCmd"), "3") << run;
+  }
+  EXPECT_TRUE(Errors().empty());
+}
+
+}  // namespace
+}  // namespace orvix

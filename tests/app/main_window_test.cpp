@@ -6,24 +6,29 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "app/error_box.h"
+#include "app/placement/ini_file.h"
 #include "runtime/message_loop.h"
 #include "tests/support/record_lines.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/scoped_env.h"
 
 namespace orvix {
 namespace {
@@ -104,6 +109,11 @@ class MainWindow : public ::testing::Test {
   QStatusBar& sbStatusBar = Child<QStatusBar>(w_, "sbStatusBar");
   QPushButton& bbStart = Child<QPushButton>(w_, "bbStart");
   QPushButton& BitBtn2 = Child<QPushButton>(w_, "BitBtn2");
+  QLabel& lbPort = Child<QLabel>(w_, "lbPort");
+  TPortChooser& cbPort = Child<TPortChooser>(w_, "cbPort");
+  QCheckBox& chAllDevices = Child<QCheckBox>(w_, "chAllDevices");
+  QLabel& lbExpect = Child<QLabel>(w_, "lbExpect");
+  QSpinBox& seExpect = Child<QSpinBox>(w_, "seExpect");
 };
 
 TEST_F(MainWindow, StartsEmptyWithoutArguments) {
@@ -172,9 +182,9 @@ TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
 }
 
 TEST_F(MainWindow, ARecordFileShowsItsOwnRangeAndABinaryThenStartsAt0000Again) {
-  const QString hex = WriteLines("image.hex", {testing::IntelHexLine(0, 0x1000, {1, 2, 3}),
-                                               testing::IntelHexLine(0, 0x1004, {5}),
-                                               testing::kIntelHexEnd});
+  const QString hex =
+      WriteLines("image.hex", {testing::IntelHexLine(0, 0x1000, {1, 2, 3}),
+                               testing::IntelHexLine(0, 0x1004, {5}), testing::kIntelHexEnd});
   DialogAnswers(hex);
   beFileNameButton.trigger();
   EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
@@ -194,8 +204,8 @@ TEST_F(MainWindow, ARecordFileShowsItsOwnRangeAndABinaryThenStartsAt0000Again) {
 }
 
 TEST_F(MainWindow, ARefusedRecordFileIsShownWithItsLineAndLeavesNoImage) {
-  DialogAnswers(WriteLines("good.s19", {testing::SRecordLine(1, 0x2000, {7}),
-                                        testing::SRecordLine(9, 0, {})}));
+  DialogAnswers(WriteLines("good.s19",
+                           {testing::SRecordLine(1, 0x2000, {7}), testing::SRecordLine(9, 0, {})}));
   beFileNameButton.trigger();
   ASSERT_EQ(cbStartAddress.currentText(), "2000");
   const QString cut = WriteLines("cut.s19", {testing::SRecordLine(1, 0x2000, {7})});
@@ -256,10 +266,10 @@ TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) 
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened for reading, it would wait for a writer
   DialogAnswers(QString::fromStdString(fifo));
   beFileNameButton.trigger();
-  EXPECT_EQ(errors_, (QStringList{"Не удается открыть файл \"" + gone +
-                                      "\". No such file or directory",
-                                  "Не удается открыть файл \"" + QString::fromStdString(fifo) +
-                                      "\". Это не обычный файл"}));
+  EXPECT_EQ(errors_,
+            (QStringList{"Не удается открыть файл \"" + gone + "\". No such file or directory",
+                         "Не удается открыть файл \"" + QString::fromStdString(fifo) +
+                             "\". Это не обычный файл"}));
   ExpectNoImage();
 }
 
@@ -277,18 +287,18 @@ TEST_F(MainWindow, TheFileButtonOffersImageFilesFromTheProgramsFolder) {
   DialogAnswers(std::nullopt);
   beFileNameButton.trigger();
   ASSERT_TRUE(shown_dialog_);
-  EXPECT_EQ(shown_dialog_->Filter,
-            (QStringList{"Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)",
-                         "Двоичные файлы (*.bin)", "Intel HEX (*.hex *.ihx *.ihex)",
-                         "Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)",
-                         "Любой файл (*.*)"}));
+  EXPECT_EQ(
+      shown_dialog_->Filter,
+      (QStringList{"Образы (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)",
+                   "Двоичные файлы (*.bin)", "Intel HEX (*.hex *.ihx *.ihex)",
+                   "Motorola S-record (*.s19 *.s28 *.s37 *.srec *.mot *.s)", "Любой файл (*.*)"}));
   EXPECT_EQ(shown_dialog_->DefaultExt, "bin");
   EXPECT_EQ(shown_dialog_->InitialDir, QCoreApplication::applicationDirPath());
 
   const auto dialog = MakeFileDialog(nullptr, *shown_dialog_);
   EXPECT_EQ(dialog->nameFilters(), shown_dialog_->Filter);
   EXPECT_EQ(dialog->selectedNameFilter(),
-            "Образы (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot)");
+            "Образы (*.bin *.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot *.s)");
   EXPECT_EQ(dialog->defaultSuffix(), "bin");
   EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);  // a name that does not exist is taken
   EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
@@ -319,8 +329,8 @@ TEST_F(MainWindow, TheFileButtonHasAKeyboardPathAndComesAfterTheFieldInTheTabOrd
   QTest::keyClick(&button, Qt::Key_Backtab);
   EXPECT_EQ(QApplication::focusWidget(), &beFileName);
 
-  for (const auto& [key, modifiers] : {std::pair{Qt::Key_F4, Qt::NoModifier},
-                                       std::pair{Qt::Key_Down, Qt::AltModifier}}) {
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_F4, Qt::NoModifier}, std::pair{Qt::Key_Down, Qt::AltModifier}}) {
     shown_dialog_.reset();
     const QString file = Write("keyboard.bin", 3);
     DialogAnswers(file);
@@ -478,7 +488,8 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
       {&beFileName, 7, 8, 371},       {&Label1, 6, 42, -1},          {&cbStartAddress, 65, 37, 57},
       {&Label2, 124, 42, -1},         {&cbStopAddress, 177, 37, 57}, {&Label3, 244, 42, -1},
       {&seNumberDevice, 321, 37, 57}, {&bbStart, 8, 64, 89},         {&BitBtn2, 288, 64, 89},
-      {&sbStatusBar, 0, 148, 385},
+      {&lbPort, 6, 101, -1},          {&cbPort, 65, 96, 169},        {&chAllDevices, 244, 98, 134},
+      {&lbExpect, 244, 127, -1},      {&seExpect, 321, 122, 57},     {&sbStatusBar, 0, 148, 385},
   };
   for (const auto& p : places) {
     const QPoint at = p.widget->mapTo(&w_, QPoint(0, 0));
@@ -490,6 +501,11 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
   }
   EXPECT_EQ(sbStatusBar.height(), 19);
   EXPECT_EQ(bbStart.height(), 25);
+  EXPECT_EQ(lbPort.text(), "Порт");
+  EXPECT_EQ(lbPort.buddy(), &cbPort);
+  // A fixed dialog frame: nothing to maximise. The program's own icon, not the system's.
+  EXPECT_FALSE(w_.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(w_.windowIcon().isNull());
   EXPECT_FALSE(bbStart.icon().isNull());
   EXPECT_FALSE(BitBtn2.icon().isNull());
   // The folder picture comes from the program's own resources.
@@ -525,6 +541,190 @@ TEST_F(MainWindow, AddressFieldsAreReadOnlyHexOfFourPositions) {
   DialogAnswers(Write("empty.bin", 0));
   beFileNameButton.trigger();
   EXPECT_EQ(cbStopAddress.currentText(), "FFFFFFFF");
+}
+
+}  // namespace
+}  // namespace orvix
+
+namespace orvix {
+namespace {
+
+// Enter goes to the button it is pressed on, the folder button included; anywhere else to Load,
+// the default button. Tab reaches every enabled control in the order of the form.
+TEST_F(MainWindow, EnterPressesTheFocusedButtonAndTabFollowsTheForm) {
+  dialogs_.run_exchange = [] { return 1; };
+  FormCreate({});
+  DialogAnswers(Write("keys.bin", 16));
+  beFileNameButton.trigger();
+  w_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w_));
+  QToolButton& folder = Child<QToolButton>(beFileName, "beFileNameButton");
+
+  struct Case {
+    QWidget* focus;
+    Qt::Key key;
+    bool opens_dialog;
+    int runs;
+  } cases[] = {
+      {&folder, Qt::Key_Return, true, 0},     {&folder, Qt::Key_Enter, true, 0},
+      {&folder, Qt::Key_Space, true, 0},      {&seNumberDevice, Qt::Key_Return, false, 1},
+      {&beFileName, Qt::Key_Enter, false, 1}, {&cbPort, Qt::Key_Return, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.focus->objectName().toStdString() + " " + std::to_string(c.key));
+    shown_dialog_.reset();
+    DialogAnswers(std::nullopt);
+    dialogs_.runs = 0;
+    c.focus->setFocus();
+    QTest::keyClick(c.focus, c.key);
+    EXPECT_EQ(shown_dialog_.has_value(), c.opens_dialog);
+    EXPECT_EQ(dialogs_.runs, c.runs);
+  }
+
+  beFileName.setFocus();
+  QStringList order;
+  // "Ожидать" is off while the gang's box is clear.
+  for (int i = 0; i < 8; ++i) {
+    order << QApplication::focusWidget()->objectName();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(order, (QStringList{"beFileName", "beFileNameButton", "seNumberDevice", "bbStart",
+                                "BitBtn2", "cbPort", "chAllDevices", "beFileName"}));
+}
+
+TEST_F(MainWindow, ADroppedFileIsLoadedAsIfChosen) {
+  FormCreate({});
+  w_.show();
+  const QString file = Write("dropped.bin", 300);
+  struct Case {
+    QList<QUrl> urls;
+    bool taken;
+  } cases[] = {
+      {{QUrl::fromLocalFile(file)}, true},
+      {{QUrl(QStringLiteral("https://example.org/image.bin"))}, false},
+      {{QUrl::fromLocalFile(file), QUrl::fromLocalFile(file)}, false},  // which one?
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.urls.first().toString().toStdString());
+    FormCreate({});
+    beFileName.clear();
+    QMimeData data;
+    data.setUrls(c.urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w_, &enter);
+    EXPECT_EQ(enter.isAccepted(), c.taken);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w_, &drop);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w_.ImageSize(), c.taken ? 300 : 0);
+    EXPECT_EQ(beFileName.text(), c.taken ? file : QString());
+  }
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+// The image follows the file on disk: rewritten, it is read again; gone, Load is off with the
+// error shown; back, it is read again.
+TEST_F(MainWindow, AFileChangedOnDiskIsReadAgain) {
+  FormCreate({});
+  DialogAnswers(Write("rebuilt.bin", 10));
+  beFileNameButton.trigger();
+  ASSERT_EQ(w_.ImageSize(), 10);
+  const QString kReread = QStringLiteral("Файл изменён, образ перечитан");
+
+  Write("rebuilt.bin", 0x20);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w_.ImageSize() == 0x20; }, 5000));
+  EXPECT_EQ(cbStopAddress.currentText(), "001F");
+  EXPECT_EQ(w_.StatusPanel(TStatusPanel::spStatusText), kReread);
+  EXPECT_TRUE(bbStart.isEnabled());
+
+  fs::remove(dir_ / "rebuilt.bin");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !errors_.isEmpty(); }, 5000));
+  EXPECT_TRUE(errors_.first().contains("rebuilt.bin")) << errors_.first().toStdString();
+  ExpectNoImage();
+
+  // Written anew by a tool that renames its output into place.
+  w_.ShowStatus("");
+  Write("rebuilt.tmp", 0x40);
+  fs::rename(dir_ / "rebuilt.tmp", dir_ / "rebuilt.bin");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w_.ImageSize() == 0x40; }, 5000));
+  EXPECT_EQ(cbStopAddress.currentText(), "003F");
+  EXPECT_EQ(w_.StatusPanel(TStatusPanel::spStatusText), kReread);
+  EXPECT_EQ(errors_.size(), 1);
+}
+
+TPortIdentity Port(std::string name, std::string path, std::optional<std::string> product = {},
+                   std::optional<std::string> serial = {}) {
+  TPortIdentity port;
+  port.Name = std::move(name);
+  port.Path = std::move(path);
+  port.Product = std::move(product);
+  port.Serial = std::move(serial);
+  return port;
+}
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
+}
+
+// The chooser lists the machine's ports when opened, pings only the chosen one, and the choice
+// comes back at the next start, in its own section; a port that is gone shows as gone.
+TEST_F(MainWindow, ThePortChooserListsPortsAndRemembersTheChoice) {
+  testing::ScopedEnv ports("ORVIX_PORTS", "COM1=/dev/null;COM5=/dev/zero");
+  std::vector<TPortIdentity> machine = {
+      Port("COM1", "/dev/ttyS0"), Port("COM5", "/dev/ttyUSB0", "FT232R USB UART", "A50285BI")};
+  cbPort.ListPorts = [&] { return machine; };
+  FormCreate({});
+  w_.show();
+  EXPECT_EQ(cbPort.currentText(), "Все порты");
+  EXPECT_EQ(cbPort.ChosenPort(), std::nullopt);
+  // Every port, as ever, but the run ends by itself once none is left to ping.
+  EXPECT_EQ(w_.RunSettings().Ports, (std::vector<std::string>{"COM1", "COM5"}));
+  EXPECT_TRUE(w_.RunSettings().GiveUpWhenNoPortLeft);
+
+  cbPort.showPopup();
+  EXPECT_EQ(Items(cbPort), (QStringList{"Все порты", "COM1 — /dev/ttyS0",
+                                        "COM5 — /dev/ttyUSB0, FT232R USB UART, A50285BI"}));
+  cbPort.hidePopup();
+  QTest::keyClick(&cbPort, Qt::Key_Down);  // a closed combo box chooses with the arrows
+  QTest::keyClick(&cbPort, Qt::Key_Down);
+  EXPECT_EQ(cbPort.ChosenPort(), "COM5");
+  EXPECT_EQ(w_.RunSettings().Ports, std::vector<std::string>{"COM5"});
+  EXPECT_TRUE(w_.RunSettings().GiveUpWhenNoPortLeft);
+
+  // A board plugged in later shows up the next time the list opens.
+  machine.insert(machine.begin() + 1, Port("COM3", "/dev/ttyACM0"));
+  cbPort.showPopup();
+  cbPort.hidePopup();
+  EXPECT_EQ(Items(cbPort).size(), 4);
+  EXPECT_EQ(cbPort.ChosenPort(), "COM5");
+
+  const std::string ini_file = (dir_ / "orvix.ini").string();
+  const TIniFile ini(ini_file);
+  EXPECT_EQ(ini.ReadString("Port", "Name", "?"), "COM5");
+  w_.close();
+  window_.reset();
+
+  // The next start, with COM5 unplugged: still the choice, shown as absent.
+  auto again = std::make_unique<TfmMain>(dialogs_);
+  auto& chooser = Child<TPortChooser>(*again, "cbPort");
+  chooser.ListPorts = [] { return std::vector<TPortIdentity>{Port("COM1", "/dev/ttyS0")}; };
+  again->FormCreate({});
+  again->PlacementStore.SetIniFileName(ini_file);
+  again->show();
+  EXPECT_EQ(chooser.ChosenPort(), "COM5");
+  EXPECT_EQ(chooser.currentText(), "COM5 (отсутствует)");
+  chooser.showPopup();
+  chooser.hidePopup();
+  EXPECT_EQ(Items(chooser), (QStringList{"Все порты", "COM1 — /dev/ttyS0", "COM5 (отсутствует)"}));
+  EXPECT_EQ(again->RunSettings().Ports, std::vector<std::string>{"COM5"});
+  QTest::keyClick(&chooser, Qt::Key_Home);
+  EXPECT_EQ(chooser.ChosenPort(), std::nullopt);
+  EXPECT_EQ(TIniFile(ini_file).ReadString("Port", "Name", "?"), "");
+  again->close();
+  // The placement's own section keeps exactly its keys.
+  EXPECT_EQ(TIniFile(ini_file).ReadString("TfmMain", "Name", "-"), "-");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -85,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(Languages, TextsFit,
                          LanguageName);
 
 TEST_P(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
-  const auto labels = main_.findChildren<QLabel*>(QRegularExpression("^Label"));
-  ASSERT_EQ(labels.size(), 3);
+  const auto labels = main_.findChildren<QLabel*>(QRegularExpression("^(Label|lbPort$)"));
+  ASSERT_EQ(labels.size(), 4);
   for (const QLabel* label : labels) ExpectFits(*label);
   const auto buttons = main_.findChildren<QPushButton*>();
   ASSERT_EQ(buttons.size(), 2);
@@ -118,6 +119,21 @@ TEST_P(TextsFit, StatusBarTexts) {
   ExpectFits(port);
   status.setText(TfrmGang::CountText(4096, 4096));
   ExpectFits(status);
+  // The longest figures of a run beside the text of its end.
+  QLabel& figures = Child<QLabel>(main_, "sbStatusBarPanel1");
+  main_.SetStatusPanel(TStatusPanel::spRunResult,
+                       QCoreApplication::translate("TfrmTrans", "%1 bytes, %2 s, %3")
+                           .arg(65536)
+                           .arg(QLocale().toString(123.4, 'f', 1), QStringLiteral("ABCD")));
+  status.setText(Worded(kTextFinished));
+  QCoreApplication::processEvents();
+  ExpectFits(figures);
+  ExpectFits(status);
+}
+
+TEST_P(TextsFit, ThePortChooser) {
+  auto& chooser = Child<QComboBox>(main_, "cbPort");
+  EXPECT_LE(chooser.sizeHint().width(), chooser.width()) << chooser.currentText().toStdString();
 }
 
 TEST_P(TextsFit, AddressAndDeviceNumberFields) {
