@@ -23,6 +23,7 @@
 
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/port_chooser.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/simulated_ports.h"
 
@@ -89,15 +90,18 @@ class GangWindow : public ::testing::Test {
     main_->FormCreate({});
     main_->PlacementStore.SetIniFileName((dir_ / "orvix.ini").string());
     main_->show();
+    WriteImage(7);
+    dialogs_.file_answer = QString::fromStdString((dir_ / "image.bin").string());
+    Child<QAction>(*main_, "beFileNameButton").trigger();
+  }
+  // The image file, as a rebuild leaves it.
+  void WriteImage(unsigned seed) {
     image_.resize(0x4000);
-    std::mt19937 gen(7);
+    std::mt19937 gen(seed);
     for (auto& byte : image_) byte = static_cast<uint8_t>(gen());
-    const fs::path file = dir_ / "image.bin";
-    std::ofstream(file, std::ios::binary)
+    std::ofstream(dir_ / "image.bin", std::ios::binary)
         .write(reinterpret_cast<const char*>(image_.data()),
                static_cast<std::streamsize>(image_.size()));
-    dialogs_.file_answer = QString::fromStdString(file.string());
-    Child<QAction>(*main_, "beFileNameButton").trigger();
   }
   void TearDown() override {
     main_.reset();
@@ -152,7 +156,7 @@ class GangWindow : public ::testing::Test {
 };
 
 // Four boards, four expected: each row finished, and "Again" programs the next four with the same
-// settings without going back to the main window.
+// settings without going back to the main window, from the file as it is by then.
 TEST_F(GangWindow, ProgramsEveryBoardAtOnceAndAgainWithTheSameSettings) {
   SimulatedPorts ports;
   std::vector<DeviceSimulator*> boards;
@@ -167,6 +171,7 @@ TEST_F(GangWindow, ProgramsEveryBoardAtOnceAndAgainWithTheSameSettings) {
                  first_count = FoundLine(w);
                  EXPECT_FALSE(Child<QPushButton>(w, "bbStop").isEnabled());
                  EXPECT_FALSE(Child<QPushButton>(w, "bbDone").isEnabled());
+                 WriteImage(8);
                  return Press(w, "bbAgain"), true;
                },
                Ended(),
@@ -222,6 +227,29 @@ TEST_F(GangWindow, ABoardThatStopsAnsweringFailsItsRowAlone) {
   EXPECT_EQ(count, "3 из 4 устройств запрограммированы");
   EXPECT_EQ(Panel(2), count);
   EXPECT_EQ(dialogs_.last_result, 2);
+}
+
+// With one port chosen, the gang is that port's alone: the boards on the others hear nothing.
+TEST_F(GangWindow, AChosenPortIsTheGangsOnlyPort) {
+  SimulatedPorts ports;
+  DeviceSimulator& other = ports.Add("COM1");
+  DeviceSimulator& chosen = ports.Add("COM2");
+  auto& chooser = Child<TPortChooser>(*main_, "cbPort");
+  chooser.showPopup();
+  chooser.hidePopup();
+  chooser.setCurrentIndex(chooser.findData(QStringLiteral("COM2")));
+  ASSERT_EQ(chooser.ChosenPort(), "COM2");
+  std::vector<Row> rows;
+  LoadGang(2, {Ended(), [&](TfrmGang& w) {
+                 rows = Rows(w);
+                 return Press(w, "bbClose"), true;
+               }});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].port, "COM2");
+  ExpectProgrammed(chosen);
+  EXPECT_EQ(other.Pings(), 0);
+  // No port left to ping ends the looking: one of the two expected.
+  EXPECT_EQ(Panel(2), "1 из 2 устройств запрограммированы");
 }
 
 // Five expected, four boards and an empty socket: "Done" ends the looking, the four runs finish.
