@@ -3,10 +3,8 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <algorithm>
 
-#include "app/placement/window_placement.h"
 #include "app/run_texts.h"
 #include "app/translators.h"
 #include "exchange/hex_digits.h"
@@ -21,11 +19,6 @@ constexpr int kClientWidth = 384;
 constexpr int kClientHeight = 98;
 // With the list of the ports that could not be used below the button.
 constexpr int kClientHeightWithPorts = 172;
-
-// What a give-up says: the checksum's text once the blocks are all written.
-TRunText NoAnswerText(TExchangePhase phase) {
-  return phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation : kTextNoAnswer;
-}
 
 }  // namespace
 
@@ -217,21 +210,7 @@ void TfrmTrans::reject() {
 void TfrmTrans::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
-  CentreOnOwner();
-  AgainWhenFramed(*this, [this] { CentreOnOwner(); });
-}
-
-// Qt's own placement of a dialog guesses a title bar where the window system has none yet and
-// lands off centre; this centres the outer rectangles, kept on the owner's screen.
-void TfrmTrans::CentreOnOwner() {
-  QRect frame = frameGeometry();
-  frame.moveCenter(owner_.frameGeometry().center());
-  if (const QScreen* screen = owner_.screen()) {
-    const QRect area = screen->availableGeometry();
-    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
-    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
-  }
-  move(frame.topLeft());
+  CentreOnOwner(*this, owner_);
 }
 
 void TfrmTrans::keyPressEvent(QKeyEvent* event) {

@@ -56,7 +56,6 @@ class TfrmTrans final : public QDialog, public TRunEvents {
   void SetProgress(int position);
   void Close(TModalResult result);
   void TellLogError();
-  void CentreOnOwner();
 
   std::unique_ptr<Ui_TfrmTrans> ui_;
   QWidget& owner_;

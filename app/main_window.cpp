@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QValidator>
+#include <stdexcept>
 
 #include "app/hex_text.h"
 #include "app/placement/form_position.h"
@@ -42,8 +44,9 @@ const QString kNoImageStopAddress = QStringLiteral("FFFF");
 constexpr int kDesignedFontPixels = 11;  // MS Sans Serif, 8 points
 constexpr int kSmallestFontPixels = 8;
 constexpr int kClientWidth = 385;
-// The designed 114 pixels and a row for the port chooser below the buttons.
-constexpr int kClientHeight = 141;
+// The designed 114 pixels, a row for the port chooser and the gang's box below the buttons,
+// and one for the gang's count.
+constexpr int kClientHeight = 167;
 constexpr int kRereadDelayMs = 300;
 
 // Four hexadecimal positions, letters shown in upper case. It governs typing only: a text the
@@ -156,6 +159,11 @@ void TfmMain::SetupComponents() {
   ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
   connect(ui_->BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 
+  // How many boards to wait for counts only for a gang.
+  connect(ui_->chAllDevices, &QCheckBox::toggled, ui_->seExpect, &QWidget::setEnabled);
+  Guarded(ui_->chAllDevices, &QCheckBox::clicked, this, [this] { WriteGangChoice(); });
+  Guarded(ui_->seExpect, &QSpinBox::editingFinished, this, [this] { WriteGangChoice(); });
+
   FitFontToTexts();
 
   QStatusBar& status_bar = *ui_->sbStatusBar;
@@ -178,8 +186,8 @@ void TfmMain::SetupComponents() {
 // open a combo box's list.
 void TfmMain::SetupFileButton() {
   QLineEdit& field = *ui_->beFileName;
-  file_button_ = new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(),
-                             this);
+  file_button_ =
+      new QAction(QIcon(QPixmap(QStringLiteral(":/app/folder_open.xpm"))), QString(), this);
   file_button_->setObjectName(QStringLiteral("beFileNameButton"));
   Guarded(file_button_, &QAction::triggered, this, [this] { beFileNameButtonClick(); });
 
@@ -213,7 +221,8 @@ void TfmMain::FitFontToTexts() {
   const std::pair<QLabel*, QWidget*> labelled[] = {{ui_->Label1, ui_->cbStartAddress},
                                                    {ui_->Label2, ui_->cbStopAddress},
                                                    {ui_->Label3, ui_->seNumberDevice},
-                                                   {ui_->lbPort, ui_->cbPort}};
+                                                   {ui_->lbPort, ui_->cbPort},
+                                                   {ui_->lbExpect, ui_->seExpect}};
   for (const auto& [label, field] : labelled)
     label->resize(field->x() - label->x(), label->height());
   const auto texts_fit = [&] {
@@ -222,6 +231,7 @@ void TfmMain::FitFontToTexts() {
         return false;
     for (const QPushButton* button : {ui_->bbStart, ui_->BitBtn2})
       if (button->sizeHint().width() > button->width()) return false;
+    if (ui_->chAllDevices->sizeHint().width() > ui_->chAllDevices->width()) return false;
     return true;
   };
   QFont fitted = font();
@@ -393,7 +403,42 @@ void TfmMain::bbStartClick() {
     if (reread_after_run_) reread_delay_->start(kRereadDelayMs);
   });
   // The modal result is not needed: the run has reported in the status bar or a message box.
-  dialogs_.RunExchange(*this, *this, RunSettings());
+  if (ui_->chAllDevices->isChecked()) {
+    // Arrows then Load, with no Enter between: what was run is what is remembered. A file that
+    // cannot be written is told, and the boards are programmed all the same.
+    RunGuarded([this] { WriteGangChoice(); });
+    dialogs_.RunGang(
+        *this, *this, [this, first = true]() mutable { return GangSettings(first); },
+        ui_->seExpect->value());
+  } else {
+    dialogs_.RunExchange(*this, *this, RunSettings());
+  }
+}
+
+// The first gang takes the image Load has just read; each next one ("Повторить") reads the file
+// again, so that the next set of boards is not programmed from a file rebuilt meanwhile.
+TExchangeSettings TfmMain::GangSettings(bool& first) {
+  if (!first) RereadImage();
+  first = false;
+  if (image_size_ <= 0)
+    throw std::runtime_error(
+        QCoreApplication::translate("TfmMain", "The image file \"%1\" is empty: nothing to program")
+            .arg(loaded_file_)
+            .toStdString());
+  return RunSettings();
+}
+
+void TfmMain::ReadGangChoice() {
+  const TIniFile ini(PlacementStore.IniFileName());
+  ui_->chAllDevices->setChecked(ini.ReadInteger(kChoiceSection, kAllDevicesKey, 0) != 0);
+  // Out of range reads as the nearest end; the spin box does that itself.
+  ui_->seExpect->setValue(ini.ReadInteger(kChoiceSection, kExpectKey, ui_->seExpect->value()));
+}
+
+void TfmMain::WriteGangChoice() {
+  TIniFile ini(PlacementStore.IniFileName());
+  ini.WriteInteger(kChoiceSection, kAllDevicesKey, ui_->chAllDevices->isChecked() ? 1 : 0);
+  ini.WriteInteger(kChoiceSection, kExpectKey, ui_->seExpect->value());
 }
 
 // Centred only while no saved place has been restored: the store's restore runs before this
@@ -404,6 +449,7 @@ void TfmMain::showEvent(QShowEvent* event) {
   if (!port_choice_read_) {
     port_choice_read_ = true;
     RunGuarded([this] { ui_->cbPort->ReadChoice(TIniFile(PlacementStore.IniFileName())); });
+    RunGuarded([this] { ReadGangChoice(); });
   }
   QMainWindow::showEvent(event);
 }

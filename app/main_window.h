@@ -29,6 +29,10 @@ class TfmMain : public QMainWindow, public TStatusSink {
 
  public:
   static constexpr int kStatusPanels = 3;
+  // The gang's settings, kept with the program's other choices.
+  static constexpr const char* kChoiceSection = TPortChooser::kIniSection;
+  static constexpr char kAllDevicesKey[] = "AllDevices";
+  static constexpr char kExpectKey[] = "Expect";
 
   // `dialogs` shows the file dialog and runs the exchange window; it outlives the window.
   explicit TfmMain(TUserDialogs& dialogs, QWidget* parent = nullptr);
@@ -85,6 +89,9 @@ class TfmMain : public QMainWindow, public TStatusSink {
   void SetupFileButton();
   void FitFontToTexts();
   void ClearImage();
+  TExchangeSettings GangSettings(bool& first);
+  void ReadGangChoice();
+  void WriteGangChoice();
   void WatchImageFile();
   void PortChosen();
 

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "exchange/run_events.h"
+
 namespace orvix {
 
 struct TRunText {
@@ -29,6 +31,11 @@ inline constexpr TRunText kTextAborted{"TfrmTrans",
 
 // The same in every language, as the frame log writes it: users search their notes for it.
 inline constexpr char kTextChecksumError[] = "Error CS!";
+
+// What a give-up says: the checksum's text once the blocks are all written.
+inline TRunText NoAnswerText(TExchangePhase phase) {
+  return phase == TExchangePhase::epChecksumSent ? kTextNoChecksumConfirmation : kTextNoAnswer;
+}
 
 // The text in the window's language.
 inline QString Worded(TRunText text) {

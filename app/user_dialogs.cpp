@@ -5,9 +5,13 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
+#include <algorithm>
 
 #include "app/error_box.h"
 #include "app/exchange_window.h"
+#include "app/gang_window.h"
+#include "app/placement/window_placement.h"
 #include "serial/port_identity.h"
 
 namespace orvix {
@@ -38,6 +42,26 @@ QStringList ImageFileFilters() {
 void CloseOwnedBoxes(QWidget& window) {
   for (QMessageBox* box : window.findChildren<QMessageBox*>())
     if (box->isVisible()) box->done(QMessageBox::Ok);
+}
+
+namespace {
+
+void CentreFrameOnOwner(QWidget& window, const QWidget& owner) {
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(owner.frameGeometry().center());
+  if (const QScreen* screen = owner.screen()) {
+    const QRect area = screen->availableGeometry();
+    frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
+    frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+  }
+  window.move(frame.topLeft());
+}
+
+}  // namespace
+
+void CentreOnOwner(QWidget& window, const QWidget& owner) {
+  CentreFrameOnOwner(window, owner);
+  AgainWhenFramed(window, [&window, &owner] { CentreFrameOnOwner(window, owner); });
 }
 
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings) {
@@ -84,6 +108,13 @@ int TScreenDialogs::RunExchange(QWidget& owner, TStatusSink& status, TExchangeSe
   const FocusReturn focus_return(owner);
   // The window is gone before this returns, whatever happened.
   const auto window = std::make_unique<TfrmTrans>(owner, status, *this, std::move(settings));
+  return window->exec();
+}
+
+int TScreenDialogs::RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings,
+                            int expect) {
+  const FocusReturn focus_return(owner);
+  const auto window = std::make_unique<TfrmGang>(owner, status, *this, std::move(settings), expect);
   return window->exec();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,11 @@ QIcon ApplicationIcon();
 // pressed, so that no box stays on the screen for a window that is gone.
 void CloseOwnedBoxes(QWidget& window);
 
+// Centres the window's outer frame on its owner's, kept on the owner's screen, now and again once
+// the window system has framed it: Qt's own placement of a dialog guesses a title bar where the
+// window system has none yet and lands off centre. For a dialog's first showing.
+void CentreOnOwner(QWidget& window, const QWidget& owner);
+
 // The real dialog as the settings describe it: first filter selected, names that do not exist
 // accepted (they fail when loaded), the system's own title.
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const TOpenDialog& settings);
@@ -50,6 +56,9 @@ enum class TStatusPanel : int {
   spRunResult = 1,  // the figures of the last finished run
   spStatusText = 2,
 };
+
+// What a run is started with, asked for at the moment it starts.
+using TSettingsSource = std::function<TExchangeSettings()>;
 
 // Where a run reports outside its own window: the main window's status bar.
 class TStatusSink {
@@ -71,6 +80,14 @@ class TUserDialogs {
   // the run starts reaches the caller, and no window is shown then.
   // The settings' LogFileName chooses the frame log.
   virtual int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) = 0;
+  // A gang run in its modal window over `owner`: every device that answers on the settings'
+  // ports (every port when none are named) is programmed at once, until `expect` have answered or
+  // the user says done; the count goes to `status`. `settings` is asked before each gang, the
+  // first and every "Again", so that each set of boards gets the image as it is then; what it
+  // raises keeps that gang from starting. Returns 1 when the last gang programmed every board it
+  // counted, 2 otherwise.
+  virtual int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings,
+                      int expect) = 0;
   // A plain message box with an OK button, modal to `parent`; returns once the user has closed
   // it, or once `parent` has closed it as it ended (CloseOwnedBoxes).
   virtual void ShowMessage(QWidget& parent, const QString& text) = 0;
@@ -85,6 +102,7 @@ class TScreenDialogs : public TUserDialogs {
  public:
   std::optional<QString> ChooseFile(QWidget* parent, const TOpenDialog& settings) override;
   int RunExchange(QWidget& owner, TStatusSink& status, TExchangeSettings settings) override;
+  int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings, int expect) override;
   void ShowMessage(QWidget& parent, const QString& text) override;
   void ShowError(const QString& message) override;
   QString PortDescription(const QString& port_name) override;

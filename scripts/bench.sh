@@ -35,6 +35,10 @@ run discovery "$build/bench/discovery_bench" --idle 10
 run memory "$build/bench/memory_bench" --runs 10
 # 32 simulators on threads of gang_bench, 32 pseudo-terminals, and two threads a port in orvix-flash.
 run gang "$build/bench/gang_bench" --devices 32 --size 65536 --baud 57600 --runs 3
+# The window's gang run (offscreen) against orvix-flash --all on the same eight paced simulators.
+if [[ -x "$build/bench/window_gang_bench" ]]; then
+  run window_gang "$build/bench/window_gang_bench" --devices 8 --size 65536 --baud 57600 --runs 3
+fi
 
 # Where the software time of a block goes: one unpaced full-image run under a profiler, against
 # the simulator as a process of its own. perf when this machine's kernel gives it instruction
@@ -130,6 +134,7 @@ load average (1, 5, 15 min): $load_before before, $load_after after
 | 5a | Frame log at 57,600 baud: with --log vs without | ${r[log.paced.with_s]} s vs ${r[log.paced.without_s]} s = **${r[log.paced.slower_pct]} %** | <= 5 % slower | $(verdict "${r[log.paced.slower_pct]} <= 5") |
 | 6 | Gang mode, ${r[gang.devices]} devices at 57,600 baud, 65,536 bytes (median of 3): gang run / single run, wall | ${r[gang.gang_s]} s / ${r[gang.single_s]} s = **${r[gang.wall_ratio]}** | <= 1.05 | $(verdict "${r[gang.wall_ratio]} <= 1.05") |
 | 6a | ... CPU of orvix-flash, gang / single: ${r[gang.gang_cpu_s]} s / ${r[gang.single_cpu_s]} s = ${r[gang.cpu_ratio]}; a device's share in the gang against a single run | **${r[gang.cpu_per_device_ms]} ms** vs $(awk -v s="${r[gang.single_cpu_s]}" 'BEGIN { printf "%.1f", s * 1000 }') ms | no more than a single run | $(verdict "${r[gang.cpu_per_device_ms]} <= ${r[gang.single_cpu_s]} * 1000") |
+| 7 | Gang mode in the window, ${r[window_gang.devices]:-n/a} devices at 57,600 baud, 65,536 bytes (median of 3): Load to the count / orvix-flash --all, whole process, same simulators | ${r[window_gang.window_s]:-n/a} s / ${r[window_gang.flash_s]:-n/a} s = **${r[window_gang.ratio]:-n/a}** | <= 1.02 | $( [[ -n "${r[window_gang.ratio]:-}" ]] && verdict "${r[window_gang.ratio]} <= 1.02" || echo "not built" ) |
 
 Where a block's software time goes ($profiler, unpaced full image; instructions per block,
 including what each calls / in the function itself):

@@ -68,6 +68,69 @@
         <source>File changed, image re-read</source>
         <translation>Файл изменён, образ перечитан</translation>
     </message>
+    <message>
+        <source>All devices</source>
+        <translation>Все устройства</translation>
+    </message>
+    <message>
+        <source>Expect</source>
+        <translation>Ожидать</translation>
+    </message>
+    <message>
+        <source>The image file &quot;%1&quot; is empty: nothing to program</source>
+        <translation>Файл образа &quot;%1&quot; пуст: программировать нечего</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmGang</name>
+    <message>
+        <source>Exchange</source>
+        <translation>Обмен</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Порт</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Описание</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Выполнено</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Результат</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Готово</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Прервать</translation>
+    </message>
+    <message>
+        <source>Again</source>
+        <translation>Повторить</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message numerus="yes">
+        <source>Programmed: %1 of %n</source>
+        <translation>
+            <numerusform>%1 из %n устройства запрограммированы</numerusform>
+            <numerusform>%1 из %n устройств запрограммированы</numerusform>
+            <numerusform>%1 из %n устройств запрограммированы</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Found %1 of %2</source>
+        <translation>Найдено %1 из %2</translation>
+    </message>
 </context>
 <context>
     <name>TfrmTrans</name>

@@ -128,14 +128,14 @@ TEST_F(MainWindowPlacement, TheNextWindowOpensWhereTheLastOneWasClosedWithItsDes
 
   window = Open();
   EXPECT_EQ(Place(*window), QPoint(123, 77));
-  EXPECT_EQ(window->size(), QSize(385, 141));
+  EXPECT_EQ(window->size(), QSize(385, 167));
   Exit(std::move(window));
 
   // A size in the file does not resize the fixed window.
   std::ofstream(ini_) << "[TfmMain]\nNormPos" << Suffix() << "=40,30,900,700\n";
   window = Open();
   EXPECT_EQ(Place(*window), QPoint(40, 30));
-  EXPECT_EQ(window->size(), QSize(385, 141));
+  EXPECT_EQ(window->size(), QSize(385, 167));
   EXPECT_TRUE(Errors().empty());
 }
 

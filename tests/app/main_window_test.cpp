@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -110,6 +111,9 @@ class MainWindow : public ::testing::Test {
   QPushButton& BitBtn2 = Child<QPushButton>(w_, "BitBtn2");
   QLabel& lbPort = Child<QLabel>(w_, "lbPort");
   TPortChooser& cbPort = Child<TPortChooser>(w_, "cbPort");
+  QCheckBox& chAllDevices = Child<QCheckBox>(w_, "chAllDevices");
+  QLabel& lbExpect = Child<QLabel>(w_, "lbExpect");
+  QSpinBox& seExpect = Child<QSpinBox>(w_, "seExpect");
 };
 
 TEST_F(MainWindow, StartsEmptyWithoutArguments) {
@@ -178,9 +182,9 @@ TEST_F(MainWindow, ShowsTheRangeOfEachLoadedFile) {
 }
 
 TEST_F(MainWindow, ARecordFileShowsItsOwnRangeAndABinaryThenStartsAt0000Again) {
-  const QString hex = WriteLines("image.hex", {testing::IntelHexLine(0, 0x1000, {1, 2, 3}),
-                                               testing::IntelHexLine(0, 0x1004, {5}),
-                                               testing::kIntelHexEnd});
+  const QString hex =
+      WriteLines("image.hex", {testing::IntelHexLine(0, 0x1000, {1, 2, 3}),
+                               testing::IntelHexLine(0, 0x1004, {5}), testing::kIntelHexEnd});
   DialogAnswers(hex);
   beFileNameButton.trigger();
   EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
@@ -200,8 +204,8 @@ TEST_F(MainWindow, ARecordFileShowsItsOwnRangeAndABinaryThenStartsAt0000Again) {
 }
 
 TEST_F(MainWindow, ARefusedRecordFileIsShownWithItsLineAndLeavesNoImage) {
-  DialogAnswers(WriteLines("good.s19", {testing::SRecordLine(1, 0x2000, {7}),
-                                        testing::SRecordLine(9, 0, {})}));
+  DialogAnswers(WriteLines("good.s19",
+                           {testing::SRecordLine(1, 0x2000, {7}), testing::SRecordLine(9, 0, {})}));
   beFileNameButton.trigger();
   ASSERT_EQ(cbStartAddress.currentText(), "2000");
   const QString cut = WriteLines("cut.s19", {testing::SRecordLine(1, 0x2000, {7})});
@@ -262,10 +266,10 @@ TEST_F(MainWindow, AChosenFileThatIsGoneOrAFifoWhenLoadedIsShownWithoutHanging) 
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened for reading, it would wait for a writer
   DialogAnswers(QString::fromStdString(fifo));
   beFileNameButton.trigger();
-  EXPECT_EQ(errors_, (QStringList{"Не удается открыть файл \"" + gone +
-                                      "\". No such file or directory",
-                                  "Не удается открыть файл \"" + QString::fromStdString(fifo) +
-                                      "\". Это не обычный файл"}));
+  EXPECT_EQ(errors_,
+            (QStringList{"Не удается открыть файл \"" + gone + "\". No such file or directory",
+                         "Не удается открыть файл \"" + QString::fromStdString(fifo) +
+                             "\". Это не обычный файл"}));
   ExpectNoImage();
 }
 
@@ -325,8 +329,8 @@ TEST_F(MainWindow, TheFileButtonHasAKeyboardPathAndComesAfterTheFieldInTheTabOrd
   QTest::keyClick(&button, Qt::Key_Backtab);
   EXPECT_EQ(QApplication::focusWidget(), &beFileName);
 
-  for (const auto& [key, modifiers] : {std::pair{Qt::Key_F4, Qt::NoModifier},
-                                       std::pair{Qt::Key_Down, Qt::AltModifier}}) {
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_F4, Qt::NoModifier}, std::pair{Qt::Key_Down, Qt::AltModifier}}) {
     shown_dialog_.reset();
     const QString file = Write("keyboard.bin", 3);
     DialogAnswers(file);
@@ -475,7 +479,7 @@ TEST_F(MainWindow, ThePlacementFileLiesBesideTheExecutable) {
 TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
   w_.show();
   EXPECT_EQ(w_.windowTitle(), "Программатор \"Orvix\"");
-  EXPECT_EQ(w_.size(), QSize(385, 141));
+  EXPECT_EQ(w_.size(), QSize(385, 167));
   EXPECT_EQ(w_.minimumSize(), w_.maximumSize());
   struct Place {
     QWidget* widget;
@@ -484,7 +488,8 @@ TEST_F(MainWindow, AFixedWindowLaidOutAsDesigned) {
       {&beFileName, 7, 8, 371},       {&Label1, 6, 42, -1},          {&cbStartAddress, 65, 37, 57},
       {&Label2, 124, 42, -1},         {&cbStopAddress, 177, 37, 57}, {&Label3, 244, 42, -1},
       {&seNumberDevice, 321, 37, 57}, {&bbStart, 8, 64, 89},         {&BitBtn2, 288, 64, 89},
-      {&lbPort, 6, 101, -1},          {&cbPort, 65, 96, 169},        {&sbStatusBar, 0, 122, 385},
+      {&lbPort, 6, 101, -1},          {&cbPort, 65, 96, 169},        {&chAllDevices, 244, 98, 134},
+      {&lbExpect, 244, 127, -1},      {&seExpect, 321, 122, 57},     {&sbStatusBar, 0, 148, 385},
   };
   for (const auto& p : places) {
     const QPoint at = p.widget->mapTo(&w_, QPoint(0, 0));
@@ -578,12 +583,13 @@ TEST_F(MainWindow, EnterPressesTheFocusedButtonAndTabFollowsTheForm) {
 
   beFileName.setFocus();
   QStringList order;
-  for (int i = 0; i < 7; ++i) {
+  // "Ожидать" is off while the gang's box is clear.
+  for (int i = 0; i < 8; ++i) {
     order << QApplication::focusWidget()->objectName();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   EXPECT_EQ(order, (QStringList{"beFileName", "beFileNameButton", "seNumberDevice", "bbStart",
-                                "BitBtn2", "cbPort", "beFileName"}));
+                                "BitBtn2", "cbPort", "chAllDevices", "beFileName"}));
 }
 
 TEST_F(MainWindow, ADroppedFileIsLoadedAsIfChosen) {

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -17,11 +19,13 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <functional>
 #include <utility>
 
 #include "app/application.h"
 #include "app/exchange_window.h"
+#include "app/gang_window.h"
 #include "app/main_window.h"
 #include "app/run_texts.h"
 #include "app/translators.h"
@@ -90,6 +94,16 @@ TEST_P(TextsFit, EveryLabelAndButtonOfTheMainWindow) {
   for (const QPushButton* button : buttons) ExpectFits(*button);
 }
 
+TEST_P(TextsFit, TheGangsCheckBoxAndCount) {
+  const QCheckBox& all = Child<QCheckBox>(main_, "chAllDevices");
+  EXPECT_LE(all.sizeHint().width(), all.width()) << all.text().toStdString();
+  ExpectFits(Child<QLabel>(main_, "lbExpect"));
+  auto& expect = Child<QSpinBox>(main_, "seExpect");
+  expect.setEnabled(true);
+  expect.setValue(4096);
+  EXPECT_LE(expect.sizeHint().width(), expect.width());
+}
+
 TEST_P(TextsFit, StatusBarTexts) {
   QLabel& port = Child<QLabel>(main_, "sbStatusBarPanel0");
   for (const char* name : {"COM3", "COM255"}) {
@@ -101,6 +115,10 @@ TEST_P(TextsFit, StatusBarTexts) {
     status.setText(Worded(text));
     ExpectFits(status);
   }
+  port.setText("4096");  // the boards of a gang
+  ExpectFits(port);
+  status.setText(TfrmGang::CountText(4096, 4096));
+  ExpectFits(status);
   // The longest figures of a run beside the text of its end.
   QLabel& figures = Child<QLabel>(main_, "sbStatusBarPanel1");
   main_.SetStatusPanel(TStatusPanel::spRunResult,
@@ -148,6 +166,41 @@ TEST_P(TextsFit, EveryTextOfTheExchangeWindow) {
     ExpectFits(status);
   }
   ExpectFits(Child<QPushButton>(window, "bbStop"));
+}
+
+TEST_P(TextsFit, EveryTextOfTheGangWindow) {
+  const testing::ScopedEnv no_ports("ORVIX_PORTS", "");
+  TfrmGang window(
+      main_, main_, dialogs_, [this] { return main_.RunSettings(); }, 4096);
+  window.show();
+  for (const char* name : {"bbStop", "bbDone", "bbAgain", "bbClose"})
+    ExpectFits(Child<QPushButton>(window, name));
+  QLabel& found = Child<QLabel>(window, "lbFound");
+  for (const QString& line :
+       {QCoreApplication::translate("TfrmGang", "Found %1 of %2").arg(4095).arg(4096),
+        TfrmGang::CountText(4095, 4096), TfrmGang::CountText(4096, 4096),
+        TfrmGang::CountText(0, 4091), Worded(kTextAborted)}) {
+    found.setText(line);
+    ExpectFits(found);
+  }
+  // A row: the port, and each result in the bold of a failed row, inside its column.
+  const QTableWidget& table = Child<QTableWidget>(window, "sgPorts");
+  const QHeaderView& header = *table.horizontalHeader();
+  constexpr int kCellMargins = 8;
+  for (int column = 0; column < table.columnCount(); ++column) {
+    const QString title = table.horizontalHeaderItem(column)->text();
+    EXPECT_LE(header.fontMetrics().horizontalAdvance(title) + kCellMargins,
+              header.sectionSize(column))
+        << title.toStdString();
+  }
+  EXPECT_LE(table.fontMetrics().horizontalAdvance("COM255") + kCellMargins, header.sectionSize(0));
+  QFont bold = table.font();
+  bold.setBold(true);
+  const QFontMetrics bold_metrics(bold);
+  for (const TRunText text :
+       {kTextProgramming, kTextFinished, kTextAborted, kTextNoAnswer, kTextNoChecksumConfirmation})
+    EXPECT_LE(bold_metrics.horizontalAdvance(Worded(text)) + kCellMargins, header.sectionSize(3))
+        << Worded(text).toStdString();
 }
 
 }  // namespace

@@ -29,6 +29,12 @@ class RecordingDialogs : public TScreenDialogs {
     last_result = TScreenDialogs::RunExchange(owner, status, std::move(settings));
     return *last_result;
   }
+  int RunGang(QWidget& owner, TStatusSink& status, TSettingsSource settings, int expect) override {
+    ++gang_runs;
+    last_expect = expect;
+    last_result = TScreenDialogs::RunGang(owner, status, std::move(settings), expect);
+    return *last_result;
+  }
   void ShowMessage(QWidget& parent, const QString& text) override {
     messages.push_back(text);
     if (on_message) on_message(parent, text);
@@ -48,7 +54,9 @@ class RecordingDialogs : public TScreenDialogs {
   std::function<int()> run_exchange;       // instead of the exchange window, when set
   int runs = 0;
   std::optional<TExchangeSettings> last_settings;  // what the last run was started with
-  std::optional<int> last_result;  // of the last real exchange window that was shown
+  std::optional<int> last_result;  // of the last real exchange or gang window that was shown
+  int gang_runs = 0;
+  int last_expect = 0;      // of the last gang run
   bool real_boxes = false;  // also show the boxes, for a test that answers them itself
   QStringList messages;
   std::function<void(QWidget& parent, const QString& text)> on_message;
