@@ -111,10 +111,13 @@ int CheckCommand(const std::vector<TPortFilter>& filters, bool json) {
     const std::string line = json ? FindingJson(f) : FindingLine(f);
     std::printf("%s\n", line.c_str());
   }
-  if (findings.empty() && !json)
-    std::printf("%s\n", TrN("flash", "nothing to fix: %n port(s) checked", nullptr,
-                            static_cast<long long>(ports->size()))
-                            .c_str());
+  if (findings.empty() && !json) {
+    // A plain count: lupdate reads no template arguments inside a translate call.
+    const long long checked = static_cast<long long>(ports->size());
+    std::printf("%s\n",
+                TrN("flash", "nothing to fix: %n port(s) checked", "%n: how many ports", checked)
+                    .c_str());
+  }
   return summary(findings.size(), ports->size(), findings.empty() ? kPortsFine : kPortsTrouble);
 }
 

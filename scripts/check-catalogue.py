@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """One catalogue as committed against the same catalogue run through lupdate over the code:
 prints each text missing, unfinished, obsolete or with other placeholders, and fails then.
+With --sources, also each literal Tr/TrN/ORVIX_TEXT call of those folders that lupdate did not
+read (it skips a call whose arguments it cannot parse, such as a template argument), so that
+such a text cannot go untranslated unseen.
 
-  check-catalogue.py COMMITTED.ts UPDATED.ts
+  check-catalogue.py COMMITTED.ts UPDATED.ts [--sources DIR...]
 """
+import os
 import re
 import sys
 import xml.etree.ElementTree as ET
@@ -27,9 +31,42 @@ def forms(message):
     return translation.get("type"), [translation.text or ""]
 
 
+CALL = re.compile(r'\b(?:Tr|TrN|ORVIX_TEXT)\(\s*"([^"]*)"\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)[,)]')
+LITERAL = re.compile(r'"((?:[^"\\]|\\.)*)"')
+ESCAPES = {"n": "\n", "t": "\t", '"': '"', "'": "'", "\\": "\\"}
+
+
+def literal_text(literals):
+    """The text of adjacent C string literals, with the escapes the code uses."""
+    text = "".join(LITERAL.findall(literals))
+    return re.sub(r"\\(.)", lambda m: ESCAPES.get(m.group(1), m.group(1)), text)
+
+
+def calls(folders):
+    for folder in folders:
+        for root, _, files in os.walk(folder):
+            for name in sorted(files):
+                if not name.endswith((".cpp", ".h")):
+                    continue
+                path = os.path.join(root, name)
+                with open(path, encoding="utf-8") as source:
+                    code = source.read()
+                for match in CALL.finditer(code):
+                    line = code.count("\n", 0, match.start()) + 1
+                    yield "%s:%d" % (path, line), match.group(1), literal_text(match.group(2))
+
+
 def main():
     committed, updated = sys.argv[1], sys.argv[2]
+    folders = sys.argv[4:] if len(sys.argv) > 3 and sys.argv[3] == "--sources" else []
     problems = []
+    # What lupdate found in the code now: a text it no longer finds stays only as vanished.
+    read = {(context, message.findtext("source") or "") for context, message in messages(updated)
+            if forms(message)[0] not in ("vanished", "obsolete")}
+    for where, context, source in calls(folders):
+        if (context, source) not in read:
+            problems.append("%s: [%s] %r: lupdate cannot read this call (write its arguments "
+                            "plainly)" % (where, context, source))
     for context, message in messages(updated):
         source = message.findtext("source") or ""
         kind, texts = forms(message)

@@ -34,7 +34,9 @@ for ts in "${files[@]}"; do
   cp "$ts" "$work/$name.ts"
   "$lupdate" -silent -locations none -extensions cpp,h,ui -tr-function-alias "$aliases" \
     "${dirs[@]}" -ts "$work/$name.ts"
-  if ! python3 scripts/check-catalogue.py "$ts" "$work/$name.ts"; then failed=1; fi
+  if ! python3 scripts/check-catalogue.py "$ts" "$work/$name.ts" --sources "${dirs[@]}"; then
+    failed=1
+  fi
 done
 if [[ $failed -ne 0 ]]; then
   echo "catalogues: incomplete (add or fix the texts above; lupdate -ts updates a catalogue)"

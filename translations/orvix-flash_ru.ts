@@ -102,6 +102,15 @@
         <source>no such port: %1; ports:%2</source>
         <translation>нет такого порта: %1; порты:%2</translation>
     </message>
+    <message numerus="yes">
+        <source>nothing to fix: %n port(s) checked</source>
+        <comment>%n: how many ports</comment>
+        <translation>
+            <numerusform>исправлять нечего: проверен %n порт</numerusform>
+            <numerusform>исправлять нечего: проверено %n порта</numerusform>
+            <numerusform>исправлять нечего: проверено %n портов</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>help</name>

@@ -56,6 +56,21 @@ placeholder|File "%1" is too large: %2 bytes, the device takes at most 65536 byt
 obsolete|Load|'Load (no longer in the code)': no longer used
 EOF_TABLE
 
+# A call lupdate cannot read (a template argument among its arguments) in a copy of the code.
+tree=$work/tree
+mkdir -p "$tree/tools"
+cp -r "$root"/{app,cli,runtime,serial,link,channel,exchange,scripts,translations} "$tree"
+cp -r "$root/tools/devsim" "$tree/tools/"
+sed -i 's/"%n: how many ports", checked)/"%n: how many ports", static_cast<long long>(checked))/' \
+  "$tree/cli/port_commands.cpp"
+if out=$("$tree/scripts/check-catalogues.sh" 2>&1); then
+  echo "FAIL unreadable call: the check passed"; failed=1
+elif ! grep -qF "cli/port_commands.cpp" <<<"$out" || ! grep -qF "lupdate cannot read" <<<"$out"; then
+  echo "FAIL unreadable call: the output does not name it:"; echo "$out"; failed=1
+else
+  echo "ok   unreadable call: nothing to fix: %n port(s) checked"
+fi
+
 if out=$("$check" "$root/translations" 2>&1); then
   echo "ok   the committed catalogues pass"
 else
