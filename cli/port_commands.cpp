@@ -17,6 +17,14 @@ void PrintError(const std::string& text) {
   std::fprintf(stderr, "orvix-flash: %s\n", text.c_str());
 }
 
+// " none", after a colon where the ports would be listed. Appended piece by piece: GCC 12
+// warns falsely (-Wrestrict) on literal + string.
+std::string NoneText() {
+  std::string text = " ";
+  text += Tr("flash", "none");
+  return text;
+}
+
 // The listed ports the filters let through; nothing (after saying why) when the list cannot be
 // read or no port matches.
 std::optional<std::vector<TPortIdentity>> MatchingPorts(const std::vector<TPortFilter>& filters,
@@ -38,7 +46,7 @@ std::optional<std::vector<TPortIdentity>> MatchingPorts(const std::vector<TPortF
     if (p.Driver) seen += "  " + FormatText(Tr("flash", "driver %1"), {*p.Driver});
   }
   PrintError(FormatText(Tr("flash", "no port matches --port-filter %1; ports seen:%2"),
-                        {FiltersText(filters), seen.empty() ? " " + Tr("flash", "none") : seen}));
+                        {FiltersText(filters), seen.empty() ? NoneText() : seen}));
   code = kPortsNoMatch;
   return std::nullopt;
 }
@@ -75,7 +83,7 @@ std::optional<int> RefuseUnknownPort(const std::string& port) {
   std::string known;
   for (const std::string& name : names) known += " " + name;
   PrintError(FormatText(Tr("flash", "no such port: %1; ports:%2"),
-                        {port, known.empty() ? " " + Tr("flash", "none") : known}));
+                        {port, known.empty() ? NoneText() : known}));
   return kPortsNoMatch;
 }
 

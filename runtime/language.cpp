@@ -144,9 +144,14 @@ std::string TrN(const char* context, const char* source, const char* /*comment*/
   if (entry && !entry->Forms.empty()) {
     text = entry->Forms[std::min(FormFor(ProcessLanguage(), count), entry->Forms.size() - 1)];
   } else {
-    // The English source is its own catalogue: "(s)" is the plural's ending.
-    for (size_t at = text.find("(s)"); at != std::string::npos; at = text.find("(s)", at))
-      text.replace(at, 3, FormFor(TLanguage::lgEnglish, count) == 0 ? "" : "s");
+    // The English source is its own catalogue: "(s)" is the plural's ending. Built anew rather
+    // than replaced in place, which GCC 12 warns about falsely (-Wrestrict).
+    const char* const ending = FormFor(TLanguage::lgEnglish, count) == 0 ? "" : "s";
+    std::string worded;
+    size_t from = 0;
+    for (size_t at; (at = text.find("(s)", from)) != std::string::npos; from = at + 3)
+      worded.append(text, from, at - from).append(ending);
+    text = worded.append(text, from, std::string::npos);
   }
   const std::string number = std::to_string(count);
   for (size_t at = text.find("%n"); at != std::string::npos; at = text.find("%n", at))

@@ -69,6 +69,14 @@ TEST(Language, TextsAreWordedFromTheCatalogueOrLeftInEnglish) {
     EXPECT_EQ(TrN("gang", "%n devices", nullptr, n), text);
   SetProcessLanguage(TLanguage::lgEnglish);
   EXPECT_EQ(Tr("run", "Programming finished"), "Programming finished");
+  // English words its plurals from the source itself, and numbers with a point.
+  for (const auto& [n, text] : std::vector<std::pair<int, std::string>>{
+           {1, "1 port(1) checked"}, {0, "0 ports(0) checked"}, {2, "2 ports(2) checked"}})
+    EXPECT_EQ(TrN("check", "%n port(s)(%n) checked", nullptr, n), text);
+  EXPECT_EQ(DecimalText(3.94), "3.9");
+  SetProcessLanguage(TLanguage::lgRussian);
+  EXPECT_EQ(DecimalText(3.94), "3,9");
+  SetProcessLanguage(TLanguage::lgEnglish);
   EXPECT_EQ(ErrorText(ETextError({"run", "Port %1: %2", {"COM3", "x"}, ""})), "Port COM3: x");
 }
 
