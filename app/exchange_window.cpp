@@ -62,7 +62,7 @@ void TfrmTrans::LookingForDevice(const std::vector<std::string>& /*ports*/) {
 
 QString TfrmTrans::PortFailureLine(const TPortFailure& failure) {
   if (!failure.OpenFailed)
-    return failure.Text.empty()
+    return EnglishText(failure.Cause).empty()
                ? QCoreApplication::translate("TfrmTrans", "%1: no answer, given up")
                      .arg(QString::fromStdString(failure.Port))
                : QString::fromStdString(failure.Port) + QStringLiteral(": ") +

@@ -76,7 +76,6 @@ void TComPing::Execute() {
   } catch (const std::exception& e) {
     // An absent or busy port, or a failed write: this port is skipped. The cause is kept for a
     // front end that names the ports it could not ping.
-    failure_text_ = e.what();
     const auto* text = dynamic_cast<const ETextError*>(&e);
     failure_cause_ = text ? text->Text() : TText{"", "", {}, e.what()};
     open_failed_ = !opened;

@@ -46,9 +46,9 @@ class TComPing : public TThread {
   // The body ended early: the port could not be opened or written, or an answer was begun and
   // never completed.
   bool GivenUp() const { return given_up_.load(); }
-  // Why the body ended early (the port could not be opened or written); read it once Finished().
-  const std::string& FailureText() const { return failure_text_; }
-  const TText& FailureCause() const { return failure_cause_; }  // the same, to be worded
+  // Why the body ended early (the port could not be opened or written), as raised, to be worded
+  // in the user's language (EnglishText for logs and scripts); read it once Finished().
+  const TText& FailureCause() const { return failure_cause_; }
   // Whether it was the open that failed, and the system's error number for it (-1 when none).
   bool OpenFailed() const { return open_failed_; }
   int FailureCode() const { return failure_code_; }
@@ -80,7 +80,6 @@ class TComPing : public TThread {
   std::atomic<bool> opened_{false};
   std::atomic<bool> answered_{false};
   std::atomic<bool> given_up_{false};
-  std::string failure_text_;
   TText failure_cause_;
   bool open_failed_ = false;
   int failure_code_ = -1;

@@ -55,7 +55,7 @@ class TDiscovery {
   // this open port.
   std::function<void(TCustomSerialPort* port)> OnDeviceFound;
   // Raised on the main thread as each port opens, or is given up (the thread ended early; its
-  // FailureText and OpenFailed say why): seen within kWatchInterval, and always before the port's
+  // FailureCause and OpenFailed say why): seen within kWatchInterval, and always before the port's
   // OnDeviceFound. Not raised while stopping.
   std::function<void(const std::string& name)> OnPortOpened;
   std::function<void(const std::string& name, const TComPing& ping)> OnPortFailed;

@@ -138,7 +138,7 @@ void TConsoleEvents::NamePort(const TPortFailure& failure) {
   if (!failure.OpenFailed) {
     lines_.PrintLine("orvix-flash: " +
                      FormatText(Tr("flash", "port %1: %2"),
-                                {name, failure.Text.empty() ? Tr("flash", "no answer, given up")
+                                {name, EnglishText(failure.Cause).empty() ? Tr("flash", "no answer, given up")
                                                             : Tr(failure.Cause)}));
     return;
   }

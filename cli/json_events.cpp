@@ -80,7 +80,7 @@ void TJsonRunEvents::PortGivenUp(const TPortFailure& failure) {
   const std::string path = PortDevicePath(failure.Port);
   // English, as every value but "text": scripts match on it.
   std::string cause =
-      failure.SystemCode >= 0 ? EnglishText(PortErrorText(failure.SystemCode, path)) : failure.Text;
+      EnglishText(failure.SystemCode >= 0 ? PortErrorText(failure.SystemCode, path) : failure.Cause);
   if (cause.empty()) cause = "no answer, given up";
   json_.Emit("port", TJsonFields()
                          .Text("port", failure.Port)

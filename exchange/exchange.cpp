@@ -11,7 +11,7 @@ namespace {
 constexpr int kSearchWatchInterval = 50;  // ms
 
 TPortFailure FailureOf(const std::string& name, const TComPing& ping) {
-  return {name, ping.OpenFailed(), ping.FailureCode(), ping.FailureText(), ping.FailureCause()};
+  return {name, ping.OpenFailed(), ping.FailureCode(), ping.FailureCause()};
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ TGangRun::TGangRun(TExchangeSettings settings, int expect, TRunEvents& events)
   discovery_.OnPortOpened = [this](const std::string& name) { events_.PortOpened(name); };
   discovery_.OnPortFailed = [this](const std::string& name, const TComPing& ping) {
     events_.PortGivenUp(
-        {name, ping.OpenFailed(), ping.FailureCode(), ping.FailureText(), ping.FailureCause()});
+        {name, ping.OpenFailed(), ping.FailureCode(), ping.FailureCause()});
   };
   release_.SetInterval(0);
   release_.OnTimer = [this] {

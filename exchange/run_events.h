@@ -45,8 +45,7 @@ struct TPortFailure {
   std::string Port;
   bool OpenFailed = false;  // the open failed; otherwise a write failed or an answer never ended
   int SystemCode = -1;      // the system's error number, -1 when none
-  std::string Text;         // the error as raised; empty for an answer that never ended
-  TText Cause;              // the same, for a front end to word in its language
+  TText Cause;              // the error as raised; none for an answer that never ended
 };
 
 // What the run did, for the user and for programs.

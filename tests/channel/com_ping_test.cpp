@@ -195,7 +195,7 @@ TEST_F(ComPingPorts, APortThatCannotBeOpenedIsSkippedSilently) {
     ASSERT_TRUE(loop.RunUntil([&] { return ping.Finished(); }));
     EXPECT_FALSE(ping.Pinging());
     EXPECT_FALSE(ping.SerialPort()->Connected());
-    EXPECT_FALSE(ping.FailureText().empty());
+    EXPECT_FALSE(EnglishText(ping.FailureCause()).empty());
   }
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(held.Read(1, 100ms).empty());

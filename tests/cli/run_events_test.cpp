@@ -22,7 +22,7 @@ using S = std::string;
 Event Looking(std::vector<S> ports) { return [=](TRunEvents& e) { e.LookingForDevice(ports); }; }
 Event Opened(S port) { return [=](TRunEvents& e) { e.PortOpened(port); }; }
 Event GivenUp(S port, bool open_failed, int code, S text = "") {
-  return [=](TRunEvents& e) { e.PortGivenUp({port, open_failed, code, text, {"", "", {}, text}}); };
+  return [=](TRunEvents& e) { e.PortGivenUp({port, open_failed, code, {"", "", {}, text}}); };
 }
 Event Found(S port) { return [=](TRunEvents& e) { e.DeviceFound(port); }; }
 Event Progress(S port, int done, int total) {
