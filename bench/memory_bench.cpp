@@ -59,7 +59,7 @@ void RunModal(const TExchangeSettings& settings, testing::RecordingFrontEnd& out
   if (!out.Ended()) CurrentLoop().Run();
   if (!out.Finished())
     Fail("run failed: outcome " + std::to_string(static_cast<int>(out.Outcome())) + " " +
-         out.Result().Error);
+         EnglishText(out.Result().Cause));
 }
 
 #ifdef ORVIX_BENCH_WINDOW

@@ -177,7 +177,7 @@ void TConsoleEvents::LogFailed(const std::string& file, const std::string& cause
 void TConsoleEvents::RunEnded(const TRunResult& result) {
   if (result.Outcome == TOutcome::ocLineLost)
     lines_.PrintLine("orvix-flash: " +
-                     FormatText(Worded(kTextLineLost), {result.Port, result.Error}));
+                     FormatText(Worded(kTextLineLost), {result.Port, Tr(result.Cause)}));
   // The log's failure is told as it happens; one the run only reports at its end still gets a line.
   if (!result.LogError.empty() && !log_failure_named_) {
     log_failure_named_ = true;

@@ -142,7 +142,7 @@ void TJsonRunEvents::RunEnded(const TRunResult& result) {
       .Number("checksum", figures.Checksum)
       .Number("resends", figures.Resends);
   if (result.Outcome == TOutcome::ocNoAnswer) fields.Number("address", result.Address);
-  if (result.Outcome == TOutcome::ocLineLost) fields.Text("error", result.Error);
+  if (result.Outcome == TOutcome::ocLineLost) fields.Text("error", EnglishText(result.Cause));
   fields.Text("text", OutcomeText(result));
   json_.Emit("result", fields);
 }

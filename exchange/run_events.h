@@ -66,8 +66,9 @@ struct TRunResult {
   // checksum, as the no-answer texts do.
   TExchangePhase Phase = TExchangePhase::epNegotiation;
   uint16_t Address = 0;  // ocNoAnswer: the address of the block left unanswered
-  std::string Error;     // ocLineLost: the system's error in words
-  TText Cause;           // ocLineLost: the same as a text, for a front end to word in its language
+  // ocLineLost: the system's error in words, for a front end to word in its language
+  // (EnglishText for logs and scripts).
+  TText Cause;
   int PortsPinged = 0;   // ocNoDevice: ports discovery tried
   double SearchSeconds = 0;  // ocNoDevice: from the start to the give-up
   // The frame log failed during the run ("file: cause"); it was closed and the run went on.

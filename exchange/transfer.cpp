@@ -225,7 +225,6 @@ void TTransfer::LineLost(std::exception_ptr error) {
   if (ended_) return;
   TRunResult result = Result(TOutcome::ocLineLost);
   result.Cause = ErrorInWords(error);
-  result.Error = EnglishText(result.Cause);
   running_ = false;
   ended_ = true;
   timer_send_timeout_.SetEnabled(false);

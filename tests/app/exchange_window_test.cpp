@@ -675,10 +675,8 @@ TEST_F(ExchangeWindow, EachEndingShowsItsOutcomeOnceAndThenTheLogError) {
       result.Outcome = c.outcome;
       result.Phase = c.phase;
       result.Port = "COM3";
-      if (c.outcome == ocLineLost) {
-        result.Error = "Input/output error";
-        result.Cause.Tail = result.Error;  // the system's text, worded by no catalogue of ours
-      }
+      // The system's text, worded by no catalogue of ours.
+      if (c.outcome == ocLineLost) result.Cause.Tail = "Input/output error";
       if (c.log == kInResult || c.log == kBoth) result.LogError = log_error;
       w.RunEnded(result);
       return true;

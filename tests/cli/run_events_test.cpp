@@ -52,7 +52,7 @@ TRunResult NoAnswerAt(uint16_t address) {
 TRunResult LineLost(S port, TExchangePhase phase) {
   TRunResult r = Result(TOutcome::ocLineLost, std::move(port), 12, 1.26);
   r.Phase = phase;
-  r.Error = "Input/output error";
+  r.Cause.Tail = "Input/output error";  // the system's text
   return r;
 }
 TRunResult NoDevice(int ports, double seconds) {

@@ -312,7 +312,7 @@ TEST_F(ExchangeEngineFailures, ALineLostMidRunEndsTheRunAtOnce) {
   EXPECT_EQ(front.Outcome(), TOutcome::ocLineLost);
   EXPECT_EQ(front.Result().Port, device.PortPath());
   EXPECT_EQ(front.Result().Phase, TExchangePhase::epBlockTransfer);
-  EXPECT_FALSE(front.Result().Error.empty());
+  EXPECT_FALSE(EnglishText(front.Result().Cause).empty());
   EXPECT_TRUE(front.resends.empty());
   Idle(200ms);
   EXPECT_EQ(front.results.size(), 1u);
